@@ -1,0 +1,24 @@
+#include "records/conversion_state.h"
+
+#include <cstdarg>
+#include <cstring>
+
+namespace asciify {
+
+void clear_format_table(conversion_state& state) {
+  for (format_entry& slot : state.format_table) slot = format_entry{};
+}
+
+void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count) {
+  std::memcpy(state.format_storage[code], bytes, count);
+  state.format_table[code] = format_entry{count, state.format_storage[code]};
+}
+
+void report(const conversion_state& state, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(state.messages, format, arguments);
+  va_end(arguments);
+}
+
+}  // namespace asciify

@@ -1,0 +1,20 @@
+// Fixed-width text of real numbers: fixed-point notation where the exponent allows and the
+// text fits, otherwise a one-digit mantissa followed by "E" and the decimal exponent.
+#pragma once
+
+#include <cstdint>
+
+namespace asciify {
+
+// Each routine writes exactly width + 1 bytes at `out`: the field, right-aligned behind
+// leading spaces, and a closing zero byte. keep_zeros 0 removes trailing zeros (and, for
+// 4-byte values, the single-precision noise digits); significant_digits bounds the digits
+// shown (8 for 4-byte reals, 15 for 8-byte reals).
+// Returns false when no text fits the field and it was filled with '*' instead (never for
+// width 0, which gives an empty field).
+bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
+                   int32_t significant_digits);
+bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
+                    int32_t significant_digits);
+
+}  // namespace asciify
