@@ -1,0 +1,230 @@
+#include <algorithm>
+#include <cstring>
+
+#include "records/record_handlers.h"
+#include "text/line_writer.h"
+
+namespace asciify {
+namespace {
+
+constexpr int32_t kZeroField = -1;
+
+// One hard-wired layout: which source field goes to each output position (kZeroField for an
+// appended zero field) and which field format byte gives the zero fields their width.
+struct hardwired_layout {
+  int32_t source_fields;
+  int32_t output_fields;
+  int32_t sources[10];
+  int32_t zero_reference;
+};
+
+// Layouts of codes 10-17; the 'long' codes 30-37 use the same ones.
+constexpr hardwired_layout kLayouts[8] = {
+    {4, 6, {0, 1, 2, 3, kZeroField, kZeroField}, 0},
+    {6, 10, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}, -1},
+    {4, 10, {0, 1, 2, 3, 3, 3, 3, 3, kZeroField, kZeroField}, 3},
+    {8, 10, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}, -1},
+    {6, 10, {0, 1, 2, 3, 4, 4, 5, 5, kZeroField, kZeroField}, 4},
+    {8, 10, {0, 1, 2, 3, 4, 5, 6, 7, kZeroField, kZeroField}, 7},
+    {5, 6, {0, 1, 2, 3, 4, 4}, -1},
+    {8, 10, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}, -1},
+};
+
+constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
+constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
+
+long long line_number(int64_t lines_written) { return static_cast<long long>(lines_written + 1); }
+
+int32_t fail_long_format(const conversion_state& state, const char* kind,
+                         int64_t lines_written) {
+  report(state, "Error parsing 'long' %s format code in <process_hardwired_line> at line %lld\n",
+         kind, line_number(lines_written));
+  return -1;
+}
+
+// Reads the 'long' format that `selector` chooses into hardwired_format's bytes, from `p` on.
+// Returns the position after it, or -1 after a message; *count receives its length.
+int32_t read_long_format(conversion_state& state, const uint8_t* window, int32_t p,
+                         int32_t window_end, uint8_t selector, int32_t* count,
+                         int64_t lines_written) {
+  uint8_t* bytes = state.hardwired_storage;
+  int32_t stored = 0;
+  if (selector == FSF4) {
+    // Packed codes, high nibble first, ended by a zero code; at most 19 codes fit.
+    for (;;) {
+      if (stored == kHardwiredFormatSize || p >= window_end) {
+        return fail_long_format(state, "FSF4", lines_written);
+      }
+      const uint8_t packed = window[p++];
+      if ((packed >> 4) == 0) break;
+      bytes[stored++] = translate_nibble(packed >> 4);
+      if ((packed & 0x0F) == 0) break;
+      bytes[stored++] = translate_nibble(packed & 0x0F);
+    }
+  } else if (selector == FSF8) {
+    // Plain field format bytes ended by a zero byte; at most 19 fit.
+    for (;;) {
+      if (p >= window_end) return fail_long_format(state, "FSF8", lines_written);
+      const uint8_t byte = window[p++];
+      if (byte == 0) break;
+      bytes[stored++] = byte;
+      if (stored == kHardwiredFormatSize) return fail_long_format(state, "FSF8", lines_written);
+    }
+  } else if (selector >= FC_FIRST_CACHED && state.format_table[selector].count != 0) {
+    // A cached format; only its first bytes fit the scratch format.
+    const format_entry& slot = state.format_table[selector];
+    stored = std::min<int32_t>(slot.count, kHardwiredFormatSize);
+    std::memcpy(bytes, slot.bytes, stored);
+  } else {
+    report(state,
+           "Error parsing 'long' cached format code %d in <process_hardwired_line> at line "
+           "%lld\n",
+           selector, line_number(lines_written));
+    return -1;
+  }
+  *count = stored;
+  return p;
+}
+
+void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fields) {
+  std::fill(bytes, bytes + source_fields, kDefaultInteger);
+  if (layout_index == 0) std::fill(bytes + 1, bytes + 4, kDefaultReal);
+}
+
+// Copies the source fields into the staging buffer in output order, a repeated field once per
+// output position, then the zero fields. Returns the position after the record's last source
+// field, or -1 after a message.
+int32_t stage_fields(conversion_state& state, const hardwired_layout& layout,
+                     const uint8_t* window, int32_t p, int32_t window_end,
+                     int64_t lines_written) {
+  int32_t staging_offset = 0;
+  int32_t source_start = p;
+  for (int32_t position = 0; position < layout.output_fields; ++position) {
+    const int32_t source = layout.sources[position];
+    if (source == kZeroField) {
+      std::memset(state.staging_buffer + staging_offset, 0, 4);
+      staging_offset += 4;
+      continue;
+    }
+    const bool repeated = position > 0 && layout.sources[position - 1] == source;
+    if (!repeated) source_start = p;
+    const int32_t next =
+        copy_buffer(state, state.hardwired_format, source, state.staging_buffer,
+                    &staging_offset, window, source_start, window_end, lines_written);
+    if (next < 0) return -1;
+    if (!repeated) p = next;
+  }
+  return p;
+}
+
+// Rewrites the scratch format as the line's own field format bytes.
+void apply_layout(format_entry& format, uint8_t* bytes, const hardwired_layout& layout) {
+  uint8_t source_bytes[kHardwiredFormatSize];
+  std::memcpy(source_bytes, bytes, kHardwiredFormatSize);
+  const uint8_t zero_byte =
+      layout.zero_reference >= 0 ? (source_bytes[layout.zero_reference] & 0x1F) : 0;
+  for (int32_t position = 0; position < layout.output_fields; ++position) {
+    const int32_t source = layout.sources[position];
+    bytes[position] = source == kZeroField ? zero_byte : source_bytes[source];
+  }
+  format.count = static_cast<uint8_t>(layout.output_fields);
+}
+
+}  // namespace
+
+int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t field_index,
+                    uint8_t* staging, int32_t* staging_offset, const uint8_t* window,
+                    int32_t source, int32_t window_end, int64_t lines_written) {
+  if (field_index == 0) state.zero_fill_state = 0;
+  const field_format field = decompose_field_format(format.bytes[field_index]);
+  uint8_t* destination = staging + *staging_offset;
+
+  if (field.type != field_type::string) {
+    const int32_t size = numeric_size(field.type);
+    if (state.zero_fill_state != 0) {
+      // After a zero-fill marker a numeric field has no bytes in the record.
+      std::memset(destination, 0, size);
+      *staging_offset += size;
+      return source;
+    }
+    if (source + size > window_end) {
+      report(state, "Buffer overrun in <copy_buffer> on line %lld\n", line_number(lines_written));
+      return -1;
+    }
+    if (is_zero_fill_marker(state, window + source, size)) {
+      state.zero_fill_state = 2;
+      std::memset(destination, 0, size);
+    } else {
+      std::memcpy(destination, window + source, size);
+    }
+    *staging_offset += size;
+    return source + size;
+  }
+
+  // Strings are read from the record also after a zero-fill marker.
+  int32_t length = 0;
+  for (;; ++length) {
+    if (!field.open_ended && length == field.width) break;
+    if (source + length >= window_end) {
+      report(state, "Buffer overrun in <copy_buffer> on line %lld\n", line_number(lines_written));
+      return -1;
+    }
+    if (window[source + length] == 0) break;
+  }
+  std::memcpy(destination, window + source, length);
+  if (field.open_ended) {
+    destination[length] = 0;
+    *staging_offset += length + 1;
+    return source + length + 1;
+  }
+  std::memset(destination + length, ' ', field.width - length);
+  *staging_offset += field.width;
+  return source + length + (length < field.width ? 1 : 0);
+}
+
+int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t* window,
+                               int32_t* read_pos, int32_t window_end, int64_t* lines_written) {
+  int32_t p = *read_pos;
+  const uint8_t code = window[p++];
+  int32_t long_count = 0;
+  if (code >= 30) {
+    if (p >= window_end) {
+      report(state,
+             "Record data runs past the end of the input in <process_hardwired_line> at line "
+             "%lld\n",
+             line_number(*lines_written));
+      return -1;
+    }
+    const uint8_t selector = window[p++];
+    p = read_long_format(state, window, p, window_end, selector, &long_count, *lines_written);
+    if (p < 0) return -1;
+  }
+  const bool is_default = code >= 10 && code <= 17;
+  const bool is_long = code >= 30 && code <= 37;
+  if (!is_default && !is_long) {
+    report(state, "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
+           code, line_number(*lines_written));
+    return -1;
+  }
+  const int32_t layout_index = code - (is_default ? 10 : 30);
+  const hardwired_layout& layout = kLayouts[layout_index];
+  if (is_default) {
+    set_default_formats(state.hardwired_storage, layout_index, layout.source_fields);
+  } else if (long_count < layout.source_fields) {
+    report(state,
+           "'long' format too short for format code %d in <process_hardwired_line> at line "
+           "%lld\n",
+           code, line_number(*lines_written));
+    return -1;
+  }
+
+  p = stage_fields(state, layout, window, p, window_end, *lines_written);
+  if (p < 0) return -1;
+  *read_pos = p;
+  apply_layout(state.hardwired_format, state.hardwired_storage, layout);
+  int32_t staging_read_pos = 0;
+  return write_formatted_line(state, out, state.hardwired_format, state.staging_buffer, 0,
+                              kStagingBufferSize, &staging_read_pos, lines_written);
+}
+
+}  // namespace asciify

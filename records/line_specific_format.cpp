@@ -1,0 +1,73 @@
+#include <cstring>
+
+#include "records/record_handlers.h"
+#include "text/line_writer.h"
+
+namespace asciify {
+namespace {
+
+// Unpacks the nibble-coded format that starts at `first` into lsf_buffer. Returns the index of
+// the first data byte (just past the byte holding the zero code), or -1 when no zero code
+// lies before window_end. *count receives the number of field format bytes.
+int32_t unpack_packed_format(conversion_state& state, const uint8_t* window, int32_t first,
+                             int32_t window_end, int32_t* count) {
+  int32_t stored = 0;
+  for (int32_t p = first; p < window_end; ++p) {
+    const uint8_t high = window[p] >> 4;
+    const uint8_t low = window[p] & 0x0F;
+    if (high == 0) {
+      *count = stored;
+      return p + 1;
+    }
+    state.lsf_buffer[stored++] = translate_nibble(high);
+    if (low == 0) {
+      *count = stored;
+      return p + 1;
+    }
+    state.lsf_buffer[stored++] = translate_nibble(low);
+  }
+  return -1;
+}
+
+}  // namespace
+
+int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* window,
+                         int32_t* read_pos, int32_t window_end, int64_t* lines_written) {
+  const int32_t first = *read_pos + 1;
+  int32_t count = 0;
+  int32_t data_start = -1;
+  const uint8_t* bytes = nullptr;
+
+  if (window[*read_pos] == FC_LSF4) {
+    data_start = unpack_packed_format(state, window, first, window_end, &count);
+    if (data_start < 0) {
+      report(state, "FC_LSF4 formatting error at line %lld\n",
+             static_cast<long long>(*lines_written + 1));
+      return -1;
+    }
+    bytes = state.lsf_buffer;
+  } else {
+    // The plain format is used where it lies in the window.
+    const void* zero = first < window_end ? std::memchr(window + first, 0, window_end - first)
+                                          : nullptr;
+    if (zero == nullptr) {
+      report(state, "FC_LSF8 formatting error at line %lld\n",
+             static_cast<long long>(*lines_written + 1));
+      return -1;
+    }
+    count = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window) - first;
+    data_start = first + count + 1;
+    bytes = window + first;
+  }
+
+  if (count > kMaxFormatFields) {
+    report(state, "Format has more than 255 fields in <process_lsf_line> at line %lld\n",
+           static_cast<long long>(*lines_written + 1));
+    return -1;
+  }
+  const format_entry format{static_cast<uint8_t>(count), bytes};
+  return write_formatted_line(state, out, format, window, data_start, window_end, read_pos,
+                              lines_written);
+}
+
+}  // namespace asciify
