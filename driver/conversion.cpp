@@ -1,0 +1,142 @@
+#include "driver/conversion.h"
+
+#include <cstring>
+
+#include "driver/mode_marker.h"
+#include "records/record_handlers.h"
+
+namespace asciify {
+namespace {
+
+// The input as the loop sees it: the window of unread bytes and whether more can be read.
+struct input_window_state {
+  uint8_t input_window[kWindowSize];
+  int32_t read_pos = 0;
+  int32_t window_end = 0;
+  bool input_open = true;
+  bool read_error = false;
+  int64_t bytes_read = 0;
+};
+
+// Keeps at least kLookahead unread bytes in the window while input remains.
+void refill(input_window_state& w, FILE* input) {
+  if (!w.input_open || w.window_end - w.read_pos >= kLookahead) return;
+  const int32_t kept = w.window_end - w.read_pos;
+  std::memmove(w.input_window, w.input_window + w.read_pos, kept);
+  w.read_pos = 0;
+  w.window_end = kept;
+  const size_t got = fread_unlocked(w.input_window + kept, 1, kReadSize, input);
+  if (got < static_cast<size_t>(kReadSize)) {
+    w.input_open = false;
+    w.read_error = ferror_unlocked(input) != 0;
+  }
+  w.window_end += static_cast<int32_t>(got);
+  w.bytes_read += static_cast<int64_t>(got);
+}
+
+bool write_bytes(const conversion_state& state, FILE* output, const uint8_t* bytes,
+                 int32_t count, int64_t lines_written) {
+  if (fwrite_unlocked(bytes, 1, count, output) < static_cast<size_t>(count)) {
+    report(state, "Failed to write %d bytes to output file at line %lld\n", count,
+           static_cast<long long>(lines_written + 1));
+    return false;
+  }
+  return true;
+}
+
+// Copies one ASCII line, or the part of a long line that the window holds. Returns false
+// after a message.
+bool copy_ascii_line(const conversion_state& state, FILE* output, input_window_state& w,
+                     int64_t* lines_written, bool* inside_long_line) {
+  const uint8_t* start = w.input_window + w.read_pos;
+  const int32_t available = w.window_end - w.read_pos;
+  const void* end_of_line = std::memchr(start, '\n', available);
+  if (end_of_line != nullptr) {
+    const int32_t length = static_cast<int32_t>(static_cast<const uint8_t*>(end_of_line) - start) + 1;
+    if (!write_bytes(state, output, start, length, *lines_written)) return false;
+    ++*lines_written;
+    w.read_pos += length;
+    *inside_long_line = false;
+    return true;
+  }
+  if (!write_bytes(state, output, start, available, *lines_written)) return false;
+  w.read_pos = w.window_end;
+  if (w.input_open) {
+    // A line longer than the window: the rest follows after the next refill.
+    *inside_long_line = true;
+  } else {
+    // The last line of the input has no end-of-line byte; it is kept as it stands.
+    ++*lines_written;
+    *inside_long_line = false;
+  }
+  return true;
+}
+
+}  // namespace
+
+conversion_result convert_stream(conversion_state& state, FILE* input, FILE* output,
+                                 const char* input_name) {
+  input_window_state w;
+  int32_t binary_mode = 0;
+  int64_t lines_written = 0;
+  bool inside_long_line = false;
+  conversion_result result;
+
+  for (;;) {
+    refill(w, input);
+    if (w.read_error) {
+      report(state, "Failed to read input file %s.\n", input_name);
+      break;
+    }
+    if (!w.input_open && w.read_pos >= w.window_end) {
+      result.finished = true;
+      break;
+    }
+    uint8_t* window = w.input_window;
+    if (binary_mode == 0) {
+      if (!inside_long_line && window[w.read_pos] == '*') {
+        const int32_t marker = check_mode_marker(state, window, &w.read_pos, w.window_end,
+                                                 &binary_mode);
+        if (marker == -1) break;
+        if (marker == 1) continue;
+      }
+      if (!copy_ascii_line(state, output, w, &lines_written, &inside_long_line)) break;
+      continue;
+    }
+    if (window[w.read_pos] == FC_TEXT_LINE && w.read_pos + 1 < w.window_end &&
+        window[w.read_pos + 1] == '*') {
+      const int32_t marker = check_mode_marker(state, window, &w.read_pos, w.window_end,
+                                               &binary_mode);
+      if (marker == -1) break;
+      if (marker == 1) continue;
+    }
+    if (dispatch_record(state, output, window, &w.read_pos, w.window_end, &lines_written) ==
+        -1) {
+      break;
+    }
+  }
+
+  result.write_failed = !result.finished && ferror_unlocked(output) != 0;
+  result.lines_written = lines_written;
+  result.bytes_read = w.bytes_read;
+  return result;
+}
+
+int finish_run(const conversion_state& state, const conversion_result& result, bool output_ok,
+               const char* output_name) {
+  bool finished = result.finished;
+  if (!output_ok && !result.write_failed) {
+    report(state, "Failed to write output file %s.\n", output_name);
+    finished = false;
+  }
+  if (!finished) {
+    report(state, "File conversion failed after writing %lld lines.\n",
+           static_cast<long long>(result.lines_written));
+    return 2;
+  }
+  std::fprintf(state.info, "Finished converting file, wrote %lld lines.\n",
+               static_cast<long long>(result.lines_written));
+  return 0;
+}
+
+}  // namespace asciify
