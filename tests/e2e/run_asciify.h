@@ -1,0 +1,35 @@
+// Runs the built asciify executable as a user would and captures everything it produces.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace asciify::testing {
+
+struct command_result {
+  int status = -1;     // exit status
+  std::string out;     // standard output
+  std::string err;     // standard error
+  std::string output;  // contents of the output file (empty when it does not exist)
+};
+
+// A fresh scratch directory for one test, removed with its contents when the object goes.
+struct scratch_dir {
+  std::string path;
+  scratch_dir();
+  ~scratch_dir();
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+
+// Runs asciify with `args` (no program name), standard input from `stdin_path` when given.
+command_result run_command(const std::vector<std::string>& args,
+                           const std::string& stdin_path = "");
+
+// Writes `input` to a file, converts it to another file in the same directory and returns
+// what the run produced.
+command_result convert_file(const std::string& input);
+
+}  // namespace asciify::testing
