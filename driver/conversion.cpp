@@ -18,9 +18,10 @@ struct input_window_state {
   int64_t bytes_read = 0;
 };
 
-// Keeps at least kLookahead unread bytes in the window while input remains.
-void refill(input_window_state& w, FILE* input) {
-  if (!w.input_open || w.window_end - w.read_pos >= kLookahead) return;
+// Keeps at least kLookahead unread bytes in the window while input remains. Returns whether
+// it read.
+bool refill(input_window_state& w, FILE* input) {
+  if (!w.input_open || w.window_end - w.read_pos >= kLookahead) return false;
   const int32_t kept = w.window_end - w.read_pos;
   std::memmove(w.input_window, w.input_window + w.read_pos, kept);
   w.read_pos = 0;
@@ -32,10 +33,11 @@ void refill(input_window_state& w, FILE* input) {
   }
   w.window_end += static_cast<int32_t>(got);
   w.bytes_read += static_cast<int64_t>(got);
+  return true;
 }
 
-bool write_bytes(const conversion_state& state, FILE* output, const uint8_t* bytes,
-                 int32_t count, int64_t lines_written) {
+bool write_bytes(const conversion_state& state, FILE* output, const uint8_t* bytes, int32_t count,
+                 int64_t lines_written) {
   if (fwrite_unlocked(bytes, 1, count, output) < static_cast<size_t>(count)) {
     report(state, "Failed to write %d bytes to output file at line %lld\n", count,
            static_cast<long long>(lines_written + 1));
@@ -52,7 +54,8 @@ bool copy_ascii_line(const conversion_state& state, FILE* output, input_window_s
   const int32_t available = w.window_end - w.read_pos;
   const void* end_of_line = std::memchr(start, '\n', available);
   if (end_of_line != nullptr) {
-    const int32_t length = static_cast<int32_t>(static_cast<const uint8_t*>(end_of_line) - start) + 1;
+    const int32_t length =
+        static_cast<int32_t>(static_cast<const uint8_t*>(end_of_line) - start) + 1;
     if (!write_bytes(state, output, start, length, *lines_written)) return false;
     ++*lines_written;
     w.read_pos += length;
@@ -75,7 +78,7 @@ bool copy_ascii_line(const conversion_state& state, FILE* output, input_window_s
 }  // namespace
 
 conversion_result convert_stream(conversion_state& state, FILE* input, FILE* output,
-                                 const char* input_name) {
+                                 const char* input_name, const progress_hook* progress) {
   input_window_state w;
   int32_t binary_mode = 0;
   int64_t lines_written = 0;
@@ -83,7 +86,9 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
   conversion_result result;
 
   for (;;) {
-    refill(w, input);
+    if (refill(w, input) && progress != nullptr) {
+      progress->update(progress->context, w.bytes_read, lines_written);
+    }
     if (w.read_error) {
       report(state, "Failed to read input file %s.\n", input_name);
       break;
@@ -95,8 +100,8 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
     uint8_t* window = w.input_window;
     if (binary_mode == 0) {
       if (!inside_long_line && window[w.read_pos] == '*') {
-        const int32_t marker = check_mode_marker(state, window, &w.read_pos, w.window_end,
-                                                 &binary_mode);
+        const int32_t marker =
+            check_mode_marker(state, window, &w.read_pos, w.window_end, &binary_mode);
         if (marker == -1) break;
         if (marker == 1) continue;
       }
@@ -105,13 +110,12 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
     }
     if (window[w.read_pos] == FC_TEXT_LINE && w.read_pos + 1 < w.window_end &&
         window[w.read_pos + 1] == '*') {
-      const int32_t marker = check_mode_marker(state, window, &w.read_pos, w.window_end,
-                                               &binary_mode);
+      const int32_t marker =
+          check_mode_marker(state, window, &w.read_pos, w.window_end, &binary_mode);
       if (marker == -1) break;
       if (marker == 1) continue;
     }
-    if (dispatch_record(state, output, window, &w.read_pos, w.window_end, &lines_written) ==
-        -1) {
+    if (dispatch_record(state, output, window, &w.read_pos, w.window_end, &lines_written) == -1) {
       break;
     }
   }

@@ -69,10 +69,10 @@ TEST(SectionHeader, ByteOrderFromProbes) {
   const row rows[] = {
       {header_line(order::native), byte_order::native},
       {header_line(order::reversed), byte_order::swapped},
-      {"1 0 02 00 00 00 00 00 80 3f", byte_order::unknown},         // integer probe 2
-      {"1 0 01 00 00 00 00 00 00 40", byte_order::unknown},         // real probe 2.0
-      {"1 0 01 00 00 00 3f 80 00 00", byte_order::unknown},         // the two probes disagree
-      {"1 0 01 00 00 00 00 00 c0 7f", byte_order::unknown},         // a NaN never matches
+      {"1 0 02 00 00 00 00 00 80 3f", byte_order::unknown},  // integer probe 2
+      {"1 0 01 00 00 00 00 00 00 40", byte_order::unknown},  // real probe 2.0
+      {"1 0 01 00 00 00 3f 80 00 00", byte_order::unknown},  // the two probes disagree
+      {"1 0 01 00 00 00 00 00 c0 7f", byte_order::unknown},  // a NaN never matches
   };
   for (const row& r : rows) {
     section_header header;
@@ -93,8 +93,8 @@ struct marker_check {
     state->info = state->messages;
     // Bytes past the window end hold a zero that must not be consumed.
     std::string window = bytes + std::string(8, '\0');
-    result = check_mode_marker(*state, reinterpret_cast<const uint8_t*>(window.data()),
-                               &read_pos, static_cast<int32_t>(bytes.size()), &binary_mode);
+    result = check_mode_marker(*state, reinterpret_cast<const uint8_t*>(window.data()), &read_pos,
+                               static_cast<int32_t>(bytes.size()), &binary_mode);
   }
   ~marker_check() { fclose(state->messages); }
 };

@@ -14,8 +14,8 @@ int32_t reset_format(conversion_state& state, const uint8_t* window, int32_t* re
   }
   const uint8_t code = window[*read_pos + 1];
   if (code < FC_FIRST_CACHED) {
-    report(state, "Attempt to reset reserved format code %d in <reset_format> at line %lld\n",
-           code, static_cast<long long>(lines_written + 1));
+    report(state, "Attempt to reset reserved format code %d in <reset_format> at line %lld\n", code,
+           static_cast<long long>(lines_written + 1));
     return -1;
   }
   state.format_table[code] = format_entry{};
@@ -40,8 +40,8 @@ int32_t process_formatted_line(conversion_state& state, FILE* out, const uint8_t
 
   // An empty slot: this record defines the code's format.
   const int32_t first = p + 1;
-  const void* zero = first < window_end ? std::memchr(window + first, 0, window_end - first)
-                                        : nullptr;
+  const void* zero =
+      first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
   if (zero == nullptr) {
     report(state, "Error reading new format %d in <process_formatted_line> at line %lld\n", code,
            static_cast<long long>(*lines_written + 1));

@@ -11,9 +11,9 @@
 
 namespace asciify {
 
-constexpr int32_t kMaxFormatFields = 255;       // a format_entry count is one byte
-constexpr int32_t kHardwiredFormatSize = 20;    // field format bytes of a hard-wired line
-constexpr int32_t kWindowSize = 1024;           // bytes of input held at once
+constexpr int32_t kMaxFormatFields = 255;            // a format_entry count is one byte
+constexpr int32_t kHardwiredFormatSize = 20;         // field format bytes of a hard-wired line
+constexpr int32_t kWindowSize = 1024;                // bytes of input held at once
 constexpr int32_t kLsfBufferSize = 2 * kWindowSize;  // two packed codes per window byte
 // Room for the widest line any format can describe: 255 fields of up to 127 characters,
 // their separators and the newline, with slack for a field writer's closing zero byte.
@@ -70,8 +70,7 @@ namespace asciify {
 
 // True when the `size` (4 or 8) raw bytes of a numeric field are the zero-fill marker of that
 // size, which ends the stored data of a record.
-inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes,
-                                int32_t size) {
+inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
   if (size == 4) {
     uint32_t raw;
     std::memcpy(&raw, bytes, 4);

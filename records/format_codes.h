@@ -7,11 +7,11 @@
 namespace asciify {
 
 // Format codes: the first byte of every record in binary mode.
-constexpr uint8_t FC_LSF4 = 1;          // line-specific format, packed nibbles
-constexpr uint8_t FC_LSF8 = 2;          // line-specific format, plain field format bytes
-constexpr uint8_t FC_TEXT_LINE = 3;     // a line of text ending in a zero byte
-constexpr uint8_t FC_RESET_FORMAT = 4;  // forget one cached format
-constexpr uint8_t FC_FIRST_CACHED = 50; // 50-255: cached formats
+constexpr uint8_t FC_LSF4 = 1;           // line-specific format, packed nibbles
+constexpr uint8_t FC_LSF8 = 2;           // line-specific format, plain field format bytes
+constexpr uint8_t FC_TEXT_LINE = 3;      // a line of text ending in a zero byte
+constexpr uint8_t FC_RESET_FORMAT = 4;   // forget one cached format
+constexpr uint8_t FC_FIRST_CACHED = 50;  // 50-255: cached formats
 
 // Selector bytes of the 'long' hard-wired codes 30-37 (50-255 select a cached format).
 constexpr uint8_t FSF4 = 1;

@@ -33,10 +33,11 @@ constexpr hardwired_layout kLayouts[8] = {
 constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
 constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
 
-long long line_number(int64_t lines_written) { return static_cast<long long>(lines_written + 1); }
+long long line_number(int64_t lines_written) {
+  return static_cast<long long>(lines_written + 1);
+}
 
-int32_t fail_long_format(const conversion_state& state, const char* kind,
-                         int64_t lines_written) {
+int32_t fail_long_format(const conversion_state& state, const char* kind, int64_t lines_written) {
   report(state, "Error parsing 'long' %s format code in <process_hardwired_line> at line %lld\n",
          kind, line_number(lines_written));
   return -1;
@@ -94,9 +95,8 @@ void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fi
 // Copies the source fields into the staging buffer in output order, a repeated field once per
 // output position, then the zero fields. Returns the position after the record's last source
 // field, or -1 after a message.
-int32_t stage_fields(conversion_state& state, const hardwired_layout& layout,
-                     const uint8_t* window, int32_t p, int32_t window_end,
-                     int64_t lines_written) {
+int32_t stage_fields(conversion_state& state, const hardwired_layout& layout, const uint8_t* window,
+                     int32_t p, int32_t window_end, int64_t lines_written) {
   int32_t staging_offset = 0;
   int32_t source_start = p;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
@@ -109,8 +109,8 @@ int32_t stage_fields(conversion_state& state, const hardwired_layout& layout,
     const bool repeated = position > 0 && layout.sources[position - 1] == source;
     if (!repeated) source_start = p;
     const int32_t next =
-        copy_buffer(state, state.hardwired_format, source, state.staging_buffer,
-                    &staging_offset, window, source_start, window_end, lines_written);
+        copy_buffer(state, state.hardwired_format, source, state.staging_buffer, &staging_offset,
+                    window, source_start, window_end, lines_written);
     if (next < 0) return -1;
     if (!repeated) p = next;
   }
@@ -202,8 +202,9 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   const bool is_default = code >= 10 && code <= 17;
   const bool is_long = code >= 30 && code <= 37;
   if (!is_default && !is_long) {
-    report(state, "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
-           code, line_number(*lines_written));
+    report(state,
+           "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n", code,
+           line_number(*lines_written));
     return -1;
   }
   const int32_t layout_index = code - (is_default ? 10 : 30);

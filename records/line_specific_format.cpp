@@ -48,8 +48,8 @@ int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* wind
     bytes = state.lsf_buffer;
   } else {
     // The plain format is used where it lies in the window.
-    const void* zero = first < window_end ? std::memchr(window + first, 0, window_end - first)
-                                          : nullptr;
+    const void* zero =
+        first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
     if (zero == nullptr) {
       report(state, "FC_LSF8 formatting error at line %lld\n",
              static_cast<long long>(*lines_written + 1));

@@ -93,7 +93,8 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
 }
 
 int32_t fail_past_limit(const conversion_state& state, int64_t lines_written) {
-  report(state, "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
+  report(state,
+         "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
          static_cast<long long>(lines_written + 1));
   return -1;
 }
@@ -101,8 +102,8 @@ int32_t fail_past_limit(const conversion_state& state, int64_t lines_written) {
 }  // namespace
 
 int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
-                             const uint8_t* data, int32_t start, int32_t limit,
-                             int32_t* read_pos, int64_t* lines_written) {
+                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
+                             int64_t* lines_written) {
   bool free_format = false;
   line_in_progress line{};
   int32_t offset = 0;
@@ -156,7 +157,8 @@ restart:
                static_cast<long long>(*lines_written + 1));
         return -1;
       }
-      const int32_t length = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset;
+      const int32_t length =
+          static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset;
       if (line.position + length + 1 >= kOpenEndedLineRoom) {
         report(state,
                "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at "

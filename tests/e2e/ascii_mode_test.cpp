@@ -23,8 +23,8 @@ std::vector<conversion_case> ascii_cases() {
       {"empty input", "", "", finished(0), "", 0},
       {"plain lines", "alpha\nbeta\n\ngamma\n", "alpha\nbeta\n\ngamma\n", finished(4), "", 0},
       {"carriage returns are kept", "one\r\ntwo\r\n", "one\r\ntwo\r\n", finished(2), "", 0},
-      {"star line that is no marker", "*NODE\n*START_BIN\n", "*NODE\n*START_BIN\n", finished(2),
-       "", 0},
+      {"star line that is no marker", "*NODE\n*START_BIN\n", "*NODE\n*START_BIN\n", finished(2), "",
+       0},
       {"last line without end of line is kept", "first\nlast", "first\nlast", finished(2), "", 0},
       {"only an unterminated line", "lonely", "lonely", finished(1), "", 0},
       {"unterminated star line", "a\n*NOTE", "a\n*NOTE", finished(2), "", 0},
@@ -43,7 +43,9 @@ std::vector<conversion_case> ascii_cases() {
 
 class AsciiMode : public ::testing::TestWithParam<conversion_case> {};
 
-TEST_P(AsciiMode, ConvertsExactly) { expect_conversion(GetParam()); }
+TEST_P(AsciiMode, ConvertsExactly) {
+  expect_conversion(GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(Cases, AsciiMode, ::testing::ValuesIn(ascii_cases()));
 

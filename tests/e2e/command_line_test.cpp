@@ -87,10 +87,9 @@ TEST(CommandLine, InputThatCannotBeReadFails) {
   const command_result result = run_command({dir.path, dir.file("out.txt")});
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err,
-            "Failed to read input file " + dir.path +
-                ".\n"
-                "File conversion failed after writing 0 lines.\n");
+  EXPECT_EQ(result.err, "Failed to read input file " + dir.path +
+                            ".\n"
+                            "File conversion failed after writing 0 lines.\n");
   EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
 

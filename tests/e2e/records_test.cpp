@@ -19,15 +19,17 @@ std::string left(const std::string& text, size_t width) {
   return text + std::string(width - text.size(), ' ');
 }
 
-encoder section(order numbers = order::native) { return encoder{}.start_binary(numbers); }
+encoder section(order numbers = order::native) {
+  return encoder{}.start_binary(numbers);
+}
 
 std::vector<conversion_case> text_line_cases() {
   return {
       {"empty text line", section().text_record("").bytes, "\n", finished(1), "", 0},
       {"text with every byte but zero", section().text_record("a\tb\x01\xff").bytes,
        "a\tb\x01\xff\n", finished(1), "", 0},
-      {"text without its zero byte", section().text_record("ok").byte(3).raw("abc").bytes, "ok\n", "",
-       "Failed to find zero-termination of string starting a at line 2\n" + failed(1), 2},
+      {"text without its zero byte", section().text_record("ok").byte(3).raw("abc").bytes, "ok\n",
+       "", "Failed to find zero-termination of string starting a at line 2\n" + failed(1), 2},
       {"text code as the last byte of the input", section().byte(3).bytes, "", "",
        "Failed to find zero-termination of string starting   at line 1\n" + failed(0), 2},
       {"star text without its zero byte keeps its dollar line", section().byte(3).raw("*abc").bytes,
@@ -38,20 +40,32 @@ std::vector<conversion_case> text_line_cases() {
 
 std::vector<conversion_case> cached_format_cases() {
   return {
-      {"definition then data",
-       section().define(50, {0x0A, 0x2A}).byte(50).i32(7).f32(1.5f).bytes,
+      {"definition then data", section().define(50, {0x0A, 0x2A}).byte(50).i32(7).f32(1.5f).bytes,
        col("7", 10) + col("1.5", 10) + "\n", finished(1), "", 0},
       {"columns with a short string",
-       section().define(60, {0x0A, 0x0A, 0x88}).byte(60).i32(7).i32(-12).str("ab").text_record("next").bytes,
+       section()
+           .define(60, {0x0A, 0x0A, 0x88})
+           .byte(60)
+           .i32(7)
+           .i32(-12)
+           .str("ab")
+           .text_record("next")
+           .bytes,
        col("7", 10) + col("-12", 10) + left("ab", 8) + "\nnext\n", finished(2), "", 0},
       {"free format from the first field",
        section().define(61, {0x1F, 0x0A, 0x88}).byte(61).i32(7).i32(-12).str("ab").bytes,
        " 7, -12,ab\n", finished(1), "", 0},
       {"free-format mark on a later field restarts the line",
-       section().define(62, {0x0A, 0x1F}).byte(62).i32(7).i32(-12).bytes, " 7, -12\n",
-       finished(1), "", 0},
+       section().define(62, {0x0A, 0x1F}).byte(62).i32(7).i32(-12).bytes, " 7, -12\n", finished(1),
+       "", 0},
       {"zero fill in columns",
-       section().define(63, {0x0A, 0x0A, 0x2A, 0x88}).byte(63).i32(5).marker4().text_record("n").bytes,
+       section()
+           .define(63, {0x0A, 0x0A, 0x2A, 0x88})
+           .byte(63)
+           .i32(5)
+           .marker4()
+           .text_record("n")
+           .bytes,
        col("5", 10) + col("0", 10) + col("0.0", 10) + std::string(8, ' ') + "\nn\n", finished(2),
        "", 0},
       {"zero fill in free format",
@@ -62,10 +76,17 @@ std::vector<conversion_case> cached_format_cases() {
        col("-3", 20) + col("0.0", 20) + col("0", 10) + "\n", finished(1), "", 0},
       {"open-ended string", section().define(66, {0x80}).byte(66).str("hello").bytes, "hello\n",
        finished(1), "", 0},
-      {"8-byte numbers", section().define(67, {0x54, 0x70}).byte(67).i64(-9000000000LL).f64(0.25).bytes,
+      {"8-byte numbers",
+       section().define(67, {0x54, 0x70}).byte(67).i64(-9000000000LL).f64(0.25).bytes,
        col("-9000000000", 20) + col("0.25", 16) + "\n", finished(1), "", 0},
       {"numbers in the reverse byte order",
-       section(order::reversed).define(68, {0x0A, 0x2A, 0x50}).byte(68).i32(65536).f32(-2.5f).i64(1).bytes,
+       section(order::reversed)
+           .define(68, {0x0A, 0x2A, 0x50})
+           .byte(68)
+           .i32(65536)
+           .f32(-2.5f)
+           .i64(1)
+           .bytes,
        col("65536", 10) + col("-2.5", 10) + col("1", 16) + "\n",
        "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n" + finished(1),
        "", 0},
@@ -73,7 +94,15 @@ std::vector<conversion_case> cached_format_cases() {
        section().define(70, {}).define(70, {0x08}).byte(70).i32(3).bytes, col("3", 8) + "\n",
        finished(1), "", 0},
       {"reset then redefine",
-       section().define(80, {0x08}).byte(80).i32(1).reset(80).define(80, {0x0A}).byte(80).i32(2).bytes,
+       section()
+           .define(80, {0x08})
+           .byte(80)
+           .i32(1)
+           .reset(80)
+           .define(80, {0x0A})
+           .byte(80)
+           .i32(2)
+           .bytes,
        col("1", 8) + "\n" + col("2", 10) + "\n", finished(2), "", 0},
       {"resetting codes 50 and 255 and an empty slot",
        section().reset(50).reset(255).reset(90).text_record("done").bytes, "done\n", finished(1),
@@ -93,17 +122,34 @@ std::vector<conversion_case> cached_format_cases() {
        section().byte(53).raw(std::string(255, '\x01')).byte(0).byte(53).marker4().bytes,
        std::string(255, '0') + "\n", finished(1), "", 0},
       {"formats survive suspend and resume",
-       section().define(54, {0x08}).suspend_binary().line("a").resume_binary().byte(54).i32(9).bytes,
+       section()
+           .define(54, {0x08})
+           .suspend_binary()
+           .line("a")
+           .resume_binary()
+           .byte(54)
+           .i32(9)
+           .bytes,
        "a\n" + col("9", 8) + "\n", finished(2), "", 0},
       {"a new section forgets its formats",
-       section().define(55, {0x08}).end_binary().start_binary().define(55, {0x0A}).byte(55).i32(4).bytes,
+       section()
+           .define(55, {0x08})
+           .end_binary()
+           .start_binary()
+           .define(55, {0x0A})
+           .byte(55)
+           .i32(4)
+           .bytes,
        col("4", 10) + "\n", finished(1), "", 0},
-      {"data that run past the end of the input", section().define(56, {0x0A, 0x0A}).byte(56).i32(1).raw("ab").bytes,
-       "", "", "Record data runs past the end of the input in <write_formatted_line> at line 1\n" + failed(0),
+      {"data that run past the end of the input",
+       section().define(56, {0x0A, 0x0A}).byte(56).i32(1).raw("ab").bytes, "", "",
+       "Record data runs past the end of the input in <write_formatted_line> at line 1\n" +
+           failed(0),
        2},
       {"fixed string that runs past the end of the input",
        section().define(57, {0x88}).byte(57).raw("abc").bytes, "", "",
-       "Record data runs past the end of the input in <write_formatted_line> at line 1\n" + failed(0),
+       "Record data runs past the end of the input in <write_formatted_line> at line 1\n" +
+           failed(0),
        2},
       {"fixed string that ends exactly at the end of the input",
        section().define(57, {0x84}).byte(57).raw("abcd").bytes, "abcd\n", finished(1), "", 0},
@@ -118,11 +164,20 @@ std::vector<conversion_case> cached_format_cases() {
        std::string(254, 'x') + "\n", finished(1), "", 0},
       {"open-ended string of 255 characters",
        section().define(59, {0x80}).byte(59).str(std::string(255, 'x')).bytes, "", "",
-       "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line 1\n" +
+       "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line "
+       "1\n" +
            failed(0),
        2},
       {"integer too wide for its field",
-       section().define(71, {0x08, 0x04}).byte(71).i32(123456789).i32(7).byte(71).i32(123456789).i32(7).bytes,
+       section()
+           .define(71, {0x08, 0x04})
+           .byte(71)
+           .i32(123456789)
+           .i32(7)
+           .byte(71)
+           .i32(123456789)
+           .i32(7)
+           .bytes,
        "********   7\n********   7\n", finished(2),
        "Warning: value too wide for its 8-column field at line 1, written as '*'\n", 0},
   };
@@ -135,8 +190,11 @@ std::vector<conversion_case> line_specific_cases() {
       {"packed format ended in its first half", section().byte(1).byte(0x05).text_record("x").bytes,
        "\nx\n", finished(2), "", 0},
       {"packed format of 23 codes",
-       section().lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 6})
-           .raw(std::string(22 * 4, '\0')).f32(2.0f).bytes,
+       section()
+           .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 6})
+           .raw(std::string(22 * 4, '\0'))
+           .f32(2.0f)
+           .bytes,
        [] {
          std::string line;
          for (int i = 0; i < 22; ++i) line += col("0", 8);
@@ -175,7 +233,8 @@ std::vector<conversion_case> hardwired_cases() {
   const std::string point =
       col("5", 8) + col("1.5", 16) + col("2.5", 16) + col("3.5", 16) + col("0", 8) + col("0", 8);
   return {
-      {"point record", section().byte(10).i32(5).f32(1.5f).f32(2.5f).f32(3.5f).text_record("t").bytes,
+      {"point record",
+       section().byte(10).i32(5).f32(1.5f).f32(2.5f).f32(3.5f).text_record("t").bytes,
        point + "\nt\n", finished(2), "", 0},
       {"point record in the reverse byte order",
        section(order::reversed).byte(10).i32(5).f32(1.5f).f32(2.5f).f32(3.5f).bytes, point + "\n",
@@ -202,8 +261,17 @@ std::vector<conversion_case> hardwired_cases() {
       {"code 17", section().byte(17).i32(1).i32(2).i32(3).i32(4).i32(5).i32(6).i32(7).i32(8).bytes,
        ints({"1", "2", "3", "4", "5", "5", "6", "7", "8", "8"}) + "\n", finished(1), "", 0},
       {"code 37 with an 8-byte real repeated",
-       section().fsf8(37, {8, 8, 8, 8, 8, 8, 0x0A, 0x6A}).i32(1).i32(2).i32(3).i32(4).i32(5)
-           .i32(6).i32(7).f64(0.125).bytes,
+       section()
+           .fsf8(37, {8, 8, 8, 8, 8, 8, 0x0A, 0x6A})
+           .i32(1)
+           .i32(2)
+           .i32(3)
+           .i32(4)
+           .i32(5)
+           .i32(6)
+           .i32(7)
+           .f64(0.125)
+           .bytes,
        ints({"1", "2", "3", "4", "5", "5", "6"}) + col("7", 10) + col("0.125", 10) +
            col("0.125", 10) + "\n",
        finished(1), "", 0},
@@ -212,8 +280,15 @@ std::vector<conversion_case> hardwired_cases() {
        ints({"1", "2", "3"}) + col("0.5", 16) + col("0.75", 16) + col("0.75", 16) + "\n",
        finished(1), "", 0},
       {"code 30 with a cached format",
-       section().define(90, {0x0A, 0x70, 0x70, 0x70}).byte(30).byte(90).i32(3).f64(1.0).f64(2.0)
-           .f64(-3.0).bytes,
+       section()
+           .define(90, {0x0A, 0x70, 0x70, 0x70})
+           .byte(30)
+           .byte(90)
+           .i32(3)
+           .f64(1.0)
+           .f64(2.0)
+           .f64(-3.0)
+           .bytes,
        col("3", 10) + col("1.0", 16) + col("2.0", 16) + col("-3.0", 16) + col("0", 10) +
            col("0", 10) + "\n",
        finished(1), "", 0},
@@ -221,20 +296,32 @@ std::vector<conversion_case> hardwired_cases() {
        section().fsf8(30, {0x1F, 0x2A, 0x2A, 0x2A}).i32(1).f32(1.0f).f32(2.0f).f32(3.0f).bytes,
        " 1, 1.0, 2.0, 3.0, 0, 0\n", finished(1), "", 0},
       {"packed format of 19 codes",
-       section().fsf4(30, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}).i32(1).i32(2)
-           .i32(3).i32(4).bytes,
+       section()
+           .fsf4(30, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
+           .i32(1)
+           .i32(2)
+           .i32(3)
+           .i32(4)
+           .bytes,
        ints({"1", "2", "3", "4", "0", "0"}) + "\n", finished(1), "", 0},
       {"packed format of 20 codes",
        section().fsf4(30, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}).bytes, "",
-       "", "Error parsing 'long' FSF4 format code in <process_hardwired_line> at line 1\n" + failed(0),
+       "",
+       "Error parsing 'long' FSF4 format code in <process_hardwired_line> at line 1\n" + failed(0),
        2},
       {"plain format of 19 bytes",
-       section().fsf8(30, {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}).i32(1).i32(2)
-           .i32(3).i32(4).bytes,
+       section()
+           .fsf8(30, {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8})
+           .i32(1)
+           .i32(2)
+           .i32(3)
+           .i32(4)
+           .bytes,
        ints({"1", "2", "3", "4", "0", "0"}) + "\n", finished(1), "", 0},
       {"plain format of 20 bytes",
        section().fsf8(30, {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}).bytes, "",
-       "", "Error parsing 'long' FSF8 format code in <process_hardwired_line> at line 1\n" + failed(0),
+       "",
+       "Error parsing 'long' FSF8 format code in <process_hardwired_line> at line 1\n" + failed(0),
        2},
       {"packed selector with nothing after it", section().byte(30).byte(1).bytes, "", "",
        "Error parsing 'long' FSF4 format code in <process_hardwired_line> at line 1\n" + failed(0),
@@ -270,36 +357,62 @@ std::vector<conversion_case> hardwired_cases() {
            failed(0),
        2},
       {"cached format of more than 20 bytes as a long format",
-       section().byte(91).raw(std::string(30, '\x04')).byte(0).byte(31).byte(91)
-           .i32(1).i32(2).i32(3).i32(4).i32(5).i32(6).text_record("after").bytes,
+       section()
+           .byte(91)
+           .raw(std::string(30, '\x04'))
+           .byte(0)
+           .byte(31)
+           .byte(91)
+           .i32(1)
+           .i32(2)
+           .i32(3)
+           .i32(4)
+           .i32(5)
+           .i32(6)
+           .text_record("after")
+           .bytes,
        ints({"1", "2", "3", "4", "5", "6", "6", "6", "6", "6"}, 4) + "\nafter\n", finished(2), "",
        0},
       {"strings in a hard-wired record",
-       section().fsf8(36, {0x88, 0x88, 0x84, 0x08, 0x08}).str("abc").chars("12345678").chars("wxyz")
-           .i32(1).i32(2).bytes,
+       section()
+           .fsf8(36, {0x88, 0x88, 0x84, 0x08, 0x08})
+           .str("abc")
+           .chars("12345678")
+           .chars("wxyz")
+           .i32(1)
+           .i32(2)
+           .bytes,
        left("abc", 8) + "12345678" + "wxyz" + ints({"1", "2", "2"}) + "\n", finished(1), "", 0},
       {"string after a zero-fill marker is read from the record",
-       section().fsf8(36, {0x08, 0x08, 0x08, 0x88, 0x08}).i32(1).marker4().str("s").text_record("n").bytes,
+       section()
+           .fsf8(36, {0x08, 0x08, 0x08, 0x88, 0x08})
+           .i32(1)
+           .marker4()
+           .str("s")
+           .text_record("n")
+           .bytes,
        ints({"1", "0", "0"}) + left("s", 8) + ints({"0", "0"}) + "\nn\n", finished(2), "", 0},
       {"open-ended string in a hard-wired record",
        section().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).str("name").f32(1.0f).f32(2.0f).f32(3.0f).bytes,
        // The zero fields take width 0 from the string byte 0x80: they show nothing.
-       "name" + col("1.0", 10) + col("2.0", 10) + col("3.0", 10) + "\n",
-       finished(1), "", 0},
+       "name" + col("1.0", 10) + col("2.0", 10) + col("3.0", 10) + "\n", finished(1), "", 0},
       {"open-ended string without its zero byte in a hard-wired record",
        section().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name").bytes, "", "",
        "Buffer overrun in <copy_buffer> on line 1\n" + failed(0), 2},
       {"fixed string reaching the end of the input",
        section().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg").bytes, "", "",
        "Buffer overrun in <copy_buffer> on line 1\n" + failed(0), 2},
-      {"number cut off by the end of the input", section().byte(10).i32(5).f32(1.0f).raw("ab").bytes,
-       "", "", "Buffer overrun in <copy_buffer> on line 1\n" + failed(0), 2},
+      {"number cut off by the end of the input",
+       section().byte(10).i32(5).f32(1.0f).raw("ab").bytes, "", "",
+       "Buffer overrun in <copy_buffer> on line 1\n" + failed(0), 2},
       {"marker as the last bytes of the input", section().byte(15).i32(7).marker4().bytes,
        ints({"7", "0", "0", "0", "0", "0", "0", "0", "0", "0"}) + "\n", finished(1), "", 0},
       {"reserved codes", section().byte(5).bytes, "", "",
-       "Found unknown reserved format code 5 in <process_hardwired_line> at line 1\n" + failed(0), 2},
+       "Found unknown reserved format code 5 in <process_hardwired_line> at line 1\n" + failed(0),
+       2},
       {"reserved code 0", section().text_record("a").byte(0).bytes, "a\n", "",
-       "Found unknown reserved format code 0 in <process_hardwired_line> at line 2\n" + failed(1), 2},
+       "Found unknown reserved format code 0 in <process_hardwired_line> at line 2\n" + failed(1),
+       2},
       {"reserved code 29", section().byte(29).bytes, "", "",
        "Found unknown reserved format code 29 in <process_hardwired_line> at line 1\n" + failed(0),
        2},
@@ -310,19 +423,27 @@ std::vector<conversion_case> hardwired_cases() {
 }
 
 class TextLines : public ::testing::TestWithParam<conversion_case> {};
-TEST_P(TextLines, ConvertExactly) { expect_conversion(GetParam()); }
+TEST_P(TextLines, ConvertExactly) {
+  expect_conversion(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Cases, TextLines, ::testing::ValuesIn(text_line_cases()));
 
 class CachedFormats : public ::testing::TestWithParam<conversion_case> {};
-TEST_P(CachedFormats, ConvertExactly) { expect_conversion(GetParam()); }
+TEST_P(CachedFormats, ConvertExactly) {
+  expect_conversion(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Cases, CachedFormats, ::testing::ValuesIn(cached_format_cases()));
 
 class LineSpecificFormats : public ::testing::TestWithParam<conversion_case> {};
-TEST_P(LineSpecificFormats, ConvertExactly) { expect_conversion(GetParam()); }
+TEST_P(LineSpecificFormats, ConvertExactly) {
+  expect_conversion(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Cases, LineSpecificFormats, ::testing::ValuesIn(line_specific_cases()));
 
 class HardwiredLayouts : public ::testing::TestWithParam<conversion_case> {};
-TEST_P(HardwiredLayouts, ConvertExactly) { expect_conversion(GetParam()); }
+TEST_P(HardwiredLayouts, ConvertExactly) {
+  expect_conversion(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Cases, HardwiredLayouts, ::testing::ValuesIn(hardwired_cases()));
 
 }  // namespace

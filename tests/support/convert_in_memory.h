@@ -9,10 +9,10 @@
 namespace asciify::testing {
 
 struct conversion_capture {
-  int status = 0;         // 0 finished, 2 failed
-  std::string output;     // the converted text
-  std::string messages;   // errors and warnings
-  std::string info;       // informational lines and the finished summary
+  int status = 0;        // 0 finished, 2 failed
+  std::string output;    // the converted text
+  std::string messages;  // errors and warnings
+  std::string info;      // informational lines and the finished summary
   int64_t lines_written = 0;
 };
 

@@ -64,9 +64,15 @@ encoder& encoder::start_binary(order section_order, int major, int minor) {
   return *this;
 }
 
-encoder& encoder::resume_binary() { return line("*RESUME_BINARY"); }
-encoder& encoder::suspend_binary() { return text_record("*SUSPEND_BINARY"); }
-encoder& encoder::end_binary() { return text_record("*END_BINARY"); }
+encoder& encoder::resume_binary() {
+  return line("*RESUME_BINARY");
+}
+encoder& encoder::suspend_binary() {
+  return text_record("*SUSPEND_BINARY");
+}
+encoder& encoder::end_binary() {
+  return text_record("*END_BINARY");
+}
 
 encoder& encoder::text_record(std::string_view text) {
   bytes.push_back(3);
@@ -125,14 +131,20 @@ encoder& encoder::f64(double value) {
   append_number(bytes, value, numbers);
   return *this;
 }
-encoder& encoder::marker4() { return i32(INT32_MIN); }
-encoder& encoder::marker8() { return i64(INT64_MIN); }
+encoder& encoder::marker4() {
+  return i32(INT32_MIN);
+}
+encoder& encoder::marker8() {
+  return i64(INT64_MIN);
+}
 
 encoder& encoder::str(std::string_view text) {
   bytes.append(text);
   return byte(0);
 }
 
-encoder& encoder::chars(std::string_view text) { return raw(text); }
+encoder& encoder::chars(std::string_view text) {
+  return raw(text);
+}
 
 }  // namespace asciify::testing
