@@ -66,6 +66,13 @@ void write_exponent_text(char* at, size_t room, int32_t width, int32_t e) {
   }
 }
 
+// Whether the last three characters of a number part are "00" and a digit below 5, or "99"
+// and a digit above 5: the last digit is noise of single precision.
+bool ends_in_noise(const char* last3) {
+  return (last3[0] == '0' && last3[1] == '0' && last3[2] < '5') ||
+         (last3[0] == '9' && last3[1] == '9' && last3[2] > '5');
+}
+
 // Text of a finite, non-zero value with a usable logarithm. `single` selects the rules for
 // 4-byte values: the exponent estimate is raised by 1e-10, the mantissa is nudged up before
 // printing so that halfway cases round away from zero, a mantissa that rounded up to ten is
@@ -181,15 +188,10 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
     }
     if (!single) break;
 
-    // Single-precision noise in the last digit (...00d with d < 5, or ...99d with d > 5):
-    // print again with one decimal less.
-    if (decimals > 1) {
-      const char* last3 = text + number_width - 3;
-      if ((last3[0] == '0' && last3[1] == '0' && last3[2] < '5') ||
-          (last3[0] == '9' && last3[1] == '9' && last3[2] > '5')) {
-        --decimals;
-        restart = Restart::kPrint;
-      }
+    // Single-precision noise in the last digit: print again with one decimal less.
+    if (decimals > 1 && ends_in_noise(text + number_width - 3)) {
+      --decimals;
+      restart = Restart::kPrint;
       continue;
     }
 
