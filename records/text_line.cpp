@@ -7,15 +7,8 @@ namespace asciify {
 int32_t write_text_line(conversion_state& state, FILE* out, uint8_t* window, int32_t* read_pos,
                         int32_t window_end, int64_t* lines_written) {
   const int32_t text = *read_pos + 1;
-  if (text < window_end && window[text] == '*') {
-    // A text that could be mistaken for a marker line is flagged by a "$" line before it.
-    if (fwrite_unlocked("$\n", 1, 2, out) < 2) {
-      report(state, "Failed to write %d bytes to output file at line %lld\n", 2,
-             static_cast<long long>(*lines_written + 1));
-      return -1;
-    }
-    ++*lines_written;
-  }
+  // The whole record must be in the window before anything of it is written: a text that is
+  // cut off leaves no "$" line behind.
   const void* zero = text < window_end ? std::memchr(window + text, 0, window_end - text) : nullptr;
   if (zero == nullptr) {
     // With no text byte at all in the window, the message shows a space.
@@ -23,6 +16,15 @@ int32_t write_text_line(conversion_state& state, FILE* out, uint8_t* window, int
     report(state, "Failed to find zero-termination of string starting %c at line %lld\n", first,
            static_cast<long long>(*lines_written + 1));
     return -1;
+  }
+  if (window[text] == '*') {
+    // A text that could be mistaken for a marker line is flagged by a "$" line before it.
+    if (fwrite_unlocked("$\n", 1, 2, out) < 2) {
+      report(state, "Failed to write %d bytes to output file at line %lld\n", 2,
+             static_cast<long long>(*lines_written + 1));
+      return -1;
+    }
+    ++*lines_written;
   }
   const int32_t terminator = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window);
   window[terminator] = '\n';
