@@ -38,7 +38,10 @@ bool refill(input_window_state& w, FILE* input) {
 
 bool write_bytes(const conversion_state& state, FILE* output, const uint8_t* bytes, int32_t count,
                  int64_t lines_written) {
-  if (fwrite_unlocked(bytes, 1, count, output) < static_cast<size_t>(count)) {
+  // A stream may take every byte and still fail (an unbuffered one whose write failed): its
+  // error flag tells.
+  if (fwrite_unlocked(bytes, 1, count, output) < static_cast<size_t>(count) ||
+      ferror_unlocked(output) != 0) {
     report(state, "Failed to write %d bytes to output file at line %lld\n", count,
            static_cast<long long>(lines_written + 1));
     return false;

@@ -180,6 +180,12 @@ restart:
            static_cast<int>(written), line.position, static_cast<long long>(*lines_written + 1));
     return -1;
   }
+  if (ferror_unlocked(out) != 0) {
+    // Every byte was taken, yet the stream failed to pass them on.
+    report(state, "Failed to write %d bytes to output file at line %lld\n", line.position,
+           static_cast<long long>(*lines_written + 1));
+    return -1;
+  }
   ++*lines_written;
   *read_pos = offset;
   if (line.first_star_width >= 0 && !state.wide_value_warning_given) {
