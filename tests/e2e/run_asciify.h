@@ -32,4 +32,9 @@ command_result run_command(const std::vector<std::string>& args,
 // what the run produced.
 command_result convert_file(const std::string& input);
 
+// Runs `script` with /bin/sh -c, the environment variable ASCIIFY naming the built
+// executable, standard input from /dev/null unless the script redirects it; returns its
+// status and what it wrote to standard output and standard error (`output` stays empty).
+command_result run_shell(const std::string& script);
+
 }  // namespace asciify::testing
