@@ -1,11 +1,26 @@
 #include "text/real_text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+
+#include "text/digit_text.h"
 
 namespace asciify {
 namespace {
+
+// The routines follow the conversion one step after another: exponent estimate, notation,
+// layout, printing with a fixed number of decimals, and the clean-up of the printed digits.
+// They avoid the costly library calls of a literal transcription while computing the same
+// values:
+// - Powers of ten come from a table filled once with the very pow(10.0, e) calls that the
+//   conversion makes, so every quotient and comparison is bit-identical.
+// - The truncated decimal logarithm is read off the table; only magnitudes within a relative
+//   1e-9 of a power of ten, where the library's rounding decides, still call log10 (see
+//   exponent_estimate).
+// - The fixed-point text with P decimals is produced from the exact binary value with integer
+//   arithmetic, correctly rounded with ties to even, which is what the C library's "%#N.Pf"
+//   prints; cases outside the integer range use std::to_chars, which rounds the same way.
 
 // Widest field the callers pass; wider requests are filled with '*'.
 constexpr int32_t kMaxWidth = 31;
@@ -16,6 +31,151 @@ constexpr int kTextSize = 96;
 
 // Every magnitude up to the smallest normal 8-byte value is written as zero.
 constexpr double kSmallestNormal = 2.2250738585072014e-308;
+
+// Exponents covered by the table of powers of ten: every decimal exponent of a normal 8-byte
+// value, one or two beyond after carries, and the -P-1 of the rounding test.
+constexpr int32_t kLowestPower = -340;
+constexpr int32_t kHighestPower = 340;
+
+struct power_table {
+  double value[kHighestPower - kLowestPower + 1];
+  // value * (1 + 1e-9) and value * (1 - 1e-9): the edges of the zone around each power of ten
+  // in which the exponent estimate asks the library's log10.
+  double just_above[kHighestPower - kLowestPower + 1];
+  double just_below[kHighestPower - kLowestPower + 1];
+};
+
+constexpr double kLogarithmMargin = 1e-9;
+
+power_table make_power_table() {
+  power_table t{};
+  for (int32_t e = kLowestPower; e <= kHighestPower; ++e) {
+    const size_t i = static_cast<size_t>(e - kLowestPower);
+    t.value[i] = std::pow(10.0, e);
+    t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
+    t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
+  }
+  return t;
+}
+
+// Filled before main runs; nothing converts numbers during static initialization.
+const power_table kPowers = make_power_table();
+
+// pow(10.0, e), exactly as the library computes it.
+inline double power_of_ten(int32_t e) {
+  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
+  return kPowers.value[e - kLowestPower];
+}
+
+// Decimal exponent estimate: log10(a) plus `bias`, truncated toward zero, for a normal
+// positive a.
+//
+// With k = floor(log10(a)) found by comparisons with the table, a magnitude that stays more
+// than a relative 1e-9 away from 10^k and 10^(k+1) has k + 4.3e-10 < log10(a) < k + 1 - 4.3e-10
+// (log10(1 + 1e-9) = 4.34e-10; the table's powers are within 2^-52 of the true ones). The
+// library's log10 errs by a few units in the last place, under 1e-12 for every result below
+// 400, and the bias is 0 or 1e-10, so the computed sum lies strictly between k and k + 1 as
+// well, and its truncation is k, or k + 1 when k is negative (truncation toward zero). Nearer
+// to a power of ten the library's rounding decides, so there log10 itself is called.
+int32_t exponent_estimate(double a, double bias) {
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  const auto binary_exponent = static_cast<int32_t>((bits >> 52) & 0x7FF) - 1023;
+  // floor(binary_exponent * log10(2)): 10^k <= 2^b < 10^(k+1), so a lies below 2 * 10^(k+1).
+  int32_t k = (binary_exponent * 78913) >> 18;
+  const int32_t i = k - kLowestPower;
+  if (a >= kPowers.value[i + 1]) ++k;
+  const int32_t j = k - kLowestPower;
+  if (a < kPowers.just_above[j] || a > kPowers.just_below[j + 1]) {
+    return static_cast<int32_t>(std::log10(a) + bias);
+  }
+  return k >= 0 ? k : k + 1;
+}
+
+// 10^p as an integer, for p up to 19.
+constexpr uint64_t kIntegerPowers[20] = {1ull,
+                                         10ull,
+                                         100ull,
+                                         1000ull,
+                                         10000ull,
+                                         100000ull,
+                                         1000000ull,
+                                         10000000ull,
+                                         100000000ull,
+                                         1000000000ull,
+                                         10000000000ull,
+                                         100000000000ull,
+                                         1000000000000ull,
+                                         10000000000000ull,
+                                         100000000000000ull,
+                                         1000000000000000ull,
+                                         10000000000000000ull,
+                                         100000000000000000ull,
+                                         1000000000000000000ull,
+                                         10000000000000000000ull};
+
+// |m| * 10^p rounded to an integer, ties to even, computed exactly from the binary value
+// m = M * 2^-s. Returns false when the value is outside what 128-bit arithmetic covers here
+// (then the caller uses the library).
+bool scaled_integer(double m, int32_t p, uint64_t* result) {
+  if (p < 0 || p > 19) return false;
+  uint64_t bits;
+  std::memcpy(&bits, &m, sizeof bits);
+  const auto biased = static_cast<int32_t>((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return false;
+  const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int32_t shift = 1075 - biased;  // m = mantissa * 2^-shift
+  if (shift < 1 || shift > 127) return false;
+  using u128 = unsigned __int128;
+  const u128 product = static_cast<u128>(mantissa) * kIntegerPowers[p];
+  const u128 truncated = product >> shift;
+  if ((truncated >> 63) != 0) return false;  // keeps room for the rounding step
+  // Round half to even: adding half a unit less one, plus the parity of the truncated
+  // quotient, carries into the quotient exactly when the remainder is above half, or is half
+  // and the quotient is odd.
+  const u128 below_half = (static_cast<u128>(1) << (shift - 1)) - 1;
+  const auto q = static_cast<uint64_t>((product + below_half + (truncated & 1)) >> shift);
+  *result = q;
+  return true;
+}
+
+// The text of m in fixed-point notation with `decimals` digits after the point, the point
+// always present, right-aligned with spaces in `width` columns unless it is longer: the text
+// of the "%#<width>.<decimals>f" conversion. Writes it and a zero byte at `text` (room for
+// kTextSize bytes) and returns its length.
+int32_t print_fixed(double m, int32_t width, int32_t decimals, char* text) {
+  char body[kTextSize];  // sign, digits and point, unpadded
+  int32_t length = 0;
+  uint64_t scaled = 0;
+  if (scaled_integer(m, decimals, &scaled)) {
+    char digits[24];
+    char* const end = digits + sizeof digits;
+    const char* first = digit_text::write_digits_backwards(scaled, decimals + 1, end);
+    const auto count = static_cast<int32_t>(end - first);
+    if (std::signbit(m)) body[length++] = '-';
+    std::memcpy(body + length, first, static_cast<size_t>(count - decimals));
+    length += count - decimals;
+    body[length++] = '.';
+    std::memcpy(body + length, end - decimals, static_cast<size_t>(decimals));
+    length += decimals;
+  } else {
+    const std::to_chars_result r =
+        std::to_chars(body, body + sizeof body - 2, m, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc{}) {
+      // Beyond any width this code reaches; keep the output well-formed.
+      body[0] = '*';
+      length = 1;
+    } else {
+      length = static_cast<int32_t>(r.ptr - body);
+      if (decimals == 0) body[length++] = '.';
+    }
+  }
+  const int32_t padding = width > length ? width - length : 0;
+  std::memset(text, ' ', static_cast<size_t>(padding));
+  std::memcpy(text + padding, body, static_cast<size_t>(length));
+  text[padding + length] = '\0';
+  return padding + length;
+}
 
 enum class Notation { kFixed, kExponent };
 
@@ -48,22 +208,20 @@ int32_t exponent_text_width(int32_t e) {
   return 5;
 }
 
-// Appends "E" and the exponent, right-aligned in exactly width - 1 characters.
-void write_exponent_text(char* at, size_t room, int32_t width, int32_t e) {
-  switch (width) {
-    case 2:
-      std::snprintf(at, room, "E%1d", e);
-      break;
-    case 3:
-      std::snprintf(at, room, "E%2d", e);
-      break;
-    case 4:
-      std::snprintf(at, room, "E%3d", e);
-      break;
-    default:
-      std::snprintf(at, room, "E%4d", e);
-      break;
-  }
+// Writes "E" and the exponent right-aligned in exactly width - 1 characters (the exponent
+// always fits: exponent_text_width chose the width), and a zero byte.
+void write_exponent_text(char* at, int32_t width, int32_t e) {
+  at[0] = 'E';
+  const uint32_t magnitude = e < 0 ? static_cast<uint32_t>(-e) : static_cast<uint32_t>(e);
+  char* p = at + width;
+  *p = '\0';
+  uint32_t v = magnitude;
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (e < 0) *--p = '-';
+  while (p > at + 1) *--p = ' ';
 }
 
 // Whether the last three characters of a number part are "00" and a digit below 5, or "99"
@@ -73,18 +231,27 @@ bool ends_in_noise(const char* last3) {
          (last3[0] == '9' && last3[1] == '9' && last3[2] > '5');
 }
 
-// Text of a finite, non-zero value with a usable logarithm. `single` selects the rules for
-// 4-byte values: the exponent estimate is raised by 1e-10, the mantissa is nudged up before
-// printing so that halfway cases round away from zero, a mantissa that rounded up to ten is
-// redone with the next exponent, and the noise digits of single precision are removed.
-bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_zeros,
-                int32_t significant_digits) {
+// Whether the text contains "10." (a mantissa that rounded up to ten).
+bool contains_ten_point(const char* text, int32_t length) {
+  for (int32_t i = 0; i + 2 < length; ++i) {
+    if (text[i] == '1' && text[i + 1] == '0' && text[i + 2] == '.') return true;
+  }
+  return false;
+}
+
+// Text of a finite, non-zero value with a usable logarithm, step by step as the conversion
+// reads: notation, layout, printing, and the clean-up of the printed text with its restarts.
+// `single` selects the rules for 4-byte values: the exponent estimate is raised by 1e-10, the
+// mantissa is nudged up before printing so that halfway cases round away from zero, a mantissa
+// that rounded up to ten is redone with the next exponent, and the noise digits of single
+// precision are removed. Handles every case; write_real_direct handles the common ones faster.
+[[gnu::noinline]] bool write_real_stepwise(double x, bool single, int32_t width, char* out,
+                                           int32_t keep_zeros, int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t sign_width = negative ? 1 : 0;
 
   // Decimal exponent estimate, truncated toward zero.
-  const double logarithm = std::log10(std::fabs(x)) + (single ? 1e-10 : 0.0);
-  const auto estimate = static_cast<int32_t>(logarithm);
+  const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
   int32_t e = estimate;
 
   // Largest exponent still written in fixed notation.
@@ -96,19 +263,16 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
   int32_t decimals = 0;        // P: digits after the point
   double m = x;                // the number that is printed
 
-  char format[32];
   char text[kTextSize];
-  int printed = 0;  // length of the printed number part
+  int32_t printed = 0;  // length of the printed number part
 
   Restart restart = Restart::kChooseNotation;
   while (restart != Restart::kNone) {
     if (restart == Restart::kChooseNotation) {
-      // Fixed notation while the exponent lies in 0..limit; otherwise a one-digit mantissa.
-      // A negative estimate is lowered by one so that the mantissa gets an integer digit.
       if (e > fixed_limit || e < 0) {
         notation = Notation::kExponent;
         if (e < 0) --e;
-        m = x / std::pow(10.0, e);
+        m = x / power_of_ten(e);
       } else {
         notation = Notation::kFixed;
         m = x;
@@ -117,27 +281,22 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
     }
 
     if (restart == Restart::kLayout) {
-      // Layout: exponent text, number part, and the decimals that fit after one digit, the
-      // point and the sign. A mantissa that would round up to ten moves to the next exponent.
       for (;;) {
         exponent_width = notation == Notation::kExponent ? exponent_text_width(e) : 0;
         number_width = width - exponent_width;
         decimals = number_width - 2 - sign_width;
         if (notation == Notation::kFixed) break;
         if (decimals < 0) return write_stars(width, out);
-        if (std::fabs(m) + 5.0 * std::pow(10.0, -decimals - 1) < 10.0) break;
+        if (std::fabs(m) + 5.0 * power_of_ten(-decimals - 1) < 10.0) break;
         m = m / 10.0;
         ++e;
       }
 
       if (single) m = m * 1.0000000001;
 
-      // Position of the leading digit: 0 for a mantissa, integer digits - 1 in fixed notation.
       int32_t leading = 0;
       if (notation == Notation::kFixed) leading = std::fabs(m) < 1.0 ? e - 1 : e;
 
-      // No more decimals than the significant digits allow, nor (in fixed notation) than the
-      // room left after the sign, the integer digits and the point.
       if (decimals > significant_digits - 1 - leading) {
         decimals = significant_digits - 1 - leading;
       }
@@ -149,24 +308,22 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
       restart = Restart::kPrint;
     }
 
-    // Print the number part right-aligned in N columns; the point is always printed.
-    std::snprintf(format, sizeof format, "%%#%d.%df", number_width, decimals);
-    printed = std::snprintf(text, sizeof text, format, m);
+    printed = print_fixed(m, number_width, decimals, text);
     restart = Restart::kNone;
 
     // Fixed notation without decimals that still does not fit: use a mantissa instead.
     if (notation == Notation::kFixed && decimals == 0 && printed > number_width) {
       notation = Notation::kExponent;
       e = estimate;
-      m = x / std::pow(10.0, e);
+      m = x / power_of_ten(e);
       restart = Restart::kLayout;
       continue;
     }
 
     // A 4-byte mantissa that rounded up to ten: redo with the next exponent.
-    if (single && notation == Notation::kExponent && std::strstr(text, "10.") != nullptr) {
+    if (single && notation == Notation::kExponent && contains_ten_point(text, printed)) {
       ++e;
-      m = x / std::pow(10.0, e);
+      m = x / power_of_ten(e);
       restart = Restart::kLayout;
       continue;
     }
@@ -207,11 +364,212 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
   if (notation == Notation::kFixed) {
     text[number_width] = '\0';
   } else {
-    write_exponent_text(text + number_width, sizeof text - static_cast<size_t>(number_width),
-                        exponent_width, e);
+    write_exponent_text(text + number_width, exponent_width, e);
   }
   std::memcpy(out, text, static_cast<size_t>(width) + 1);
   return true;
+}
+
+// v / 10^n for n in 0-19, each by a constant divisor (which compilers turn into a
+// multiplication).
+uint64_t divide_by_power_of_ten(uint64_t v, int32_t n) {
+  switch (n) {
+    case 0:
+      return v;
+    case 1:
+      return v / 10ull;
+    case 2:
+      return v / 100ull;
+    case 3:
+      return v / 1000ull;
+    case 4:
+      return v / 10000ull;
+    case 5:
+      return v / 100000ull;
+    case 6:
+      return v / 1000000ull;
+    case 7:
+      return v / 10000000ull;
+    case 8:
+      return v / 100000000ull;
+    case 9:
+      return v / 1000000000ull;
+    case 10:
+      return v / 10000000000ull;
+    case 11:
+      return v / 100000000000ull;
+    case 12:
+      return v / 1000000000000ull;
+    case 13:
+      return v / 10000000000000ull;
+    case 14:
+      return v / 100000000000000ull;
+    case 15:
+      return v / 1000000000000000ull;
+    case 16:
+      return v / 10000000000000000ull;
+    case 17:
+      return v / 100000000000000000ull;
+    case 18:
+      return v / 1000000000000000000ull;
+    default:
+      return v / 10000000000000000000ull;
+  }
+}
+
+// Number of decimal zeros at the end of v, but at most `limit` (0 when limit is not positive).
+int32_t trailing_zero_digits(uint64_t v, int32_t limit) {
+  if (limit <= 0) return 0;
+  if (v == 0) return limit;
+  int32_t zeros = 0;
+  while (v % 100000000 == 0) {
+    v /= 100000000;
+    zeros += 8;
+  }
+  if (v % 10000 == 0) {
+    v /= 10000;
+    zeros += 4;
+  }
+  if (v % 100 == 0) {
+    v /= 100;
+    zeros += 2;
+  }
+  if (v % 10 == 0) ++zeros;
+  return zeros < limit ? zeros : limit;
+}
+
+// Writes the number part into the first `width` bytes of `out`: the sign, the decimal digits
+// of `digits` with the last `decimals` of them after the point (at least one before it),
+// right-aligned behind spaces. The caller has made sure that it fits.
+//
+// Where the field has room, digits are stored as whole words of eight (eight_digits) ending
+// at their place; the unwanted leading digits of a word are overwritten by what lies before
+// it: the point, the integer digits and the spaces, which are stored last. Nothing is read
+// back, and nothing is written outside the field.
+void place_number(char* out, int32_t width, bool negative, uint64_t digits, int32_t decimals) {
+  const uint64_t whole = divide_by_power_of_ten(digits, decimals);
+  const uint64_t fraction = digits - whole * kIntegerPowers[decimals];
+  char* const end = out + width;
+  char* const point = end - decimals - 1;
+  if (digit_text::kLittleEndian && decimals <= 8 && width >= 8) {
+    if (decimals > 0) {
+      const uint64_t low = digit_text::eight_digits(static_cast<uint32_t>(fraction));
+      std::memcpy(end - 8, &low, 8);
+    }
+  } else if (digit_text::kLittleEndian && decimals <= 16 && width >= 16) {
+    // Here decimals > 8, so the word of the integer part, or the bytes before it, cover the
+    // leading digits of the high word.
+    const uint64_t high = digit_text::eight_digits(static_cast<uint32_t>(fraction / 100000000));
+    const uint64_t low = digit_text::eight_digits(static_cast<uint32_t>(fraction % 100000000));
+    std::memcpy(end - 16, &high, 8);
+    std::memcpy(end - 8, &low, 8);
+  } else {
+    digit_text::write_fixed_digits_backwards(fraction, decimals, end);
+  }
+  *point = '.';
+  char* first = point;  // first character of the number part
+  if (digit_text::kLittleEndian && whole < 100000000 && point - out >= 8) {
+    uint64_t word = digit_text::eight_digits(static_cast<uint32_t>(whole));
+    const int32_t zeros = digit_text::leading_zero_digits(word);
+    word = digit_text::replace_leading(word, zeros, ' ');
+    std::memcpy(point - 8, &word, 8);
+    first = point - 8 + zeros;
+  } else {
+    first = digit_text::write_digits_backwards(whole, 1, point);
+  }
+  if (negative) *--first = '-';
+  digit_text::fill_short(out, ' ', static_cast<size_t>(first - out));
+}
+
+enum class Direct { kWritten, kStars, kNotHandled };
+
+// The common cases of write_real_stepwise, computed on the rounded digits as an integer
+// instead of on printed text, with the same results. The printed text of m with P decimals is
+// the integer q = |m| * 10^P rounded (ties to even), shown with P digits after the point.
+// On that integer the clean-up steps read:
+// - Trailing zeros: the last c digits of q are zeros, c below P (one zero stays after the
+//   point); they become leading spaces, which is the text of q / 10^c with P - c decimals.
+// - Noise retry (4-byte, no trailing zero): the last three digits are 001-004 or 996-999 and
+//   P > 2 (with P = 2 the first of the three characters is the point). Printing again with P - 1
+//   decimals gives q / 10 or q / 10 + 1, without a tie: |m| * 10^(P-1) lies within 0.05 of
+//   the next integer below or above, the last digit being 1-4 or 6-9. That result ends in
+//   "00", so the trailing-zero step then always applies.
+// Everything that needs the restarts of the stepwise routine is left to it: a fixed text
+// without decimals that is too long, a text longer than its number part, a mantissa that
+// rounded up to ten, a whole number ending in "00." (4-byte), digits beyond 64-bit integers,
+// and the keep-zeros flag.
+Direct write_real_direct(double x, bool single, int32_t width, char* out,
+                         int32_t significant_digits) {
+  const bool negative = x < 0.0;
+  const int32_t sign_width = negative ? 1 : 0;
+  const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
+  int32_t e = estimate;
+  const int32_t fixed_limit = width >= 10 ? 7 : (negative ? 5 : 6);
+
+  const bool fixed = e <= fixed_limit && e >= 0;
+  int32_t exponent_width = 0;
+  int32_t number_width = width;
+  int32_t decimals = width - 2 - sign_width;
+  double m = x;
+  if (!fixed) {
+    if (e < 0) --e;
+    m = x / power_of_ten(e);
+    for (;;) {
+      exponent_width = exponent_text_width(e);
+      number_width = width - exponent_width;
+      decimals = number_width - 2 - sign_width;
+      if (decimals < 0) return Direct::kStars;
+      if (std::fabs(m) + 5.0 * power_of_ten(-decimals - 1) < 10.0) break;
+      m = m / 10.0;
+      ++e;
+    }
+  }
+  if (single) m = m * 1.0000000001;
+
+  int32_t leading = 0;
+  if (fixed) leading = std::fabs(m) < 1.0 ? e - 1 : e;
+  if (decimals > significant_digits - 1 - leading) decimals = significant_digits - 1 - leading;
+  if (fixed) {
+    const int32_t room = width - leading - 2 - sign_width;
+    if (decimals > room) decimals = room;
+    if (decimals < 0) decimals = 0;
+  }
+
+  uint64_t q = 0;
+  if (!scaled_integer(m, decimals, &q)) return Direct::kNotHandled;
+  // The text has max(digits of q, decimals + 1) digits, the point and the sign; it must fit
+  // the number part (this also catches the fixed text without decimals that is too long), and
+  // a mantissa must have one integer digit. (decimals + 1 never exceeds the digit room when
+  // that is positive: decimals starts at N - 2 - sign and only decreases or becomes 0.)
+  const int32_t digit_room = number_width - 1 - sign_width;
+  if (digit_room < 1 || digit_room > 19 || q >= kIntegerPowers[digit_room]) {
+    return Direct::kNotHandled;
+  }
+  if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
+
+  // Trailing zeros become leading spaces, one zero staying after the point.
+  int32_t removed = trailing_zero_digits(q, decimals - 1);
+  if (removed == 0 && single) {
+    const uint64_t last3 = q % 1000;
+    if (decimals > 2 && ((last3 >= 1 && last3 <= 4) || last3 >= 996)) {
+      // Noise in the last digit: one decimal less, then its trailing zeros.
+      q = q / 10 + (last3 >= 996 ? 1 : 0);
+      --decimals;
+      if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
+      removed = trailing_zero_digits(q, decimals - 1);
+    } else if (decimals == 0 && q % 100 == 0 && q != 0) {
+      return Direct::kNotHandled;  // a whole number ending in "00."
+    }
+  }
+  q = divide_by_power_of_ten(q, removed);
+
+  place_number(out, number_width, negative, q, decimals - removed);
+  if (fixed) {
+    out[number_width] = '\0';
+  } else {
+    write_exponent_text(out + number_width, exponent_width, e);
+  }
+  return Direct::kWritten;
 }
 
 // The texts that need no computation: empty fields, zero, NaN and the infinities. Returns
@@ -250,18 +608,38 @@ bool write_special(double x, bool zero, int32_t width, char* out, bool* fits) {
 bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
                    int32_t significant_digits) {
   const double wide = x;
+  if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && wide != 0.0 && std::isfinite(wide)) {
+    switch (write_real_direct(wide, true, width, out, significant_digits)) {
+      case Direct::kWritten:
+        return true;
+      case Direct::kStars:
+        return write_stars(width, out);
+      case Direct::kNotHandled:
+        break;
+    }
+  }
   bool fits = true;
   if (write_special(wide, wide == 0.0, width, out, &fits)) return fits;
-  return write_real(wide, true, width, out, keep_zeros, significant_digits);
+  return write_real_stepwise(wide, true, width, out, keep_zeros, significant_digits);
 }
 
 bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
                     int32_t significant_digits) {
   // Zero and every magnitude below the normal range share the zero text.
   const bool zero = std::fabs(x) <= kSmallestNormal;
+  if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && !zero && std::isfinite(x)) {
+    switch (write_real_direct(x, false, width, out, significant_digits)) {
+      case Direct::kWritten:
+        return true;
+      case Direct::kStars:
+        return write_stars(width, out);
+      case Direct::kNotHandled:
+        break;
+    }
+  }
   bool fits = true;
   if (write_special(x, zero, width, out, &fits)) return fits;
-  return write_real(x, false, width, out, keep_zeros, significant_digits);
+  return write_real_stepwise(x, false, width, out, keep_zeros, significant_digits);
 }
 
 }  // namespace asciify

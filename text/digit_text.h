@@ -1,0 +1,123 @@
+// Small helpers of the field writers and the real-number text: decimal digits of an integer
+// and short copies and fills (a field is at most 32 bytes) without library calls.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace asciify::digit_text {
+
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of v, at least `minimum` of them (leading zeros), so that they
+// end just before `end`. Returns the first digit written.
+inline char* write_digits_backwards(uint64_t v, int32_t minimum, char* end) {
+  char* p = end;
+  while (v >= 100) {
+    const auto pair = static_cast<size_t>(v % 100) * 2;
+    v /= 100;
+    p -= 2;
+    std::memcpy(p, kDigitPairs + pair, 2);
+  }
+  if (v >= 10) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + static_cast<size_t>(v) * 2, 2);
+  } else {
+    *--p = static_cast<char>('0' + v);
+  }
+  while (end - p < minimum) *--p = '0';
+  return p;
+}
+
+// Writes exactly `count` decimal digits of v (the lowest ones, leading zeros included) so
+// that they end just before `end`. Returns the first digit written.
+inline char* write_fixed_digits_backwards(uint64_t v, int32_t count, char* end) {
+  char* p = end;
+  for (; count >= 2; count -= 2) {
+    const auto pair = static_cast<size_t>(v % 100) * 2;
+    v /= 100;
+    p -= 2;
+    std::memcpy(p, kDigitPairs + pair, 2);
+  }
+  if (count == 1) *--p = static_cast<char>('0' + v % 10);
+  return p;
+}
+
+// Whether eight_digits can be used: its word holds the first digit in its lowest byte.
+inline constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// The eight decimal digits of v (below 10^8), leading zeros included, as ASCII characters in
+// one word whose lowest byte is the first digit: on a little-endian machine, the memory image
+// of the text. Splits v into two lanes of four digits, those into lanes of two and then of one,
+// all lanes at once (each quotient by multiplication with a rounded reciprocal, exact in its
+// range: n * 5243 >> 19 = n / 100 for n < 10^4, n * 103 >> 10 = n / 10 for n < 100).
+inline uint64_t eight_digits(uint32_t v) {
+  const uint64_t high = v / 10000;
+  const uint64_t low = v % 10000;
+  uint64_t x = high | (low << 32);
+  const uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007Full;
+  x = hundreds | ((x - hundreds * 100) << 16);
+  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
+  x = tens | ((x - tens * 10) << 8);
+  return x + 0x3030303030303030ull;
+}
+
+// Number of leading '0' characters of a word from eight_digits, at most 7 (the last digit
+// always stays).
+inline int32_t leading_zero_digits(uint64_t word) {
+  const uint64_t digits = word - 0x3030303030303030ull;
+  const int32_t zeros = digits == 0 ? 8 : std::countr_zero(digits) / 8;
+  return zeros < 7 ? zeros : 7;
+}
+
+// The word with its first n characters (n at most 7) replaced by c.
+inline uint64_t replace_leading(uint64_t word, int32_t n, char c) {
+  const uint64_t mask = (uint64_t{1} << (8 * n)) - 1;
+  return (word & ~mask) | ((0x0101010101010101ull * static_cast<unsigned char>(c)) & mask);
+}
+
+// Copies n bytes (a longer copy goes to memcpy), with a few possibly overlapping fixed-size moves.
+// The ranges must not overlap.
+inline void copy_short(char* destination, const char* source, size_t n) {
+  if (n > 32) {
+    std::memcpy(destination, source, n);
+  } else if (n >= 16) {
+    std::memcpy(destination, source, 16);
+    std::memcpy(destination + n - 16, source + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(destination, source, 8);
+    std::memcpy(destination + n - 8, source + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(destination, source, 4);
+    std::memcpy(destination + n - 4, source + n - 4, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) destination[i] = source[i];
+  }
+}
+
+// Sets n bytes to c; up to 32 with a few fixed-size stores.
+inline void fill_short(char* destination, char c, size_t n) {
+  char pattern[16];
+  std::memset(pattern, c, sizeof pattern);
+  if (n > 32) {
+    std::memset(destination, c, n);
+  } else if (n >= 16) {
+    std::memcpy(destination, pattern, 16);
+    std::memcpy(destination + n - 16, pattern, 16);
+  } else if (n >= 8) {
+    std::memcpy(destination, pattern, 8);
+    std::memcpy(destination + n - 8, pattern, 8);
+  } else if (n >= 4) {
+    std::memcpy(destination, pattern, 4);
+    std::memcpy(destination + n - 4, pattern, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) destination[i] = c;
+  }
+}
+
+}  // namespace asciify::digit_text
