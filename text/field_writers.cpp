@@ -1,34 +1,94 @@
 #include "text/field_writers.h"
 
-#include <cstdio>
 #include <cstring>
+#include <type_traits>
 
-#include "text/byte_order.h"
+#include "text/digit_text.h"
 #include "text/real_text.h"
 
 namespace asciify {
 namespace {
 
+// The value with its bytes in the reverse order; the same as endian_swap on a copy.
+int32_t reversed(int32_t value) {
+  auto v = static_cast<uint32_t>(value);
+  v = (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
+  return static_cast<int32_t>(v);
+}
+
+int64_t reversed(int64_t value) {
+  auto v = static_cast<uint64_t>(value);
+  const auto high = static_cast<uint32_t>(reversed(static_cast<int32_t>(v)));
+  const auto low = static_cast<uint32_t>(reversed(static_cast<int32_t>(v >> 32)));
+  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+}
+
+float reversed(float value) {
+  int32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bits = reversed(bits);
+  std::memcpy(&value, &bits, sizeof bits);
+  return value;
+}
+
+double reversed(double value) {
+  int64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bits = reversed(bits);
+  std::memcpy(&value, &bits, sizeof bits);
+  return value;
+}
+
 // Places an integer's text: in free format one space and the number, in fixed columns the
-// number right-aligned in `width` columns, or `width` '*' when it is wider than its field.
-int32_t place_integer(const char* digits, int32_t width, int32_t free_format, char* line,
+// number right-aligned in `width` columns, or `width` '*' when it is wider than its field. The
+// text is followed by a zero byte.
+template <typename Integer>
+int32_t place_integer(Integer value, int32_t width, int32_t free_format, char* line,
                       int32_t* line_position) {
   if (width < 0) width = 0;
   char* field = line + *line_position;
-  const auto length = static_cast<int32_t>(std::strlen(digits));
+  // The common case: a fixed field of 8 columns or more and fewer than 8 digits and sign.
+  if (digit_text::kLittleEndian && free_format == 0 && width >= 8 && value > -10000000 &&
+      value < 100000000) {
+    const bool negative = value < 0;
+    const auto magnitude = static_cast<uint32_t>(negative ? -value : value);
+    uint64_t word = digit_text::eight_digits(magnitude);
+    const int32_t zeros = digit_text::leading_zero_digits(word);
+    if (negative) {
+      word = digit_text::replace_leading(word, zeros, '-');  // then the spaces before it
+      word = digit_text::replace_leading(word, zeros - 1, ' ');
+    } else {
+      word = digit_text::replace_leading(word, zeros, ' ');
+    }
+    digit_text::fill_short(field, ' ', static_cast<size_t>(width - 8));
+    std::memcpy(field + width - 8, &word, 8);
+    field[width] = '\0';
+    *line_position += width;
+    return 0;
+  }
+  using Unsigned = std::make_unsigned_t<Integer>;
+  const Unsigned magnitude = value < 0
+                                 ? static_cast<Unsigned>(Unsigned{0} - static_cast<Unsigned>(value))
+                                 : static_cast<Unsigned>(value);
+  char digits[24];
+  char* const end = digits + sizeof digits;
+  char* first = digit_text::write_digits_backwards(magnitude, 1, end);
+  if (value < 0) *--first = '-';
+  const auto length = static_cast<int32_t>(end - first);
   if (free_format != 0) {
     field[0] = ' ';
-    std::memcpy(field + 1, digits, static_cast<size_t>(length) + 1);
+    digit_text::copy_short(field + 1, first, static_cast<size_t>(length));
+    field[length + 1] = '\0';
     *line_position += length + 1;
     return 0;
   }
   int32_t stars = 0;
   if (length > width) {
-    std::memset(field, '*', static_cast<size_t>(width));
+    digit_text::fill_short(field, '*', static_cast<size_t>(width));
     stars = width > 0 ? 1 : 0;
   } else {
-    std::memset(field, ' ', static_cast<size_t>(width - length));
-    std::memcpy(field + width - length, digits, static_cast<size_t>(length));
+    digit_text::fill_short(field, ' ', static_cast<size_t>(width - length));
+    digit_text::copy_short(field + width - length, first, static_cast<size_t>(length));
   }
   field[width] = '\0';
   *line_position += width;
@@ -62,7 +122,7 @@ int32_t place_real(Real value, bool is_zero, int32_t width, int32_t free_format,
   if (is_zero) {
     own = Real{0};  // the value as read in this machine's order may be a negative zero
   } else if (swap_needed != 0) {
-    endian_swap(&own, static_cast<int32_t>(sizeof own));
+    own = reversed(own);
   }
   const bool fits = write_text(own, width, field);
   if (!fits) {
@@ -77,20 +137,14 @@ int32_t place_real(Real value, bool is_zero, int32_t width, int32_t free_format,
 
 int32_t format_int32_field(int32_t value, int32_t width, int32_t free_format, char* line,
                            int32_t* line_position, int32_t swap_needed) {
-  int32_t own = value;
-  if (swap_needed != 0) endian_swap(&own, 4);
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%d", own);
-  return place_integer(digits, width, free_format, line, line_position);
+  const int32_t own = swap_needed != 0 ? reversed(value) : value;
+  return place_integer(own, width, free_format, line, line_position);
 }
 
 int32_t format_int64_field(int64_t value, int32_t width, int32_t free_format, char* line,
                            int32_t* line_position, int32_t swap_needed) {
-  int64_t own = value;
-  if (swap_needed != 0) endian_swap(&own, 8);
-  char digits[24];
-  std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(own));
-  return place_integer(digits, width, free_format, line, line_position);
+  const int64_t own = swap_needed != 0 ? reversed(value) : value;
+  return place_integer(own, width, free_format, line, line_position);
 }
 
 int32_t format_float_field(float value, int32_t width, int32_t free_format, char* line,
