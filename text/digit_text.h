@@ -53,18 +53,18 @@ inline constexpr bool kLittleEndian = std::endian::native == std::endian::little
 
 // The eight decimal digits of v (below 10^8), leading zeros included, as ASCII characters in
 // one word whose lowest byte is the first digit: on a little-endian machine, the memory image
-// of the text. Splits v into two lanes of four digits, those into lanes of two and then of one,
-// all lanes at once (each quotient by multiplication with a rounded reciprocal, exact in its
-// range: n * 5243 >> 19 = n / 100 for n < 10^4, n * 103 >> 10 = n / 10 for n < 100).
+// of the text. Four digit pairs from the table, the quotients by constant divisors.
 inline uint64_t eight_digits(uint32_t v) {
-  const uint64_t high = v / 10000;
-  const uint64_t low = v % 10000;
-  uint64_t x = high | (low << 32);
-  const uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007Full;
-  x = hundreds | ((x - hundreds * 100) << 16);
-  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
-  x = tens | ((x - tens * 10) << 8);
-  return x + 0x3030303030303030ull;
+  const uint32_t high = v / 10000;
+  const uint32_t low = v - high * 10000;
+  const uint32_t pairs[4] = {high / 100, high % 100, low / 100, low % 100};
+  uint64_t word = 0;
+  for (int i = 0; i < 4; ++i) {
+    uint16_t pair;
+    std::memcpy(&pair, kDigitPairs + 2 * pairs[i], 2);
+    word |= static_cast<uint64_t>(pair) << (16 * i);
+  }
+  return word;
 }
 
 // Number of leading '0' characters of a word from eight_digits, at most 7 (the last digit

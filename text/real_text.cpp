@@ -372,7 +372,7 @@ bool contains_ten_point(const char* text, int32_t length) {
 
 // v / 10^n for n in 0-19, each by a constant divisor (which compilers turn into a
 // multiplication).
-uint64_t divide_by_power_of_ten(uint64_t v, int32_t n) {
+inline uint64_t divide_by_power_of_ten(uint64_t v, int32_t n) {
   switch (n) {
     case 0:
       return v;
@@ -439,16 +439,15 @@ int32_t trailing_zero_digits(uint64_t v, int32_t limit) {
 }
 
 // Writes the number part into the first `width` bytes of `out`: the sign, the decimal digits
-// of `digits` with the last `decimals` of them after the point (at least one before it),
-// right-aligned behind spaces. The caller has made sure that it fits.
+// of `whole`, the point and `decimals` digits of `fraction` (below 10^decimals), right-aligned
+// behind spaces. The caller has made sure that it fits.
 //
 // Where the field has room, digits are stored as whole words of eight (eight_digits) ending
 // at their place; the unwanted leading digits of a word are overwritten by what lies before
 // it: the point, the integer digits and the spaces, which are stored last. Nothing is read
 // back, and nothing is written outside the field.
-void place_number(char* out, int32_t width, bool negative, uint64_t digits, int32_t decimals) {
-  const uint64_t whole = divide_by_power_of_ten(digits, decimals);
-  const uint64_t fraction = digits - whole * kIntegerPowers[decimals];
+void place_number(char* out, int32_t width, bool negative, uint64_t whole, uint64_t fraction,
+                  int32_t decimals) {
   char* const end = out + width;
   char* const point = end - decimals - 1;
   if (digit_text::kLittleEndian && decimals <= 8 && width >= 8) {
@@ -547,23 +546,30 @@ Direct write_real_direct(double x, bool single, int32_t width, char* out,
   }
   if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
 
+  uint64_t whole = divide_by_power_of_ten(q, decimals);
+  uint64_t fraction = q - whole * kIntegerPowers[decimals];
+
   // Trailing zeros become leading spaces, one zero staying after the point.
-  int32_t removed = trailing_zero_digits(q, decimals - 1);
+  int32_t removed = trailing_zero_digits(fraction, decimals - 1);
   if (removed == 0 && single) {
-    const uint64_t last3 = q % 1000;
+    const uint64_t last3 = fraction % 1000;
     if (decimals > 2 && ((last3 >= 1 && last3 <= 4) || last3 >= 996)) {
       // Noise in the last digit: one decimal less, then its trailing zeros.
-      q = q / 10 + (last3 >= 996 ? 1 : 0);
       --decimals;
-      if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
-      removed = trailing_zero_digits(q, decimals - 1);
-    } else if (decimals == 0 && q % 100 == 0 && q != 0) {
+      fraction /= 10;
+      if (last3 >= 996 && ++fraction == kIntegerPowers[decimals]) {
+        fraction = 0;
+        ++whole;
+      }
+      if (!fixed && whole >= 10) return Direct::kNotHandled;
+      removed = trailing_zero_digits(fraction, decimals - 1);
+    } else if (decimals == 0 && whole % 100 == 0 && whole != 0) {
       return Direct::kNotHandled;  // a whole number ending in "00."
     }
   }
-  q = divide_by_power_of_ten(q, removed);
 
-  place_number(out, number_width, negative, q, decimals - removed);
+  place_number(out, number_width, negative, whole, divide_by_power_of_ten(fraction, removed),
+               decimals - removed);
   if (fixed) {
     out[number_width] = '\0';
   } else {
