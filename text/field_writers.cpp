@@ -4,40 +4,13 @@
 #include <type_traits>
 
 #include "text/digit_text.h"
+#include "text/field_text.h"
 #include "text/real_text.h"
 
 namespace asciify {
 namespace {
 
-// The value with its bytes in the reverse order; the same as endian_swap on a copy.
-int32_t reversed(int32_t value) {
-  auto v = static_cast<uint32_t>(value);
-  v = (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
-  return static_cast<int32_t>(v);
-}
-
-int64_t reversed(int64_t value) {
-  auto v = static_cast<uint64_t>(value);
-  const auto high = static_cast<uint32_t>(reversed(static_cast<int32_t>(v)));
-  const auto low = static_cast<uint32_t>(reversed(static_cast<int32_t>(v >> 32)));
-  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
-}
-
-float reversed(float value) {
-  int32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits = reversed(bits);
-  std::memcpy(&value, &bits, sizeof bits);
-  return value;
-}
-
-double reversed(double value) {
-  int64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits = reversed(bits);
-  std::memcpy(&value, &bits, sizeof bits);
-  return value;
-}
+using field_text::reversed;
 
 // Places an integer's text: in free format one space and the number, in fixed columns the
 // number right-aligned in `width` columns, or `width` '*' when it is wider than its field. The
@@ -47,22 +20,7 @@ int32_t place_integer(Integer value, int32_t width, int32_t free_format, char* l
                       int32_t* line_position) {
   if (width < 0) width = 0;
   char* field = line + *line_position;
-  // The common case: a fixed field of 8 columns or more and fewer than 8 digits and sign.
-  if (digit_text::kLittleEndian && free_format == 0 && width >= 8 && value > -10000000 &&
-      value < 100000000) {
-    const bool negative = value < 0;
-    const auto magnitude = static_cast<uint32_t>(negative ? -value : value);
-    uint64_t word = digit_text::eight_digits(magnitude);
-    const int32_t zeros = digit_text::leading_zero_digits(word);
-    if (negative) {
-      word = digit_text::replace_leading(word, zeros, '-');  // then the spaces before it
-      word = digit_text::replace_leading(word, zeros - 1, ' ');
-    } else {
-      word = digit_text::replace_leading(word, zeros, ' ');
-    }
-    digit_text::fill_short(field, ' ', static_cast<size_t>(width - 8));
-    std::memcpy(field + width - 8, &word, 8);
-    field[width] = '\0';
+  if (free_format == 0 && field_text::put_fixed_integer(value, width, field)) {
     *line_position += width;
     return 0;
   }

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstring>
 
+#include "text/field_text.h"
 #include "text/field_writers.h"
+#include "text/real_text.h"
 
 namespace asciify {
 namespace {
@@ -70,43 +72,76 @@ void put_zero_text(line_in_progress& line, const field_format& field, bool free_
   }
 }
 
-// Renders a numeric value from its raw bytes; a zero-fill marker renders as zero.
+// Renders a numeric value from its raw bytes; a zero-fill marker renders as zero. Fixed fields
+// take the writers' quick paths directly: integers of up to 8 characters in 8 columns or more,
+// and non-zero reals, whose text float_to_text and double_to_text write in place (the zero
+// test is made on the value as stored, before the byte order is corrected, as the writers do).
 void put_number(const conversion_state& state, line_in_progress& line, const field_format& field,
                 const uint8_t* bytes, bool is_marker, bool free_format) {
   const int32_t flag = free_format ? 1 : 0;
+  const bool swap = state.swap_needed != 0;
+  char* const at = line.text + line.position;
+  // The writers advance a copy of the position, so that the line itself never escapes and its
+  // position can stay in a register.
+  int32_t position = line.position;
   int32_t starred = 0;
   switch (field.type) {
     case field_type::int32: {
       int32_t value = 0;
       if (!is_marker) std::memcpy(&value, bytes, 4);
-      starred = format_int32_field(value, field.width, flag, line.text, &line.position,
-                                   state.swap_needed);
+      if (!free_format && field_text::put_fixed_integer(swap ? field_text::reversed(value) : value,
+                                                        field.width, at)) {
+        position += field.width;
+        break;
+      }
+      starred =
+          format_int32_field(value, field.width, flag, line.text, &position, state.swap_needed);
       break;
     }
     case field_type::int64: {
       int64_t value = 0;
       if (!is_marker) std::memcpy(&value, bytes, 8);
-      starred = format_int64_field(value, field.width, flag, line.text, &line.position,
-                                   state.swap_needed);
+      if (!free_format && field_text::put_fixed_integer(swap ? field_text::reversed(value) : value,
+                                                        field.width, at)) {
+        position += field.width;
+        break;
+      }
+      starred =
+          format_int64_field(value, field.width, flag, line.text, &position, state.swap_needed);
       break;
     }
     case field_type::float32: {
       float value = 0.0f;
       if (!is_marker) std::memcpy(&value, bytes, 4);
-      starred = format_float_field(value, field.width, flag, line.text, &line.position,
-                                   state.swap_needed);
+      if (!free_format && value != 0.0f) {
+        const bool fits =
+            float_to_text(swap ? field_text::reversed(value) : value, field.width, at, 0, 8);
+        position += field.width;
+        starred = !fits && field.width > 0 ? 1 : 0;
+        break;
+      }
+      starred =
+          format_float_field(value, field.width, flag, line.text, &position, state.swap_needed);
       break;
     }
     case field_type::float64: {
       double value = 0.0;
       if (!is_marker) std::memcpy(&value, bytes, 8);
-      starred = format_double_field(value, field.width, flag, line.text, &line.position,
-                                    state.swap_needed);
+      if (!free_format && value != 0.0) {
+        const bool fits =
+            double_to_text(swap ? field_text::reversed(value) : value, field.width, at, 0, 15);
+        position += field.width;
+        starred = !fits && field.width > 0 ? 1 : 0;
+        break;
+      }
+      starred =
+          format_double_field(value, field.width, flag, line.text, &position, state.swap_needed);
       break;
     }
     case field_type::string:
       break;
   }
+  line.position = position;
   note_stars(line, starred, field.width);
 }
 
@@ -122,6 +157,9 @@ int32_t fail_past_limit(const conversion_state& state, int64_t lines_written) {
 int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
                              const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
                              int64_t* lines_written) {
+  // Copies of what the loop reads, which no store into the line can change.
+  const int32_t count = format.count;
+  const uint8_t* const format_bytes = format.bytes;
   bool free_format = false;
   line_in_progress line{};
   int32_t offset = 0;
@@ -131,8 +169,8 @@ restart:
   line = line_in_progress{state.line_buffer, 0, -1};
   offset = start;
   bool zero_fill = false;
-  for (int32_t index = 0; index < format.count; ++index) {
-    const decoded_field& decoded = kDecodedFields[format.bytes[index]];
+  for (int32_t index = 0; index < count; ++index) {
+    const decoded_field& decoded = kDecodedFields[format_bytes[index]];
     const field_format& field = decoded.field;
     if (!free_format && field.free_format_mark) {
       free_format = true;
