@@ -1,5 +1,7 @@
 #include "text/real_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -438,6 +440,72 @@ int32_t trailing_zero_digits(uint64_t v, int32_t limit) {
   return zeros < limit ? zeros : limit;
 }
 
+// Writes the point at `point`, the digits of `whole` and the sign right before it, and spaces
+// from `out` up to them.
+[[gnu::always_inline]] inline void place_whole(char* out, char* point, bool negative,
+                                               uint64_t whole) {
+  *point = '.';
+  char* first = point;  // first character of the number part
+  if (whole < 100) {
+    // Most integer parts are short: one or two digits from the table.
+    if (whole < 10) {
+      *--first = static_cast<char>('0' + whole);
+    } else {
+      first -= 2;
+      std::memcpy(first, digit_text::kDigitPairs + 2 * whole, 2);
+    }
+  } else if (digit_text::kLittleEndian && whole < 100000000 && point - out >= 8) {
+    uint64_t word = digit_text::eight_digits(static_cast<uint32_t>(whole));
+    const int32_t zeros = digit_text::leading_zero_digits(word);
+    word = digit_text::replace_leading(word, zeros, ' ');
+    std::memcpy(point - 8, &word, 8);
+    first = point - 8 + zeros;
+  } else {
+    first = digit_text::write_digits_backwards(whole, 1, point);
+  }
+  if (negative) *--first = '-';
+  digit_text::fill_short(out, ' ', static_cast<size_t>(first - out));
+}
+
+// The decimals of a number (at most 16 digits) as text, right-aligned in 16 characters kept in
+// two words: on a little-endian machine the memory images of the first and of the last eight.
+struct fraction_words {
+  uint64_t head;
+  uint64_t tail;
+};
+
+constexpr uint64_t kEightZeros = 0x3030303030303030ull;
+
+fraction_words fraction_text(uint64_t fraction, int32_t decimals) {
+  if (decimals <= 8)
+    return {kEightZeros, digit_text::eight_digits(static_cast<uint32_t>(fraction))};
+  return {digit_text::eight_digits(static_cast<uint32_t>(fraction / 100000000)),
+          digit_text::eight_digits(static_cast<uint32_t>(fraction % 100000000))};
+}
+
+// Number of '0' characters at the end of the 16 (the last character is the highest byte).
+int32_t trailing_zero_characters(const fraction_words& words) {
+  const uint64_t tail = words.tail - kEightZeros;
+  if (tail != 0) return std::countl_zero(tail) / 8;
+  const uint64_t head = words.head - kEightZeros;
+  return head != 0 ? 8 + std::countl_zero(head) / 8 : 16;
+}
+
+// The zeros to remove: trailing zeros of the decimals, but one stays after the point.
+int32_t removable_zeros(const fraction_words& words, int32_t decimals) {
+  const int32_t zeros = std::min(trailing_zero_characters(words), decimals - 1);
+  return zeros > 0 ? zeros : 0;
+}
+
+// The 16 characters moved `n` places (0-15) towards the end; the last n drop out.
+fraction_words shift_towards_end(const fraction_words& words, int32_t n) {
+  if (n == 0) return words;
+  if (n < 8) {
+    return {words.head << (8 * n), (words.tail << (8 * n)) | (words.head >> (64 - 8 * n))};
+  }
+  return {0, words.head << (8 * (n - 8))};
+}
+
 // Writes the number part into the first `width` bytes of `out`: the sign, the decimal digits
 // of `whole`, the point and `decimals` digits of `fraction` (below 10^decimals), right-aligned
 // behind spaces. The caller has made sure that it fits.
@@ -465,19 +533,7 @@ void place_number(char* out, int32_t width, bool negative, uint64_t whole, uint6
   } else {
     digit_text::write_fixed_digits_backwards(fraction, decimals, end);
   }
-  *point = '.';
-  char* first = point;  // first character of the number part
-  if (digit_text::kLittleEndian && whole < 100000000 && point - out >= 8) {
-    uint64_t word = digit_text::eight_digits(static_cast<uint32_t>(whole));
-    const int32_t zeros = digit_text::leading_zero_digits(word);
-    word = digit_text::replace_leading(word, zeros, ' ');
-    std::memcpy(point - 8, &word, 8);
-    first = point - 8 + zeros;
-  } else {
-    first = digit_text::write_digits_backwards(whole, 1, point);
-  }
-  if (negative) *--first = '-';
-  digit_text::fill_short(out, ' ', static_cast<size_t>(first - out));
+  place_whole(out, point, negative, whole);
 }
 
 enum class Direct { kWritten, kStars, kNotHandled };
@@ -497,8 +553,8 @@ enum class Direct { kWritten, kStars, kNotHandled };
 // without decimals that is too long, a text longer than its number part, a mantissa that
 // rounded up to ten, a whole number ending in "00." (4-byte), digits beyond 64-bit integers,
 // and the keep-zeros flag.
-Direct write_real_direct(double x, bool single, int32_t width, char* out,
-                         int32_t significant_digits) {
+[[gnu::always_inline]] inline Direct write_real_direct(double x, bool single, int32_t width,
+                                                       char* out, int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t sign_width = negative ? 1 : 0;
   const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
@@ -541,16 +597,27 @@ Direct write_real_direct(double x, bool single, int32_t width, char* out,
   // a mantissa must have one integer digit. (decimals + 1 never exceeds the digit room when
   // that is positive: decimals starts at N - 2 - sign and only decreases or becomes 0.)
   const int32_t digit_room = number_width - 1 - sign_width;
-  if (digit_room < 1 || digit_room > 19 || q >= kIntegerPowers[digit_room]) {
-    return Direct::kNotHandled;
+  if (digit_room < 1 || (digit_room < 20 && q >= kIntegerPowers[digit_room])) {
+    return Direct::kNotHandled;  // (q is below 2^63 < 10^20: 20 digits always fit)
   }
   if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
 
   uint64_t whole = divide_by_power_of_ten(q, decimals);
   uint64_t fraction = q - whole * kIntegerPowers[decimals];
 
-  // Trailing zeros become leading spaces, one zero staying after the point.
-  int32_t removed = trailing_zero_digits(fraction, decimals - 1);
+  // Where the field has room for whole words of digits, the decimals are handled as text in
+  // words (zeros counted from the bits); otherwise on the integer.
+  const bool in_words =
+      digit_text::kLittleEndian && decimals <= 16 && number_width >= (decimals > 8 ? 16 : 8);
+  fraction_words words{};
+  int32_t removed = 0;
+  if (in_words) {
+    words = fraction_text(fraction, decimals);
+    removed = removable_zeros(words, decimals);
+  } else {
+    removed = trailing_zero_digits(fraction, decimals - 1);
+  }
+
   if (removed == 0 && single) {
     const uint64_t last3 = fraction % 1000;
     if (decimals > 2 && ((last3 >= 1 && last3 <= 4) || last3 >= 996)) {
@@ -562,14 +629,30 @@ Direct write_real_direct(double x, bool single, int32_t width, char* out,
         ++whole;
       }
       if (!fixed && whole >= 10) return Direct::kNotHandled;
-      removed = trailing_zero_digits(fraction, decimals - 1);
+      if (in_words) {
+        words = fraction_text(fraction, decimals);
+        removed = removable_zeros(words, decimals);
+      } else {
+        removed = trailing_zero_digits(fraction, decimals - 1);
+      }
     } else if (decimals == 0 && whole % 100 == 0 && whole != 0) {
       return Direct::kNotHandled;  // a whole number ending in "00."
     }
   }
 
-  place_number(out, number_width, negative, whole, divide_by_power_of_ten(fraction, removed),
-               decimals - removed);
+  const int32_t shown = decimals - removed;
+  if (in_words) {
+    // The words end at the end of the number part; their leading characters are covered by
+    // the point, the integer digits and the spaces that place_whole stores afterwards.
+    char* const end = out + number_width;
+    words = shift_towards_end(words, removed);
+    if (shown > 0) std::memcpy(end - 8, &words.tail, 8);
+    if (shown > 8) std::memcpy(end - 16, &words.head, 8);
+    place_whole(out, end - shown - 1, negative, whole);
+  } else {
+    place_number(out, number_width, negative, whole, divide_by_power_of_ten(fraction, removed),
+                 shown);
+  }
   if (fixed) {
     out[number_width] = '\0';
   } else {
