@@ -119,7 +119,8 @@ void time_routine(benchmark::State& state, const std::vector<Real>& xs, int32_t 
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(xs.size()));
 }
 
-// Nanoseconds per value of every run, by case name and implementation, for the final table.
+// CPU nanoseconds per value of every run, by case name and implementation, for the final
+// table.
 std::map<std::string, std::map<std::string, double>> g_nanoseconds;
 
 class recording_reporter : public benchmark::ConsoleReporter {
@@ -177,7 +178,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  std::printf("\n%-32s %12s %12s %9s\n", "case", "fast ns", "reference ns", "speed-up");
+  std::printf("\nCPU time per value\n%-32s %12s %12s %9s\n", "case", "fast ns", "reference ns",
+              "speed-up");
   for (const auto& [name, by_kind] : g_nanoseconds) {
     const auto fast = by_kind.find("fast");
     const auto reference = by_kind.find("reference");
