@@ -11,10 +11,12 @@
 namespace asciify {
 namespace {
 
-// The routines follow the conversion one step after another: exponent estimate, notation,
-// layout, printing with a fixed number of decimals, and the clean-up of the printed digits.
-// They avoid the costly library calls of a literal transcription while computing the same
-// values:
+// Two paths give the same text. write_real_stepwise follows the conversion one step after
+// another: exponent estimate, notation, layout, printing with a fixed number of decimals, and
+// the clean-up of the printed text with its restarts. write_real_direct takes the common cases
+// without restarts, working on the rounded digits as an integer (see there), and leaves the
+// rest to the stepwise path. Both avoid the costly library calls of a literal transcription
+// while computing the same values:
 // - Powers of ten come from a table filled once with the very pow(10.0, e) calls that the
 //   conversion makes, so every quotient and comparison is bit-identical.
 // - The truncated decimal logarithm is read off the table; only magnitudes within a relative
@@ -60,13 +62,17 @@ power_table make_power_table() {
   return t;
 }
 
-// Filled before main runs; nothing converts numbers during static initialization.
-const power_table kPowers = make_power_table();
+// The table, filled on first use (also when a number is converted during static
+// initialization).
+[[gnu::always_inline]] inline const power_table& powers() {
+  static const power_table table = make_power_table();
+  return table;
+}
 
 // pow(10.0, e), exactly as the library computes it.
 inline double power_of_ten(int32_t e) {
   if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
-  return kPowers.value[e - kLowestPower];
+  return powers().value[e - kLowestPower];
 }
 
 // Decimal exponent estimate: log10(a) plus `bias`, truncated toward zero, for a normal
@@ -79,16 +85,16 @@ inline double power_of_ten(int32_t e) {
 // 400, and the bias is 0 or 1e-10, so the computed sum lies strictly between k and k + 1 as
 // well, and its truncation is k, or k + 1 when k is negative (truncation toward zero). Nearer
 // to a power of ten the library's rounding decides, so there log10 itself is called.
-int32_t exponent_estimate(double a, double bias) {
+[[gnu::always_inline]] inline int32_t exponent_estimate(double a, double bias) {
   uint64_t bits;
   std::memcpy(&bits, &a, sizeof bits);
   const auto binary_exponent = static_cast<int32_t>((bits >> 52) & 0x7FF) - 1023;
   // floor(binary_exponent * log10(2)): 10^k <= 2^b < 10^(k+1), so a lies below 2 * 10^(k+1).
   int32_t k = (binary_exponent * 78913) >> 18;
-  const int32_t i = k - kLowestPower;
-  if (a >= kPowers.value[i + 1]) ++k;
+  const power_table& table = powers();
+  if (a >= table.value[k + 1 - kLowestPower]) ++k;
   const int32_t j = k - kLowestPower;
-  if (a < kPowers.just_above[j] || a > kPowers.just_below[j + 1]) {
+  if (a < table.just_above[j] || a > table.just_below[j + 1]) {
     return static_cast<int32_t>(std::log10(a) + bias);
   }
   return k >= 0 ? k : k + 1;
