@@ -92,7 +92,7 @@ inline double power_of_ten(int32_t e) {
   // floor(binary_exponent * log10(2)): 10^k <= 2^b < 10^(k+1), so a lies below 2 * 10^(k+1).
   int32_t k = (binary_exponent * 78913) >> 18;
   const power_table& table = powers();
-  if (a >= table.value[k + 1 - kLowestPower]) ++k;
+  k += static_cast<int32_t>(a >= table.value[k + 1 - kLowestPower]);  // without a branch
   const int32_t j = k - kLowestPower;
   if (a < table.just_above[j] || a > table.just_below[j + 1]) {
     return static_cast<int32_t>(std::log10(a) + bias);
@@ -482,7 +482,7 @@ struct fraction_words {
 
 constexpr uint64_t kEightZeros = 0x3030303030303030ull;
 
-fraction_words fraction_text(uint64_t fraction, int32_t decimals) {
+[[gnu::always_inline]] inline fraction_words fraction_text(uint64_t fraction, int32_t decimals) {
   if (decimals <= 8)
     return {kEightZeros, digit_text::eight_digits(static_cast<uint32_t>(fraction))};
   return {digit_text::eight_digits(static_cast<uint32_t>(fraction / 100000000)),
