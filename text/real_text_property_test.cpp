@@ -18,7 +18,7 @@ namespace asciify {
 namespace {
 
 #ifdef ASCIIFY_SANITIZED
-constexpr int64_t kCountDivisor = 20;  // the instrumented build runs a sample of each set
+constexpr int64_t kCountDivisor = 5;  // the instrumented build runs a sample of each set
 #else
 constexpr int64_t kCountDivisor = 1;
 #endif
