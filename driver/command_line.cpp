@@ -13,9 +13,16 @@
 namespace asciify {
 namespace {
 
-// A large output buffer keeps writes few when the output is a regular file; other outputs
-// (devices, pipes) keep the stream's own buffering.
+// Large stream buffers keep reads and writes few. They belong to the run and outlive both
+// streams. The output gets one only when it is a regular file: devices and pipes keep the
+// stream's own buffering. The window rules of the conversion do not depend on either.
 constexpr size_t kOutputBufferSize = 1 << 18;
+constexpr size_t kInputBufferSize = 1 << 16;
+
+struct stream_buffers {
+  char input[kInputBufferSize];
+  char output[kOutputBufferSize];
+};
 
 // The name that stands for standard input (as IN) or standard output (as OUT).
 constexpr const char* kStandardStream = "-";
@@ -41,10 +48,11 @@ constexpr const char* kHelp =
     "2 the conversion failed (the lines written before the error stay in OUT).\n"
     "See asciify(1) for the input format and the messages.\n";
 
-void buffer_generously(FILE* output) {
+void buffer_generously(FILE* input, FILE* output, stream_buffers& buffers) {
+  std::setvbuf(input, buffers.input, _IOFBF, sizeof buffers.input);
   struct stat status;
   if (fstat(fileno(output), &status) == 0 && S_ISREG(status.st_mode)) {
-    std::setvbuf(output, nullptr, _IOFBF, kOutputBufferSize);
+    std::setvbuf(output, buffers.output, _IOFBF, sizeof buffers.output);
   }
 }
 
@@ -95,7 +103,8 @@ int run_command_line(int argc, char** argv) {
     std::fprintf(stderr, "Couldn't open output ascii file %s for writing.\n", output_name);
     return 1;
   }
-  buffer_generously(output);
+  auto buffers = std::make_unique<stream_buffers>();
+  buffer_generously(input, output, *buffers);
 
   auto state = std::make_unique<conversion_state>();
   // Standard output carries the text: the notes meant for it go to standard error.

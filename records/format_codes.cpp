@@ -17,16 +17,29 @@ record_kind record_kind_for_code(uint8_t code) {
   }
 }
 
-field_format decompose_field_format(uint8_t byte) {
+namespace {
+
+field_format take_apart(uint8_t byte) {
   if (byte & 0x80) {
     const int32_t width = byte & 0x7F;
-    return {field_type::string, width, byte == 0xFF, byte == 0x80 || byte == 0xDF};
+    return {field_type::string, width, 0, byte == 0xFF, byte == 0x80 || byte == 0xDF};
   }
   static constexpr field_type kTypes[4] = {field_type::int32, field_type::float32,
                                            field_type::int64, field_type::float64};
+  const field_type type = kTypes[(byte >> 5) & 3];
   const int32_t width = byte & 0x1F;
-  return {kTypes[(byte >> 5) & 3], width, width == 31, false};
+  return {type, width, numeric_size(type), width == 31, false};
 }
+
+std::array<field_format, 256> take_all_apart() {
+  std::array<field_format, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) table[byte] = take_apart(static_cast<uint8_t>(byte));
+  return table;
+}
+
+}  // namespace
+
+const std::array<field_format, 256> kFieldFormats = take_all_apart();
 
 int32_t numeric_size(field_type type) {
   switch (type) {

@@ -2,6 +2,7 @@
 // record handler and by the line writer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace asciify {
@@ -27,10 +28,15 @@ enum class field_type { int32, float32, int64, float64, string };
 struct field_format {
   field_type type;
   int32_t width;          // 0-31 for numbers, 0-127 for strings
+  int32_t size;           // bytes of a numeric field in record data (4 or 8); 0 for strings
   bool free_format_mark;  // numeric width 31, or the string byte 0xFF
   bool open_ended;        // the string bytes 0x80 and 0xDF
 };
-field_format decompose_field_format(uint8_t byte);
+
+// Every field format byte taken apart once: records and lines consult it for every field.
+extern const std::array<field_format, 256> kFieldFormats;
+
+inline const field_format& decompose_field_format(uint8_t byte) { return kFieldFormats[byte]; }
 
 // Bytes a numeric field occupies in record data (4 or 8); 0 for strings.
 int32_t numeric_size(field_type type);

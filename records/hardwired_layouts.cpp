@@ -136,11 +136,11 @@ int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t
                     uint8_t* staging, int32_t* staging_offset, const uint8_t* window,
                     int32_t source, int32_t window_end, int64_t lines_written) {
   if (field_index == 0) state.zero_fill_state = 0;
-  const field_format field = decompose_field_format(format.bytes[field_index]);
+  const field_format& field = decompose_field_format(format.bytes[field_index]);
   uint8_t* destination = staging + *staging_offset;
 
   if (field.type != field_type::string) {
-    const int32_t size = numeric_size(field.type);
+    const int32_t size = field.size;
     if (state.zero_fill_state != 0) {
       // After a zero-fill marker a numeric field has no bytes in the record.
       std::memset(destination, 0, size);

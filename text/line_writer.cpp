@@ -1,6 +1,5 @@
 #include "text/line_writer.h"
 
-#include <array>
 #include <cstring>
 
 #include "text/field_text.h"
@@ -12,23 +11,6 @@ namespace {
 
 // An open-ended string may not bring the line to this many characters.
 constexpr int32_t kOpenEndedLineRoom = 256;
-
-// Every field format byte taken apart once, with the bytes a numeric field occupies.
-struct decoded_field {
-  field_format field;
-  int32_t size;
-};
-
-std::array<decoded_field, 256> decode_all_field_formats() {
-  std::array<decoded_field, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    const field_format field = decompose_field_format(static_cast<uint8_t>(byte));
-    table[static_cast<size_t>(byte)] = {field, numeric_size(field.type)};
-  }
-  return table;
-}
-
-const std::array<decoded_field, 256> kDecodedFields = decode_all_field_formats();
 
 // The line being assembled and what the line writer needs to know about it.
 struct line_in_progress {
@@ -170,8 +152,7 @@ restart:
   offset = start;
   bool zero_fill = false;
   for (int32_t index = 0; index < count; ++index) {
-    const decoded_field& decoded = kDecodedFields[format_bytes[index]];
-    const field_format& field = decoded.field;
+    const field_format& field = decompose_field_format(format_bytes[index]);
     if (!free_format && field.free_format_mark) {
       free_format = true;
       if (index > 0) goto restart;
@@ -184,7 +165,7 @@ restart:
     }
 
     if (field.type != field_type::string) {
-      const int32_t size = decoded.size;
+      const int32_t size = field.size;
       if (offset + size > limit) return fail_past_limit(state, *lines_written);
       const bool is_marker = is_zero_fill_marker(state, data + offset, size);
       put_number(state, line, field, data + offset, is_marker, free_format);
