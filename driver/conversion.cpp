@@ -97,6 +97,8 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
       break;
     }
     if (!w.input_open && w.read_pos >= w.window_end) {
+      // A long last line whose end was written before the input turned out to be used up.
+      if (inside_long_line) ++lines_written;
       result.finished = true;
       break;
     }
