@@ -2,10 +2,12 @@
 // every kind of binary record, with numbers in this machine's byte order or the reverse one.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace asciify::testing {
 
@@ -14,40 +16,53 @@ enum class order { native, reversed };
 // The header line that follows *START_BINARY, with its end-of-line byte.
 std::string header_line(order numbers, int major = 1, int minor = 0);
 
+// Packs nibble codes two to a byte, high half first, and ends them with a zero code.
+std::string pack_nibbles(const std::vector<uint8_t>& nibbles);
+
 struct encoder {
   std::string bytes;
   order numbers = order::native;  // byte order of the numbers appended
 
   // ASCII mode.
-  encoder& line(std::string_view text);  // the text and an end-of-line byte
-  encoder& raw(std::string_view text);   // bytes exactly as given
+  encoder& raw(std::string_view text) { return bytes.append(text), *this; }  // bytes as given
+  encoder& line(std::string_view text) { return raw(text).byte('\n'); }
   encoder& start_binary(order section_order = order::native, int major = 1, int minor = 0);
-  encoder& resume_binary();
+  encoder& resume_binary() { return line("*RESUME_BINARY"); }
 
   // Binary mode: records.
-  encoder& suspend_binary();  // text-line record carrying the marker
-  encoder& end_binary();
-  encoder& text_record(std::string_view text);
-  encoder& reset(uint8_t code);
-  encoder& define(uint8_t code, std::initializer_list<uint8_t> field_formats);
-  encoder& lsf4(std::initializer_list<uint8_t> nibbles);  // code, packed nibbles, zero code
-  encoder& lsf8(std::initializer_list<uint8_t> field_formats);
-  encoder& fsf4(uint8_t code, std::initializer_list<uint8_t> nibbles);
-  encoder& fsf8(uint8_t code, std::initializer_list<uint8_t> field_formats);
+  encoder& suspend_binary() { return text_record("*SUSPEND_BINARY"); }
+  encoder& end_binary() { return text_record("*END_BINARY"); }
+  encoder& text_record(std::string_view text) { return byte(3).str(text); }
+  encoder& reset(uint8_t code) { return byte(4).byte(code); }
+  encoder& define(uint8_t code, const std::vector<uint8_t>& field_formats);
+  encoder& lsf4(const std::vector<uint8_t>& nibbles) { return byte(1).raw(pack_nibbles(nibbles)); }
+  encoder& lsf8(const std::vector<uint8_t>& field_formats) { return define(2, field_formats); }
+  encoder& fsf4(uint8_t code, const std::vector<uint8_t>& nibbles) {
+    return byte(code).byte(1).raw(pack_nibbles(nibbles));
+  }
+  encoder& fsf8(uint8_t code, const std::vector<uint8_t>& field_formats) {
+    return byte(code).define(2, field_formats);
+  }
 
   // Field data and single bytes.
-  encoder& byte(uint8_t value);
-  encoder& i32(int32_t value);
-  encoder& i64(int64_t value);
-  encoder& f32(float value);
-  encoder& f64(double value);
-  encoder& marker4();  // the 4-byte zero-fill marker
-  encoder& marker8();
-  encoder& str(std::string_view text);    // characters and a zero byte
-  encoder& chars(std::string_view text);  // characters only
-};
+  encoder& byte(uint8_t value) { return bytes.push_back(static_cast<char>(value)), *this; }
+  encoder& i32(int32_t value) { return number(value); }
+  encoder& i32s(const std::vector<int32_t>& values);
+  encoder& i64(int64_t value) { return number(value); }
+  encoder& f32(float value) { return number(value); }
+  encoder& f64(double value) { return number(value); }
+  encoder& marker4() { return i32(INT32_MIN); }  // the 4-byte zero-fill marker
+  encoder& marker8() { return i64(INT64_MIN); }
+  encoder& str(std::string_view text) { return raw(text).byte(0); }  // characters, zero byte
+  encoder& chars(std::string_view text) { return raw(text); }        // characters only
 
-// Packs nibble codes two to a byte, high half first, and ends them with a zero code.
-std::string pack_nibbles(std::initializer_list<uint8_t> nibbles);
+  template <typename T>
+  encoder& number(T value) {
+    char raw[sizeof(T)];
+    std::memcpy(raw, &value, sizeof(T));
+    if (numbers == order::reversed) std::reverse(raw, raw + sizeof(T));
+    return bytes.append(raw, sizeof(T)), *this;
+  }
+};
 
 }  // namespace asciify::testing
