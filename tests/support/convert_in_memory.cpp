@@ -1,7 +1,8 @@
 #include "tests/support/convert_in_memory.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "driver/conversion.h"
@@ -14,37 +15,104 @@ struct memory_stream {
   char* data = nullptr;
   size_t size = 0;
   FILE* file = open_memstream(&data, &size);
-
-  std::string close() {
-    std::fclose(file);
+  std::string take() {  // once the stream is closed
     std::string text(data, size);
     std::free(data);
     return text;
   }
+  std::string close() {
+    std::fclose(file);
+    return take();
+  }
 };
+
+size_t count_of(std::string_view text, std::string_view word) {
+  size_t count = 0;
+  for (size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+    ++count;
+  }
+  return count;
+}
 
 }  // namespace
 
-conversion_capture convert_in_memory(std::string_view input) {
-  // An empty input is read from /dev/null, as a memory stream cannot be empty.
-  FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
-                           : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
-  memory_stream output, messages, info;
+conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill) {
+  memory_stream messages, info;
   auto state = std::make_unique<conversion_state>();
+  std::memset(state->line_buffer, scratch_fill, sizeof state->line_buffer);
+  std::memset(state->staging_buffer, scratch_fill, sizeof state->staging_buffer);
+  std::memset(state->format_storage, scratch_fill, sizeof state->format_storage);
+  std::memset(state->lsf_buffer, scratch_fill, sizeof state->lsf_buffer);
+  std::memset(state->hardwired_storage, scratch_fill, sizeof state->hardwired_storage);
   state->messages = messages.file;
   state->info = info.file;
-
-  const conversion_result result = convert_stream(*state, in, output.file, "input");
-  std::fclose(in);
-  const bool output_ok = std::fflush(output.file) == 0;
-
+  const conversion_result result = convert_stream(*state, in, out, "input");
+  const bool written = std::ferror(out) == 0;
+  const bool output_ok = std::fclose(out) == 0 && written;
   conversion_capture capture;
   capture.status = finish_run(*state, result, output_ok, "output");
   capture.lines_written = result.lines_written;
-  capture.output = output.close();
   capture.messages = messages.close();
   capture.info = info.close();
   return capture;
+}
+
+conversion_capture convert_in_memory(std::string_view input, uint8_t scratch_fill) {
+  // An empty input is read from /dev/null, as a memory stream cannot be empty.
+  FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
+                           : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  memory_stream output;
+  conversion_capture capture = convert_streams(in, output.file, scratch_fill);
+  std::fclose(in);
+  capture.output = output.take();
+  return capture;
+}
+
+std::string finished_summary(long long lines) {
+  return "Finished converting file, wrote " + std::to_string(lines) + " lines.\n";
+}
+
+std::string failed_summary(long long lines) {
+  return "File conversion failed after writing " + std::to_string(lines) + " lines.\n";
+}
+
+std::string_view unterminated_tail(std::string_view output) {
+  const size_t last_newline = output.rfind('\n');
+  return last_newline == std::string_view::npos ? output : output.substr(last_newline + 1);
+}
+
+std::string ending_fault(const conversion_capture& run, std::string_view input) {
+  const long long lines = run.lines_written;
+  const std::string_view messages = run.messages;
+  const std::string_view info = run.info;
+  if (count_of(info, "Finished converting file") + count_of(info, "File conversion failed") +
+          count_of(messages, "Finished converting file") +
+          count_of(messages, "File conversion failed") !=
+      1) {
+    return "not exactly one summary";
+  }
+  if (run.status == 0) {
+    if (!info.ends_with(finished_summary(lines))) return "finished run without its summary";
+    for (size_t at = 0; at < messages.size(); at = messages.find('\n', at) + 1) {
+      if (!messages.substr(at).starts_with("Warning: ")) return "error in a finished run";
+      if (messages.find('\n', at) == std::string_view::npos) break;
+    }
+  } else if (run.status == 2) {
+    if (!messages.ends_with(failed_summary(lines))) return "failed run without its summary";
+    if (messages.size() == failed_summary(lines).size()) return "failure without its reason";
+  } else {
+    return "status other than 0 or 2";
+  }
+  const std::string_view tail = unterminated_tail(run.output);
+  const auto newlines = std::count(run.output.begin(), run.output.end(), '\n');
+  if (newlines < lines - (tail.empty() ? 0 : 1)) return "more lines counted than written";
+  if (!tail.empty() && input.find(tail) == std::string_view::npos) {
+    return "unterminated last line is not copied input";
+  }
+  if (!tail.empty() && run.status == 0 && !input.ends_with(tail)) {
+    return "unterminated last line is not the end of the input";
+  }
+  return "";
 }
 
 }  // namespace asciify::testing

@@ -1,8 +1,9 @@
-// Runs a whole conversion inside this process on an input held in memory, capturing the
-// output and both message streams.
+// Runs whole conversions inside this process, capturing the output and both message streams,
+// and checks what must hold at the end of every run, whatever its input.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -10,12 +11,28 @@ namespace asciify::testing {
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed
-  std::string output;    // the converted text
+  std::string output;    // the converted text (empty from convert_streams)
   std::string messages;  // errors and warnings
   std::string info;      // informational lines and the finished summary
   int64_t lines_written = 0;
 };
 
-conversion_capture convert_in_memory(std::string_view input);
+// Converts `in` to `out` as the command line does: convert, close `out`, print the summary.
+// The state's scratch areas are filled with `scratch_fill` first.
+conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill = 0);
+conversion_capture convert_in_memory(std::string_view input, uint8_t scratch_fill = 0);
+
+std::string finished_summary(long long lines);
+std::string failed_summary(long long lines);
+
+// The output after its last newline byte: an unterminated last line, or nothing.
+std::string_view unterminated_tail(std::string_view output);
+
+// What is wrong with the end of a run of `input`, or "" when nothing is. A run ends with status
+// 0 or 2 and exactly one summary, on the stream that belongs to the status and with the run's
+// own line count; a finished run may only have warned, a failure says why before its summary.
+// Every line counted is in the output, each ending in a newline byte except an unterminated
+// last line, which is copied input (the end of the input, after a finished run).
+std::string ending_fault(const conversion_capture& run, std::string_view input);
 
 }  // namespace asciify::testing
