@@ -1,96 +1,318 @@
-// The command line, the files and the summary lines, run as a user runs them.
+// The command line, the files, standard streams and pipes, and the progress line on a
+// terminal, run as a user runs them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/run_asciify.h"
+#include "tests/e2e/terminal_runner.h"
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/encoder.h"
 
 namespace asciify::testing {
 namespace {
 
 const std::string kUsage = "Format is <input binary filename> <output ascii filename>\n";
+const std::string kSwapped =
+    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
+const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
+const std::string kTwoLines = "a line\nanother line\n";
 
-TEST(CommandLine, FewerThanTwoArgumentsPrintUsage) {
-  for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"in.dat"}}) {
-    const command_result result = run_command(args);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, kUsage);
+std::string sh_quoted(const std::string& path) {
+  return "'" + path + "'";
+}
+
+// ASCII lines adding up to at least `bytes` bytes; `count` receives their number.
+std::string ascii_lines(size_t bytes, long long* count) {
+  std::string text;
+  for (*count = 0; text.size() < bytes; ++*count) {
+    text += "line " + std::to_string(*count) + " of a long input, with some words after it\n";
+  }
+  return text;
+}
+
+// A binary section in the reverse byte order whose second record holds a value too wide for
+// its field: it converts to kSectionText, with kSwapped and a warning about its second line.
+const std::string kSectionText = "       1   2\n********   7\n";
+std::string section_with_wide_value() {
+  return encoder{}
+      .start_binary(order::reversed)
+      .define(71, {0x08, 0x04})
+      .byte(71)
+      .i32s({1, 2})
+      .byte(71)
+      .i32s({123456789, 7})
+      .end_binary()
+      .bytes;
+}
+std::string wide_value_warning(long long line) {
+  return "Warning: value too wide for its 8-column field at line " + std::to_string(line) +
+         ", written as '*'\n";
+}
+
+// Runs `script` in a scratch directory that holds in.dat (two lines), a directory and a file
+// named -h; returns the run and what out.txt holds afterwards.
+struct shell_case {
+  std::string script;
+  int status;
+  std::string out, err;
+  std::string output = "";  // out.txt afterwards
+};
+
+TEST(CommandLine, ArgumentsFilesAndOptions) {
+  const std::string help = "help";  // the help text, checked by its parts
+  const std::string version = std::string("asciify ") + ASCIIFY_VERSION + "\n";
+  // clang-format off
+  const shell_case cases[] = {
+      {"\"$ASCIIFY\"", 1, "", kUsage},
+      {"\"$ASCIIFY\" in.dat", 1, "", kUsage},
+      {"\"$ASCIIFY\" missing.dat out.txt", 1, "",
+       "Couldn't open input binary file missing.dat for reading.\n"},
+      {"\"$ASCIIFY\" in.dat no-dir/out.txt", 1, "",
+       "Couldn't open output ascii file no-dir/out.txt for writing.\n"},
+      {"\"$ASCIIFY\" in.dat out.txt extra more", 0, finished_summary(2), "", kTwoLines},
+      {"echo old contents that are longer > out.txt; \"$ASCIIFY\" in.dat out.txt", 0,
+       finished_summary(2), "", kTwoLines},
+      {"\"$ASCIIFY\" in.dat /dev/full", 2, "",
+       "Failed to write output file /dev/full.\n" + failed_summary(2)},
+      {"\"$ASCIIFY\" in.dat - > /dev/full", 2, "",
+       "Failed to write output file -.\n" + failed_summary(2)},
+      {"\"$ASCIIFY\" dir out.txt", 2, "", "Failed to read input file dir.\n" + failed_summary(0)},
+      {"\"$ASCIIFY\" - out.txt < dir", 2, "", "Failed to read input file -.\n" + failed_summary(0)},
+      {"\"$ASCIIFY\" --help", 0, help, ""},
+      {"\"$ASCIIFY\" -h", 0, help, ""},
+      {"\"$ASCIIFY\" --help > /dev/full", 1, "", "Failed to write standard output.\n"},
+      {"\"$ASCIIFY\" --version", 0, version, ""},
+      {"\"$ASCIIFY\" -V", 0, version, ""},
+      {"for a in --bogus -v --HELP - ''; do \"$ASCIIFY\" \"$a\"; echo $?; done", 0,
+       "1\n1\n1\n1\n1\n", kUsage + kUsage + kUsage + kUsage + kUsage},
+      // With an output name every argument is a file name.
+      {"\"$ASCIIFY\" --help /nonexistent-dir/out.txt", 1, "",
+       "Couldn't open input binary file --help for reading.\n"},
+      {"\"$ASCIIFY\" --version -h", 1, "",
+       "Couldn't open input binary file --version for reading.\n"},
+      {"\"$ASCIIFY\" -h out.txt", 0, finished_summary(1), "", "one\n"},
+      {"\"$ASCIIFY\" in.dat --help && cat ./--help", 0, finished_summary(2) + kTwoLines, ""},
+  };
+  // clang-format on
+  for (const shell_case& c : cases) {
+    scratch_dir dir;
+    write_file(dir.file("in.dat"), kTwoLines);
+    write_file(dir.file("-h"), "one\n");
+    std::filesystem::create_directory(dir.file("dir"));
+    const command_result result = run_shell("cd " + sh_quoted(dir.path) + " && " + c.script);
+    EXPECT_EQ(result.status, c.status) << c.script;
+    EXPECT_EQ(result.err, c.err) << c.script;
+    EXPECT_EQ(read_file(dir.file("out.txt")), c.output) << c.script;
+    if (c.out != help) {
+      EXPECT_EQ(result.out, c.out) << c.script;
+      continue;
+    }
+    EXPECT_TRUE(result.out.starts_with("Usage: asciify IN OUT\n")) << result.out;
+    for (const char* part : {"--help", "--version", "standard input", "standard output",
+                             "Exit status", "asciify(1)"}) {
+      EXPECT_NE(result.out.find(part), std::string::npos) << part;
+    }
   }
 }
 
-TEST(CommandLine, InputThatCannotBeOpened) {
+TEST(CommandLine, LargeOutputOnAFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
   scratch_dir dir;
-  const std::string missing = dir.file("missing.dat");
-  const command_result result = run_command({missing, dir.file("out.txt")});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "Couldn't open input binary file " + missing + " for reading.\n");
+  long long lines = 0;
+  write_file(dir.file("in.dat"), ascii_lines(1 << 20, &lines));
+  for (const char* output : {" /dev/full", " - > /dev/full"}) {
+    const command_result result =
+        run_shell("\"$ASCIIFY\" " + sh_quoted(dir.file("in.dat")) + output);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("Failed to write ")) << result.err;
+    EXPECT_NE(result.err.find("\nFile conversion failed after writing "), std::string::npos);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+  }
 }
 
-TEST(CommandLine, OutputThatCannotBeOpened) {
-  scratch_dir dir;
-  write_file(dir.file("in.dat"), "a\n");
-  const std::string unwritable = dir.file("no-such-dir/out.txt");
-  const command_result result = run_command({dir.file("in.dat"), unwritable});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Couldn't open output ascii file " + unwritable + " for writing.\n");
+// Standard input and standard output: with OUT "-" the notes join the messages on standard
+// error.
+TEST(Streams, DashForStandardInputAndOutput) {
+  const struct {
+    std::string input, text, out, err, merged;
+    int status;
+  } cases[] = {
+      {kTwoLines, kTwoLines, finished_summary(2), "", finished_summary(2), 0},
+      {"", "", finished_summary(0), "", finished_summary(0), 0},
+      {"a\n" + section_with_wide_value() + "b\n", "a\n" + kSectionText + "b\n",
+       kSwapped + finished_summary(4), wide_value_warning(3),
+       kSwapped + wide_value_warning(3) + finished_summary(4), 0},
+      {"a\n*END_BINARY\nb\n", "a\n", "", kEndInAscii + failed_summary(1),
+       kEndInAscii + failed_summary(1), 2},
+  };
+  for (const auto& c : cases) {
+    scratch_dir dir;
+    write_file(dir.file("in.dat"), c.input);
+    const command_result from_stdin = run_command({"-", dir.file("out.txt")}, dir.file("in.dat"));
+    EXPECT_EQ(read_file(dir.file("out.txt")), c.text);
+    EXPECT_EQ(from_stdin.out, c.out);
+    EXPECT_EQ(from_stdin.err, c.err);
+    EXPECT_EQ(from_stdin.status, c.status);
+    const command_result to_stdout = run_command({dir.file("in.dat"), "-"});
+    EXPECT_EQ(to_stdout.out, c.text);
+    EXPECT_EQ(to_stdout.err, c.merged);
+    EXPECT_EQ(to_stdout.status, c.status);
+    const command_result both = run_command({"-", "-"}, dir.file("in.dat"));
+    EXPECT_EQ(both.out, c.text);
+    EXPECT_EQ(both.err, c.merged);
+  }
 }
 
-TEST(CommandLine, FurtherArgumentsAreIgnored) {
+TEST(Streams, PipelineGivesTheSameTextAsFiles) {
   scratch_dir dir;
-  write_file(dir.file("in.dat"), "one\ntwo\n");
-  const command_result result =
-      run_command({dir.file("in.dat"), dir.file("out.txt"), "extra", "more"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "Finished converting file, wrote 2 lines.\n");
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(read_file(dir.file("out.txt")), "one\ntwo\n");
+  long long lines = 0;
+  // Several megabytes, so that the pipes fill and the reads come in pieces.
+  const std::string head = ascii_lines(3 << 20, &lines);
+  write_file(dir.file("in.dat"), head + section_with_wide_value() + "tail\n");
+  const std::string expected = head + kSectionText + "tail\n";
+  const std::string in = sh_quoted(dir.file("in.dat"));
+  const std::string out = sh_quoted(dir.file("out.txt"));
+
+  const command_result through = run_shell("cat " + in + " | \"$ASCIIFY\" - - | cat > " + out);
+  EXPECT_EQ(through.status, 0);
+  EXPECT_EQ(through.out, "");
+  EXPECT_EQ(through.err, kSwapped + wide_value_warning(lines + 2) + finished_summary(lines + 3));
+  EXPECT_TRUE(read_file(dir.file("out.txt")) == expected);
+
+  const command_result compressed =
+      run_shell("gzip -c " + in + " > " + sh_quoted(dir.file("in.gz")) + " && gzip -dc " +
+                sh_quoted(dir.file("in.gz")) + " | \"$ASCIIFY\" - " + out);
+  EXPECT_EQ(compressed.status, 0);
+  EXPECT_EQ(compressed.out, kSwapped + finished_summary(lines + 3));
+  EXPECT_EQ(compressed.err, wide_value_warning(lines + 2));
+  EXPECT_TRUE(read_file(dir.file("out.txt")) == expected);
 }
 
-TEST(CommandLine, ExistingOutputIsReplaced) {
-  scratch_dir dir;
-  write_file(dir.file("in.dat"), "new\n");
-  write_file(dir.file("out.txt"), "old contents that are longer\n");
-  const command_result result = run_command({dir.file("in.dat"), dir.file("out.txt")});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), "new\n");
+// ---------------------------------------------------------------------------------------------
+// Progress on a terminal.
+
+// The progress lines drawn: the text after each "\r" that begins like one.
+std::vector<std::string> progress_draws(const std::string& received) {
+  std::vector<std::string> draws;
+  for (size_t at = received.find("\rasciify: "); at != std::string::npos;
+       at = received.find("\rasciify: ", at + 1)) {
+    const size_t end = received.find_first_of("\r\n", at + 1);
+    draws.push_back(received.substr(at + 1, end == std::string::npos ? end : end - at - 1));
+  }
+  return draws;
 }
 
-TEST(CommandLine, OutputOnFullDeviceFails) {
-  scratch_dir dir;
-  write_file(dir.file("in.dat"), "a line\nanother line\n");
-  const command_result result = run_command({dir.file("in.dat"), "/dev/full"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err,
-            "Failed to write output file /dev/full.\n"
-            "File conversion failed after writing 2 lines.\n");
+// Runs `script` on a terminal in the scratch directory `dir`.
+terminal_result in_terminal(const scratch_dir& dir, const std::string& script,
+                            bool progress_at_once = true) {
+  return run_in_terminal("cd " + sh_quoted(dir.path) + " && (" + script + ")", progress_at_once);
 }
 
-TEST(CommandLine, LargeOutputOnFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
+TEST(Progress, ShownAndErasedBeforeTheSummary) {
   scratch_dir dir;
-  std::string input;
-  for (int i = 0; i < 2000; ++i) input += "0123456789\n";
+  long long lines = 0;
+  const std::string input = ascii_lines(1 << 20, &lines);
   write_file(dir.file("in.dat"), input);
-  const command_result result = run_command({dir.file("in.dat"), "/dev/full"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.out, "");
-  EXPECT_NE(result.err.find("Failed to write "), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("File conversion failed after writing "), std::string::npos);
-  // One report of the failed write, then the summary: two lines.
-  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+  const std::regex known_size(
+      R"(asciify: \d+\.\d of 1\.0 MB, \d+%, \d+\.\d MB/s, \d+ lines?(, \d+:\d\d left)? *)");
+  const std::regex unknown_size(R"(asciify: \d+\.\d MB, \d+\.\d MB/s, \d+ lines? *)");
+  for (const auto& [script, pattern] :
+       {std::pair{"\"$ASCIIFY\" in.dat out.txt", known_size},
+        std::pair{"cat in.dat | \"$ASCIIFY\" - out.txt", unknown_size},
+        std::pair{"\"$ASCIIFY\" in.dat - > out.txt", known_size}}) {
+    const terminal_result result = in_terminal(dir, script);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(read_file(dir.file("out.txt")) == input);
+    // The terminal ends up showing the summary alone.
+    EXPECT_EQ(screen_lines(result.received), screen_lines(finished_summary(lines))) << script;
+    const std::vector<std::string> draws = progress_draws(result.received);
+    ASSERT_FALSE(draws.empty()) << script;
+    for (const std::string& draw : draws) {
+      EXPECT_TRUE(std::regex_match(draw, pattern)) << draw;
+      EXPECT_LT(draw.size(), 80u);
+    }
+    EXPECT_LT(result.received.rfind("\rasciify: "), result.received.find("Finished"));
+  }
 }
 
-TEST(CommandLine, InputThatCannotBeReadFails) {
+TEST(Progress, NothingForARunShorterThanASecondOrWithTheTextOnTheTerminal) {
   scratch_dir dir;
-  const command_result result = run_command({dir.path, dir.file("out.txt")});
+  write_file(dir.file("in.dat"), "a\nb\n");
+  const terminal_result quick = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt", false);
+  EXPECT_EQ(quick.status, 0);
+  EXPECT_EQ(quick.received, finished_summary(2));
+  const terminal_result text_shown = in_terminal(dir, "\"$ASCIIFY\" in.dat -");
+  EXPECT_EQ(text_shown.status, 0);
+  EXPECT_EQ(text_shown.received, "a\nb\n" + finished_summary(2));
+}
+
+TEST(Progress, MessagesDuringTheRunLandOnCleanLines) {
+  scratch_dir dir;
+  long long lines = 0;
+  long long more = 0;
+  // The warning comes early; after a pause the rest follows, so that the display refreshes
+  // with the warning waiting and then draws again below it.
+  write_file(dir.file("first"), "a\n" + section_with_wide_value() + ascii_lines(64 << 10, &lines));
+  write_file(dir.file("second"), ascii_lines(2 << 20, &more));
+  const terminal_result result =
+      in_terminal(dir, "{ cat first; sleep 0.5; cat second; } | \"$ASCIIFY\" - out.txt");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(screen_lines(result.received),
+            screen_lines(kSwapped + wide_value_warning(3) + finished_summary(3 + lines + more)))
+      << result.received;
+  // Drawn before the warning, and again after it.
+  const size_t warning = result.received.find("Warning:");
+  ASSERT_NE(warning, std::string::npos);
+  EXPECT_LT(result.received.find("\rasciify: "), warning);
+  EXPECT_GT(result.received.rfind("\rasciify: "), warning) << result.received;
+}
+
+TEST(Progress, ErasedBeforeAnError) {
+  scratch_dir dir;
+  write_file(dir.file("in.dat"), "a\n*END_BINARY\n");
+  const terminal_result result = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt");
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "Failed to read input file " + dir.path +
-                            ".\n"
-                            "File conversion failed after writing 0 lines.\n");
-  EXPECT_EQ(read_file(dir.file("out.txt")), "");
+  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
+  EXPECT_EQ(screen_lines(result.received), screen_lines(kEndInAscii + failed_summary(1)))
+      << result.received;
+}
+
+TEST(Progress, ErasedWhenTheRunIsTerminated) {
+  scratch_dir dir;
+  long long lines = 0;
+  write_file(dir.file("in.dat"), ascii_lines(64 << 10, &lines));
+  // The input stalls after its first part; the run is ended while it waits.
+  const terminal_result result =
+      in_terminal(dir,
+                  "{ cat in.dat; sleep 1.5; } | \"$ASCIIFY\" - out.txt & pid=$!; sleep 0.5; "
+                  "kill -TERM $pid; wait $pid; echo \"status $?\"");
+  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
+  const std::vector<std::string> screen = screen_lines(result.received);
+  ASSERT_FALSE(screen.empty()) << result.received;
+  EXPECT_EQ(screen.back(), "status 143");
+  for (const std::string& line : screen) EXPECT_EQ(line.find("asciify:"), std::string::npos);
+}
+
+TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {
+  setenv("ASCIIFY_PROGRESS_DELAY_MS", "0", 1);
+  scratch_dir dir;
+  long long lines = 0;
+  write_file(dir.file("in.dat"), ascii_lines(1 << 20, &lines) + "*END_BINARY\n");
+  for (const std::string& output : {dir.file("out.txt"), std::string("-")}) {
+    const command_result result = run_command({dir.file("in.dat"), output});
+    EXPECT_EQ(result.status, 2);
+    if (output != "-") {
+      EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(result.err, kEndInAscii + failed_summary(lines));
+  }
+  unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ struct command_result {
   int status = -1;     // exit status
   std::string out;     // standard output
   std::string err;     // standard error
-  std::string output;  // contents of the output file (empty when it does not exist)
+  std::string output;  // contents of the output file (convert_file only)
 };
 
 // A fresh scratch directory for one test, removed with its contents when the object goes.
@@ -33,8 +33,7 @@ command_result run_command(const std::vector<std::string>& args,
 command_result convert_file(const std::string& input);
 
 // Runs `script` with /bin/sh -c, the environment variable ASCIIFY naming the built
-// executable, standard input from /dev/null unless the script redirects it; returns its
-// status and what it wrote to standard output and standard error (`output` stays empty).
+// executable, standard input from /dev/null unless the script redirects it.
 command_result run_shell(const std::string& script);
 
 }  // namespace asciify::testing

@@ -13,39 +13,20 @@
 extern char** environ;
 
 namespace asciify::testing {
-namespace {
 
-std::vector<std::string> child_environment(const std::vector<std::string>& extra) {
-  std::vector<std::string> env;
-  const std::string dropped = "ASCIIFY_PROGRESS_DELAY_MS=";
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, dropped.c_str(), dropped.size()) != 0) env.emplace_back(*entry);
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
-}  // namespace
-
-terminal_result run_in_terminal(const std::vector<std::string>& argv,
-                                const std::vector<std::string>& env,
-                                const std::string& stdin_path) {
+terminal_result run_in_terminal(const std::string& script, bool progress_at_once) {
   // Everything the child needs is prepared before the fork.
-  std::vector<std::string> argv_text = argv;
-  std::vector<std::string> env_text = child_environment(env);
-  std::vector<char*> child_argv = pointers(argv_text);
-  std::vector<char*> child_env = pointers(env_text);
-  const std::string input = stdin_path.empty() ? "/dev/null" : stdin_path;
+  std::vector<std::string> texts{"/bin/sh", "-c", script, std::string("ASCIIFY=") + ASCIIFY_BINARY};
+  if (progress_at_once) texts.emplace_back("ASCIIFY_PROGRESS_DELAY_MS=0");
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string(*entry).starts_with("ASCIIFY_PROGRESS_DELAY_MS=")) texts.emplace_back(*entry);
+  }
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  pointers.insert(pointers.begin() + 3, nullptr);  // argv, then the environment
 
-  struct winsize size;
-  std::memset(&size, 0, sizeof size);
+  struct winsize size = {};
   size.ws_row = 24;
   size.ws_col = 80;
   int master = -1;
@@ -58,24 +39,18 @@ terminal_result run_in_terminal(const std::vector<std::string>& argv,
       modes.c_lflag &= ~static_cast<tcflag_t>(ECHO);
       tcsetattr(STDOUT_FILENO, TCSANOW, &modes);
     }
-    const int in = open(input.c_str(), O_RDONLY);
+    const int in = open("/dev/null", O_RDONLY);
     if (in < 0 || dup2(in, STDIN_FILENO) < 0) _exit(126);
     close(in);
-    execve(child_argv[0], child_argv.data(), child_env.data());
+    execve(pointers[0], pointers.data(), pointers.data() + 4);
     _exit(127);
   }
 
   terminal_result result;
   char buffer[4096];
-  for (;;) {
-    const ssize_t got = read(master, buffer, sizeof buffer);
-    if (got > 0) {
-      result.received.append(buffer, static_cast<size_t>(got));
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // EIO once the child's side of the terminal is closed
-    }
+  for (ssize_t got; (got = read(master, buffer, sizeof buffer)) != 0;) {
+    if (got > 0) result.received.append(buffer, static_cast<size_t>(got));
+    if (got < 0 && errno != EINTR) break;  // EIO once the child's side of the terminal closed
   }
   close(master);
   int wait_status = 0;
@@ -95,18 +70,12 @@ std::vector<std::string> screen_lines(const std::string& bytes) {
     cursor = 0;
   };
   for (const char c : bytes) {
-    if (c == '\r') {
-      cursor = 0;
-    } else if (c == '\n') {
-      finish_line();
-    } else {
-      if (cursor < line.size()) {
-        line[cursor] = c;
-      } else {
-        line.push_back(c);
-      }
-      ++cursor;
-    }
+    if (c == '\r') cursor = 0;
+    if (c == '\n') finish_line();
+    if (c == '\r' || c == '\n') continue;
+    if (cursor < line.size()) line[cursor] = c;
+    if (cursor >= line.size()) line.push_back(c);
+    ++cursor;
   }
   if (line.find_first_not_of(' ') != std::string::npos) finish_line();
   return lines;

@@ -1,5 +1,5 @@
-// Runs a program on a pseudo-terminal, the way a user at a terminal would, and captures what
-// the terminal receives.
+// Runs a shell script on a pseudo-terminal, the way a user at a terminal would, and captures
+// what the terminal receives.
 #pragma once
 
 #include <string>
@@ -12,13 +12,11 @@ struct terminal_result {
   std::string received;  // every byte the program wrote to the terminal
 };
 
-// Runs `argv` (program path first) with standard output and standard error on a new
-// pseudo-terminal of 80 columns that passes bytes through unchanged ("\n" is not turned into
-// "\r\n"). Standard input comes from `stdin_path` (or /dev/null). The environment is this
-// process's, without ASCIIFY_PROGRESS_DELAY_MS, plus the NAME=VALUE entries of `env`.
-terminal_result run_in_terminal(const std::vector<std::string>& argv,
-                                const std::vector<std::string>& env = {},
-                                const std::string& stdin_path = "");
+// Runs `script` with /bin/sh -c, standard output and standard error on a new pseudo-terminal
+// of 80 columns that passes bytes through unchanged ("\n" is not turned into "\r\n"), standard
+// input from /dev/null. The environment is this process's plus ASCIIFY, naming the built
+// executable, and ASCIIFY_PROGRESS_DELAY_MS=0 when `progress_at_once` (otherwise unset).
+terminal_result run_in_terminal(const std::string& script, bool progress_at_once = true);
 
 // The lines a terminal shows after receiving `bytes`: "\r" returns to the start of the line,
 // "\n" ends it, every other byte is drawn at the cursor, over what was there. Trailing
