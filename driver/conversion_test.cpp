@@ -15,25 +15,24 @@ using testing::conversion_capture;
 using testing::convert_in_memory;
 using testing::encoder;
 
-// Lines of one byte each push what follows to any offset of the window.
-std::string padding(size_t lines) {
-  std::string text;
-  for (size_t i = 0; i < lines; ++i) text += "\n";
-  return text;
-}
-
+// Lines and records of exactly 256 bytes (the lookahead), shifted by lines of one byte across
+// every offset of the window and past two refills: an ASCII line, a text record, an open-ended
+// string and two fixed strings in a plain format.
 TEST(ConversionLoop, AnyLineOrRecordOf256BytesConvertsWhereverItFalls) {
   const std::string line_256 = std::string(255, 'a') + "\n";
-  const std::string text_254(254, 't');  // code byte + 254 characters + zero byte
-  for (size_t offset = 0; offset < 2 * kReadSize + 3; ++offset) {
-    encoder input;
-    input.raw(padding(offset)).raw(line_256).start_binary().text_record(text_254).end_binary();
-    input.raw(line_256);
-    const conversion_capture result = convert_in_memory(input.bytes);
-    ASSERT_EQ(result.status, 0) << "offset " << offset << ": " << result.messages;
-    EXPECT_EQ(result.output, padding(offset) + line_256 + text_254 + "\n" + line_256)
-        << "offset " << offset;
-    EXPECT_EQ(result.lines_written, static_cast<int64_t>(offset) + 3);
+  const std::string text(254, 't');        // code, 254 characters, zero byte
+  const std::string open_ended(254, 'o');  // code, 254 characters, zero byte
+  const std::string fixed(252, 'f');       // code, two 126-column formats, zero, characters
+  for (size_t shift = 0; shift < 2 * kReadSize + 3; ++shift) {
+    encoder file;
+    file.raw(std::string(shift, '\n') + line_256).start_binary().define(60, {0x80});
+    file.text_record(text).byte(60).str(open_ended).lsf8({0xFE, 0xFE}).chars(fixed).end_binary();
+    const conversion_capture run = convert_in_memory(file.raw(line_256).bytes);
+    ASSERT_EQ(run.status, 0) << "shift " << shift << "\n" << run.messages;
+    ASSERT_EQ(run.output, std::string(shift, '\n') + line_256 + text + "\n" + open_ended + "\n" +
+                              fixed + "\n" + line_256)
+        << "shift " << shift;
+    ASSERT_EQ(run.lines_written, static_cast<int64_t>(shift) + 5);
   }
 }
 
@@ -43,18 +42,17 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
   int converted = 0;
   int failed = 0;
   for (size_t offset = 0; offset < kReadSize; ++offset) {
-    encoder input;
-    input.raw(padding(offset)).start_binary().text_record(text);
-    const conversion_capture result = convert_in_memory(input.bytes);
+    const std::string padding(offset, '\n');
+    const conversion_capture result =
+        convert_in_memory(encoder{}.raw(padding).start_binary().text_record(text).bytes);
     if (result.status == 0) {
       ++converted;
-      EXPECT_EQ(result.output, padding(offset) + text + "\n");
+      EXPECT_EQ(result.output, padding + text + "\n");
     } else {
       ++failed;
       EXPECT_EQ(result.messages, "Failed to find zero-termination of string starting x at line " +
-                                     std::to_string(offset + 1) +
-                                     "\nFile conversion failed after writing " +
-                                     std::to_string(offset) + " lines.\n");
+                                     std::to_string(offset + 1) + "\n" +
+                                     testing::failed_summary(offset));
     }
   }
   EXPECT_GT(converted, 0);

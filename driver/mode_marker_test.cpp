@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -14,19 +13,19 @@ namespace {
 using testing::header_line;
 using testing::order;
 
-int32_t parse(const std::string& text, section_header* header) {
+// Parses the first `length` bytes of `text` (all of it when `length` is -1).
+int32_t parse(const std::string& text, section_header* header, int32_t length = -1) {
   return parse_section_header(reinterpret_cast<const uint8_t*>(text.data()),
-                              static_cast<int32_t>(text.size()), header);
+                              length < 0 ? static_cast<int32_t>(text.size()) : length, header);
 }
 
 TEST(SectionHeader, ParsesTheTenItemsInTheirLayouts) {
-  struct row {
+  const struct {
     const char* text;
     int32_t items;
     int32_t major, minor;
     uint8_t first_probe_byte, last_probe_byte;
-  };
-  const row rows[] = {
+  } rows[] = {
       {"         1         0  01000000  0000803f\n", 10, 1, 0, 0x01, 0x3f},
       {"1 0 01 00 00 00 00 00 80 3F", 10, 1, 0, 0x01, 0x3F},  // blanks match any white space
       {"\t 1\n0\n01000000 0000803f", 10, 1, 0, 0x01, 0x3f},
@@ -38,7 +37,7 @@ TEST(SectionHeader, ParsesTheTenItemsInTheirLayouts) {
       {"version 1", 0, 0, 0, 0, 0},
       {"", 0, 0, 0, 0, 0},
   };
-  for (const row& r : rows) {
+  for (const auto& r : rows) {
     section_header header;
     EXPECT_EQ(parse(r.text, &header), r.items) << r.text;
     if (r.items >= 2) {
@@ -50,23 +49,16 @@ TEST(SectionHeader, ParsesTheTenItemsInTheirLayouts) {
       EXPECT_EQ(header.real_probe[3], r.last_probe_byte) << r.text;
     }
   }
-}
-
-TEST(SectionHeader, ReadsNothingPastItsLength) {
   // The bytes after the given length would complete the header; they must not be seen.
-  const std::string text = "         1         0  01000000  0000803f";
   section_header header;
-  EXPECT_EQ(parse_section_header(reinterpret_cast<const uint8_t*>(text.data()),
-                                 static_cast<int32_t>(text.size() - 2), &header),
-            9);
+  EXPECT_EQ(parse("         1         0  01000000  0000803f", &header, 38), 9);
 }
 
 TEST(SectionHeader, ByteOrderFromProbes) {
-  struct row {
+  const struct {
     std::string line;
     byte_order expected;
-  };
-  const row rows[] = {
+  } rows[] = {
       {header_line(order::native), byte_order::native},
       {header_line(order::reversed), byte_order::swapped},
       {"1 0 02 00 00 00 00 00 80 3f", byte_order::unknown},  // integer probe 2
@@ -74,39 +66,22 @@ TEST(SectionHeader, ByteOrderFromProbes) {
       {"1 0 01 00 00 00 3f 80 00 00", byte_order::unknown},  // the two probes disagree
       {"1 0 01 00 00 00 00 00 c0 7f", byte_order::unknown},  // a NaN never matches
   };
-  for (const row& r : rows) {
+  for (const auto& r : rows) {
     section_header header;
     ASSERT_EQ(parse(r.line, &header), 10) << r.line;
     EXPECT_EQ(byte_order_of_probes(header), r.expected) << r.line;
   }
 }
 
-// Runs the marker check on `bytes` as the whole window.
-struct marker_check {
-  std::unique_ptr<conversion_state> state = std::make_unique<conversion_state>();
-  int32_t read_pos = 0;
-  int32_t binary_mode = 0;
-  int32_t result = 0;
-
-  marker_check(const std::string& bytes, int32_t mode) : binary_mode(mode) {
-    state->messages = fopen("/dev/null", "w");
-    state->info = state->messages;
-    // Bytes past the window end hold a zero that must not be consumed.
-    std::string window = bytes + std::string(8, '\0');
-    result = check_mode_marker(*state, reinterpret_cast<const uint8_t*>(window.data()), &read_pos,
-                               static_cast<int32_t>(bytes.size()), &binary_mode);
-  }
-  ~marker_check() { fclose(state->messages); }
-};
-
+// The marker check on `bytes` as the whole window, followed by zero bytes past its end that
+// must not be consumed: the result, the position after it and the mode, unchanged on failure.
 TEST(MarkerCheck, ConsumesExactlyTheMarker) {
-  struct row {
+  const std::string start = "*START_BINARY\n" + header_line(order::native);
+  const struct {
     std::string bytes;
     int32_t mode;
     int32_t result, read_pos, mode_after;
-  };
-  const std::string start = "*START_BINARY\n" + header_line(order::native);
-  const row rows[] = {
+  } rows[] = {
       {start + "rest", 0, 1, static_cast<int32_t>(start.size()), 1},
       {std::string("\3*SUSPEND_BINARY\0\3", 18), 1, 1, 17, 0},
       {"\3*SUSPEND_BINARY", 1, 1, 16, 0},  // the zero byte would lie past the window end
@@ -118,53 +93,22 @@ TEST(MarkerCheck, ConsumesExactlyTheMarker) {
       {std::string("\3*note\0", 7), 1, 0, 0, 1},
       {"*SUSPEND_BINARY\n", 0, -1, 0, 0},
       {std::string("\3*RESUME_BINARY\0", 16), 1, -1, 0, 1},
+      {"*START_BINARY\n         2         0  01000000  0000803f\n", 0, -1, 0, 0},
   };
-  for (const row& r : rows) {
-    marker_check check(r.bytes, r.mode);
-    EXPECT_EQ(check.result, r.result) << r.bytes;
-    EXPECT_EQ(check.read_pos, r.read_pos) << r.bytes;
-    EXPECT_EQ(check.binary_mode, r.mode_after) << r.bytes;
+  for (const auto& r : rows) {
+    auto state = std::make_unique<conversion_state>();
+    state->messages = state->info = std::fopen("/dev/null", "w");
+    const std::string window = r.bytes + std::string(8, '\0');
+    int32_t read_pos = 0;
+    int32_t mode = r.mode;
+    EXPECT_EQ(check_mode_marker(*state, reinterpret_cast<const uint8_t*>(window.data()), &read_pos,
+                                static_cast<int32_t>(r.bytes.size()), &mode),
+              r.result)
+        << r.bytes;
+    EXPECT_EQ(read_pos, r.read_pos) << r.bytes;
+    EXPECT_EQ(mode, r.mode_after) << r.bytes;
+    std::fclose(state->messages);
   }
-}
-
-TEST(MarkerCheck, StartSetsByteOrderMarkersAndEmptiesFormats) {
-  const std::string reversed = "*START_BINARY\n" + header_line(order::reversed);
-  marker_check check(reversed, 0);
-  ASSERT_EQ(check.result, 1);
-  EXPECT_EQ(check.state->swap_needed, 1);
-  EXPECT_EQ(check.state->zero_fill_marker_4, __builtin_bswap32(0x80000000u));
-  EXPECT_EQ(check.state->zero_fill_marker_8, __builtin_bswap64(0x8000000000000000u));
-
-  // A native header restores this machine's order; cached formats do not survive it.
-  const uint8_t format[] = {0x0A};
-  define_format(*check.state, 60, format, 1);
-  std::string native = "*START_BINARY\n" + header_line(order::native) + std::string(4, '\0');
-  int32_t read_pos = 0;
-  int32_t mode = 0;
-  ASSERT_EQ(check_mode_marker(*check.state, reinterpret_cast<const uint8_t*>(native.data()),
-                              &read_pos, static_cast<int32_t>(native.size()), &mode),
-            1);
-  EXPECT_EQ(check.state->swap_needed, 0);
-  EXPECT_EQ(check.state->zero_fill_marker_4, 0x80000000u);
-  EXPECT_EQ(check.state->zero_fill_marker_8, 0x8000000000000000u);
-  EXPECT_EQ(check.state->format_table[60].count, 0);
-}
-
-TEST(MarkerCheck, FailureLeavesPositionModeAndFormatsAlone) {
-  auto state = std::make_unique<conversion_state>();
-  state->messages = fopen("/dev/null", "w");
-  const uint8_t format[] = {0x0A};
-  define_format(*state, 60, format, 1);
-  const std::string text = "*START_BINARY\n         2         0  01000000  0000803f\n";
-  int32_t read_pos = 0;
-  int32_t mode = 0;
-  EXPECT_EQ(check_mode_marker(*state, reinterpret_cast<const uint8_t*>(text.data()), &read_pos,
-                              static_cast<int32_t>(text.size()), &mode),
-            -1);
-  EXPECT_EQ(read_pos, 0);
-  EXPECT_EQ(mode, 0);
-  EXPECT_EQ(state->format_table[60].count, 1);
-  fclose(state->messages);
 }
 
 }  // namespace

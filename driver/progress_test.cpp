@@ -9,54 +9,37 @@
 namespace asciify {
 namespace {
 
-struct LineCase {
-  const char* name;
-  progress_numbers numbers;
-  std::string expected;
-};
-
-class ProgressLine : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(ProgressLine, RendersTheNumbers) {
-  EXPECT_EQ(format_progress_line(GetParam().numbers), GetParam().expected);
+TEST(ProgressLine, RendersTheNumbers) {
+  // clang-format off
+  const struct {
+    progress_numbers numbers;
+    std::string expected;
+  } cases[] = {
+      {{45'200'000, 200'000'000, 1'234'567, 2.0},
+       "asciify: 45.2 of 200.0 MB, 22%, 22.6 MB/s, 1234567 lines, 0:07 left"},
+      {{45'200'000, -1, 1'234'567, 2.0}, "asciify: 45.2 MB, 22.6 MB/s, 1234567 lines"},
+      {{199'999'999, 200'000'000, 10, 1.0},
+       "asciify: 200.0 of 200.0 MB, 99%, 200.0 MB/s, 10 lines, 0:01 left"},
+      {{200'000'000, 200'000'000, 10, 4.0},
+       "asciify: 200.0 of 200.0 MB, 100%, 50.0 MB/s, 10 lines, 0:00 left"},
+      {{300'000'000, 200'000'000, 10, 3.0},
+       "asciify: 300.0 of 200.0 MB, 100%, 100.0 MB/s, 10 lines, 0:00 left"},
+      {{0, 0, 0, 1.0}, "asciify: 0.0 of 0.0 MB, 100%, 0.0 MB/s, 0 lines"},
+      {{512, 1'000'000, 0, 0.0}, "asciify: 0.0 of 1.0 MB, 0%, 0.0 MB/s, 0 lines"},
+      {{100, -1, 1, 1.0}, "asciify: 0.0 MB, 0.0 MB/s, 1 line"},
+      {{1'000'000, 10'000'000'000, 5, 1.0},
+       "asciify: 1.0 of 10000.0 MB, 0%, 1.0 MB/s, 5 lines, 2:46:39 left"},
+  };
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(format_progress_line(c.numbers), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProgressLine,
-    ::testing::Values(
-        LineCase{"known_size",
-                 {45'200'000, 200'000'000, 1'234'567, 2.0},
-                 "asciify: 45.2 of 200.0 MB, 22%, 22.6 MB/s, 1234567 lines, 0:07 left"},
-        LineCase{"unknown_size",
-                 {45'200'000, -1, 1'234'567, 2.0},
-                 "asciify: 45.2 MB, 22.6 MB/s, 1234567 lines"},
-        LineCase{"percent_rounds_down",
-                 {199'999'999, 200'000'000, 10, 1.0},
-                 "asciify: 200.0 of 200.0 MB, 99%, 200.0 MB/s, 10 lines, 0:01 left"},
-        LineCase{"all_read",
-                 {200'000'000, 200'000'000, 10, 4.0},
-                 "asciify: 200.0 of 200.0 MB, 100%, 50.0 MB/s, 10 lines, 0:00 left"},
-        LineCase{"file_grown_past_its_size",
-                 {300'000'000, 200'000'000, 10, 3.0},
-                 "asciify: 300.0 of 200.0 MB, 100%, 100.0 MB/s, 10 lines, 0:00 left"},
-        LineCase{"empty_file", {0, 0, 0, 1.0}, "asciify: 0.0 of 0.0 MB, 100%, 0.0 MB/s, 0 lines"},
-        LineCase{"no_time_yet",
-                 {512, 1'000'000, 0, 0.0},
-                 "asciify: 0.0 of 1.0 MB, 0%, 0.0 MB/s, 0 lines"},
-        LineCase{"one_line", {100, -1, 1, 1.0}, "asciify: 0.0 MB, 0.0 MB/s, 1 line"},
-        LineCase{"hours_left",
-                 {1'000'000, 10'000'000'000, 5, 1.0},
-                 "asciify: 1.0 of 10000.0 MB, 0%, 1.0 MB/s, 5 lines, 2:46:39 left"}),
-    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
-
-struct TimeCase {
-  int64_t remaining_bytes;
-  double bytes_per_second;
-  std::string expected;
-};
-
 TEST(ProgressTimeLeft, RoundsUpAndSwitchesToHours) {
-  const TimeCase cases[] = {
+  const struct {
+    int64_t remaining_bytes;
+    double bytes_per_second;
+    std::string expected;
+  } cases[] = {
       {0, 1e6, "0:00"},
       {1, 1e6, "0:01"},
       {59'000'000, 1e6, "0:59"},
@@ -68,7 +51,7 @@ TEST(ProgressTimeLeft, RoundsUpAndSwitchesToHours) {
       {1000, -1, ""},
       {1'000'000'000'000'000'000, 1e-3, ""},
   };
-  for (const TimeCase& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(format_time_left(c.remaining_bytes, c.bytes_per_second), c.expected)
         << c.remaining_bytes << " bytes at " << c.bytes_per_second << " bytes/s";
   }
@@ -91,11 +74,8 @@ TEST(ProgressDelay, ReadsMillisecondsFromTheEnvironment) {
       {"99999999999999999999", kDefaultProgressDelayMs},
   };
   for (const auto& c : cases) {
-    if (c.value == nullptr) {
-      unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
-    } else {
-      setenv("ASCIIFY_PROGRESS_DELAY_MS", c.value, 1);
-    }
+    if (c.value == nullptr) unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
+    if (c.value != nullptr) setenv("ASCIIFY_PROGRESS_DELAY_MS", c.value, 1);
     EXPECT_EQ(progress_delay_from_environment(), c.expected) << (c.value ? c.value : "unset");
   }
   unsetenv("ASCIIFY_PROGRESS_DELAY_MS");

@@ -1,111 +1,145 @@
+// The numeric field writers: integers against snprintf in every width, reals at their edges,
+// and whole lines of the writers' quick paths against texts built independently.
 #include "text/field_writers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <utility>
 
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/encoder.h"
+#include "tests/support/real_text_reference.h"
+
 namespace asciify {
 namespace {
 
-constexpr char kGuard = '#';
-constexpr int kLineSize = 64;
+#ifdef ASCIIFY_SANITIZED
+constexpr int kScale = 10;  // the instrumented build takes a sample
+#else
+constexpr int kScale = 1;
+#endif
+
 constexpr int32_t kStart = 5;  // fields are written after some text already in the line
+
+struct random_source {
+  uint64_t state;
+  uint64_t next() {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+};
 
 template <typename T>
 T reversed(T value) {
   unsigned char bytes[sizeof(T)];
   std::memcpy(bytes, &value, sizeof bytes);
-  for (size_t i = 0; i < sizeof bytes / 2; ++i) std::swap(bytes[i], bytes[sizeof bytes - 1 - i]);
+  std::reverse(bytes, bytes + sizeof bytes);
   std::memcpy(&value, bytes, sizeof bytes);
   return value;
 }
 
-// Checks the line after a writer call: the text sits at the line position and ends in a zero
-// byte, the position moved by `advance`, and nothing outside the field was touched.
-void expect_field(const char* line, int32_t position, const char* text, int32_t advance,
-                  int32_t reserved) {
-  EXPECT_EQ(position, kStart + advance);
-  const auto length = static_cast<int32_t>(std::strlen(text));
-  EXPECT_EQ(std::string(line + kStart, static_cast<size_t>(length)), text);
-  EXPECT_EQ(line[kStart + length], '\0');
-  for (int i = 0; i < kStart; ++i) ASSERT_EQ(line[i], kGuard) << "byte " << i;
-  for (int i = kStart + std::max(reserved, length) + 1; i < kLineSize; ++i) {
-    ASSERT_EQ(line[i], kGuard) << "byte " << i;
+enum class type { i32, i64, f32, f64 };
+
+// Runs one writer at kStart of a line of guard bytes, the value stored reversed when
+// swap_needed is set. Returns the writer's result; `line` and `position` show what it did.
+int32_t write_field(type t, double value, int32_t width, int32_t free_format, int32_t swap,
+                    char (&line)[64], int32_t* position) {
+  std::memset(line, '#', sizeof line);
+  *position = kStart;
+  const auto stored = [swap](auto v) { return swap != 0 ? reversed(v) : v; };
+  switch (t) {
+    case type::i32:
+      return format_int32_field(stored(int32_t(value)), width, free_format, line, position, swap);
+    case type::i64:
+      return format_int64_field(stored(int64_t(value)), width, free_format, line, position, swap);
+    case type::f32:
+      return format_float_field(stored(float(value)), width, free_format, line, position, swap);
+    default:
+      return format_double_field(stored(value), width, free_format, line, position, swap);
   }
 }
 
-struct IntegerCase {
-  const char* name;
-  bool eight_bytes;
-  int64_t stored;  // the value as it stands in the record
-  int32_t width;
-  int32_t free_format;
-  int32_t swap_needed;
-  const char* text;
-  int32_t advance;
-  int32_t result;
-};
-
-void PrintTo(const IntegerCase& c, std::ostream* os) {
-  *os << c.name;
+// The text sits at the line position and ends in a zero byte, the position moved by `advance`,
+// and nothing before the field or after max(width, text) was touched.
+void expect_field(const char (&line)[64], int32_t position, const std::string& text,
+                  int32_t advance, int32_t width) {
+  EXPECT_EQ(position, kStart + advance);
+  EXPECT_EQ(std::string(line + kStart, text.size() + 1), text + '\0');
+  const auto end = static_cast<size_t>(kStart + std::max<int32_t>(width, text.size()) + 1);
+  EXPECT_EQ(std::string(line, kStart) + std::string(line + end, sizeof line - end),
+            std::string(kStart + sizeof line - end, '#'));
 }
 
-class IntegerFieldTable : public testing::TestWithParam<IntegerCase> {};
-
-TEST_P(IntegerFieldTable, WritesFieldAndAdvances) {
-  const IntegerCase& c = GetParam();
-  char line[kLineSize];
-  std::memset(line, kGuard, sizeof line);
-  int32_t position = kStart;
-  const int32_t result =
-      c.eight_bytes
-          ? format_int64_field(c.stored, c.width, c.free_format, line, &position, c.swap_needed)
-          : format_int32_field(static_cast<int32_t>(c.stored), c.width, c.free_format, line,
-                               &position, c.swap_needed);
-  EXPECT_EQ(result, c.result);
-  expect_field(line, position, c.text, c.advance, c.free_format != 0 ? 0 : c.width);
+// Fixed columns right-align what "%lld" gives, or fill the field with '*' when it does not
+// fit; free format writes one space and the number, whatever the width.
+void check_integer(type t, int64_t value, int32_t width, int32_t free_format) {
+  if (t == type::i32) value = int32_t(value);  // the low 32 bits
+  char line[64];
+  int32_t position = 0;
+  const int32_t result = write_field(t, double(value), width, free_format, 0, line, &position);
+  char text[48];
+  std::snprintf(text, sizeof text, "%*lld", free_format != 0 ? 0 : width, (long long)value);
+  std::string expected = (free_format != 0 ? " " : "") + std::string(text);
+  const bool stars = free_format == 0 && int32_t(expected.size()) > width;
+  if (stars) expected = std::string(width, '*');
+  SCOPED_TRACE(::testing::Message() << value << " width " << width << " free " << free_format);
+  EXPECT_EQ(result, stars && width > 0 ? 1 : 0);
+  expect_field(line, position, expected, free_format != 0 ? int32_t(expected.size()) : width,
+               free_format != 0 ? 0 : width);
 }
 
-constexpr int64_t kMin64 = std::numeric_limits<int64_t>::min();
+TEST(IntegerFields, MatchPrintfInEveryWidth) {
+  const int64_t edges[] = {0,
+                           1,
+                           -1,
+                           9,
+                           10,
+                           -9,
+                           -10,
+                           9999999,
+                           -9999999,
+                           10000000,
+                           -10000000,
+                           99999999,
+                           100000000,
+                           -99999999,
+                           2147483647,
+                           -2147483647,
+                           123456789,
+                           int64_t{1} << 62,
+                           -(int64_t{1} << 62)};
+  for (int32_t width = 0; width <= 31; ++width) {
+    for (const int64_t edge : edges) {
+      for (const type t : {type::i32, type::i64}) {
+        check_integer(t, edge, width, 0);
+        check_integer(t, edge, width, 1);
+      }
+    }
+  }
+  random_source random{23};
+  for (int i = 0; i < 200000 / kScale && !::testing::Test::HasFailure(); ++i) {
+    const uint64_t bits = random.next();
+    int64_t scale = 1;
+    for (uint64_t d = 0; d < bits % 10; ++d) scale *= 10;  // magnitudes of every length
+    const int64_t magnitude = static_cast<int64_t>((bits >> 8) % static_cast<uint64_t>(scale));
+    const auto width = static_cast<int32_t>((bits >> 40) % 32);
+    check_integer((bits & 32) != 0 ? type::i32 : type::i64,
+                  (bits & 16) != 0 ? -magnitude : magnitude, width, (bits >> 60) == 0 ? 1 : 0);
+  }
+}
 
-const IntegerCase kIntegerCases[] = {
-    // Right-aligned columns, or one space and the number in free format.
-    {"Int32Fixed", false, 42, 10, 0, 0, "        42", 10, 0},
-    {"Int32Free", false, 42, 10, 1, 0, " 42", 3, 0},
-    {"Int32FreeIgnoresWidth", false, -12, 0, 1, 0, " -12", 4, 0},
-    {"Int64Fixed", true, -1, 20, 0, 0, "                  -1", 20, 0},
-    {"Int64Free", true, -1, 20, 1, 0, " -1", 3, 0},
-    {"Int32WidthZero", false, 7, 0, 0, 0, "", 0, 0},
-    {"Int32ExactFit", false, -12, 3, 0, 0, "-12", 3, 0},
-    {"Int32TooWide", false, 123456789, 8, 0, 0, "********", 8, 1},
-    {"Int32SignMakesTooWide", false, -12, 2, 0, 0, "**", 2, 1},
-    {"Int32TooWideWidthZero", false, 5, 0, 0, 0, "", 0, 0},
-    {"Int64SmallestFits", true, kMin64, 20, 0, 0, "-9223372036854775808", 20, 0},
-    {"Int64SmallestTooWide", true, kMin64, 19, 0, 0, "*******************", 19, 1},
-    {"Int64SmallestFree", true, kMin64, 5, 1, 0, " -9223372036854775808", 21, 0},
-
-    // Reverse byte order: 256 and 65536 are each other's byte reversal (4 bytes), and so are
-    // 1 and 2^56 (8 bytes).
-    {"Int32Swapped", false, 256, 8, 0, 1, "   65536", 8, 0},
-    {"Int32NotSwapped", false, 256, 8, 0, 0, "     256", 8, 0},
-    {"Int32ZeroSwapped", false, 0, 4, 0, 1, "   0", 4, 0},
-    {"Int32SwappedFree", false, 0x01000000, 9, 1, 1, " 1", 2, 0},
-    {"Int64Swapped", true, 1, 20, 0, 1, "   72057594037927936", 20, 0},
-};
-
-INSTANTIATE_TEST_SUITE_P(EdgeCases, IntegerFieldTable, testing::ValuesIn(kIntegerCases),
-                         [](const testing::TestParamInfo<IntegerCase>& info) {
-                           return std::string(info.param.name);
-                         });
-
-struct RealCase {
+struct field_case {
   const char* name;
-  bool eight_bytes;
+  type t;
   double value;  // stored in the record reversed when swap_needed is set
   int32_t width;
   int32_t free_format;
@@ -115,110 +149,151 @@ struct RealCase {
   int32_t result;
 };
 
-void PrintTo(const RealCase& c, std::ostream* os) {
+void PrintTo(const field_case& c, std::ostream* os) {
   *os << c.name;
 }
 
-class RealFieldTable : public testing::TestWithParam<RealCase> {};
+class FieldTable : public ::testing::TestWithParam<field_case> {};
 
-TEST_P(RealFieldTable, WritesFieldAndAdvances) {
-  const RealCase& c = GetParam();
-  char line[kLineSize];
-  std::memset(line, kGuard, sizeof line);
-  int32_t position = kStart;
-  int32_t result = 0;
-  if (c.eight_bytes) {
-    const double stored = c.swap_needed != 0 ? reversed(c.value) : c.value;
-    result = format_double_field(stored, c.width, c.free_format, line, &position, c.swap_needed);
-  } else {
-    const auto value = static_cast<float>(c.value);
-    const float stored = c.swap_needed != 0 ? reversed(value) : value;
-    result = format_float_field(stored, c.width, c.free_format, line, &position, c.swap_needed);
-  }
-  EXPECT_EQ(result, c.result);
+TEST_P(FieldTable, WritesFieldAndAdvances) {
+  const field_case& c = GetParam();
+  char line[64];
+  int32_t position = 0;
+  EXPECT_EQ(write_field(c.t, c.value, c.width, c.free_format, c.swap_needed, line, &position),
+            c.result);
   expect_field(line, position, c.text, c.advance, c.width);
 }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kMin64 = -9223372036854775808.0;
+constexpr type I32 = type::i32, I64 = type::i64, F32 = type::f32, F64 = type::f64;
 
-const RealCase kRealCases[] = {
+// clang-format off
+const field_case kFieldCases[] = {
+    // The smallest 8-byte integer, and values in the reverse byte order.
+    {"Int64SmallestFits", I64, kMin64, 20, 0, 0, "-9223372036854775808", 20, 0},
+    {"Int64SmallestTooWide", I64, kMin64, 19, 0, 0, "*******************", 19, 1},
+    {"Int64SmallestFree", I64, kMin64, 5, 1, 0, " -9223372036854775808", 21, 0},
+    {"Int32Swapped", I32, 65536, 8, 0, 1, "   65536", 8, 0},
+    {"Int32ZeroSwapped", I32, 0, 4, 0, 1, "   0", 4, 0},
+    {"Int32SwappedFree", I32, 1, 9, 1, 1, " 1", 2, 0},
+    {"Int64Swapped", I64, 72057594037927936.0, 20, 0, 1, "   72057594037927936", 20, 0},
     // Zero: "0.0" right-aligned, " 0.0" in free format whatever the width.
-    {"FloatZeroFixed", false, 0.0, 10, 0, 0, "       0.0", 10, 0},
-    {"DoubleZeroFixed", true, 0.0, 10, 0, 0, "       0.0", 10, 0},
-    {"FloatZeroFree", false, 0.0, 10, 1, 0, " 0.0", 4, 0},
-    {"DoubleZeroFreeWide", true, 0.0, 31, 1, 0, " 0.0", 4, 0},
-    {"FloatZeroFreeNarrow", false, 0.0, 1, 1, 0, " 0.0", 4, 0},
-    {"FloatZeroWidth3", false, 0.0, 3, 0, 0, "0.0", 3, 0},
-    {"FloatZeroTooNarrow", false, 0.0, 2, 0, 0, "**", 2, 1},
-    {"DoubleZeroTooNarrow", true, 0.0, 1, 0, 0, "*", 1, 1},
-    {"FloatZeroWidthZero", false, 0.0, 0, 0, 0, "", 0, 0},
-    {"DoubleSubnormalFree", true, 1e-310, 12, 1, 0, " 0.0", 4, 0},
-
+    {"FloatZeroFixed", F32, 0.0, 10, 0, 0, "       0.0", 10, 0},
+    {"DoubleZeroFixed", F64, 0.0, 10, 0, 0, "       0.0", 10, 0},
+    {"FloatZeroFree", F32, 0.0, 10, 1, 0, " 0.0", 4, 0},
+    {"DoubleZeroFreeWide", F64, 0.0, 31, 1, 0, " 0.0", 4, 0},
+    {"FloatZeroFreeNarrow", F32, 0.0, 1, 1, 0, " 0.0", 4, 0},
+    {"FloatZeroWidth3", F32, 0.0, 3, 0, 0, "0.0", 3, 0},
+    {"FloatZeroTooNarrow", F32, 0.0, 2, 0, 0, "**", 2, 1},
+    {"DoubleZeroTooNarrow", F64, 0.0, 1, 0, 0, "*", 1, 1},
+    {"FloatZeroWidthZero", F32, 0.0, 0, 0, 0, "", 0, 0},
+    {"DoubleSubnormalFree", F64, 1e-310, 12, 1, 0, " 0.0", 4, 0},
     // Fixed columns: 8 and 15 significant digits.
-    {"FloatFixed", false, 3.14159, 16, 0, 0, "       3.1415901", 16, 0},
-    {"DoubleFixed", true, 3.141592653589793, 20, 0, 0, "    3.14159265358979", 20, 0},
-    {"FloatFixedWidthZero", false, 1.5, 0, 0, 0, "", 0, 0},
-    {"FixedMinusInf", false, -kInf, 6, 0, 0, "  -Inf", 6, 0},
-    {"FixedInfTooNarrow", true, kInf, 2, 0, 0, "**", 2, 1},
-    {"FixedTooNarrowIsStars", true, -1e-150, 7, 0, 0, "*******", 7, 1},
-
+    {"FloatFixed", F32, 3.14159, 16, 0, 0, "       3.1415901", 16, 0},
+    {"DoubleFixed", F64, 3.141592653589793, 20, 0, 0, "    3.14159265358979", 20, 0},
+    {"FloatFixedWidthZero", F32, 1.5, 0, 0, 0, "", 0, 0},
+    {"FixedMinusInf", F32, -kInf, 6, 0, 0, "  -Inf", 6, 0},
+    {"FixedInfTooNarrow", F64, kInf, 2, 0, 0, "**", 2, 1},
+    {"FixedTooNarrowIsStars", F64, -1e-150, 7, 0, 0, "*******", 7, 1},
     // Free format: leading spaces reduced to one; full or one-space texts left alone.
-    {"FreeFourSpaces", false, 0.0001, 10, 1, 0, " 1.0E-4", 7, 0},
-    {"FreeSevenSpaces", false, 3.14159, 16, 1, 0, " 3.1415901", 10, 0},
-    {"FreeManySpaces", true, -2.5, 31, 1, 0, " -2.5", 5, 0},
-    {"FreeFullWidth", true, 3.141592653589793, 10, 1, 0, "3.14159265", 10, 0},
-    {"FreeOneSpace", false, 3.14159, 10, 1, 0, " 3.1415901", 10, 0},
-    {"FreeWidthZero", true, 1.5, 0, 1, 0, "", 0, 0},
-    {"FreeTooNarrowIsStars", false, 1e10, 3, 1, 0, "***", 3, 1},
-    {"FreeNaN", true, kNaN, 31, 1, 0, " NaN", 4, 0},
-
+    {"FreeFourSpaces", F32, 0.0001, 10, 1, 0, " 1.0E-4", 7, 0},
+    {"FreeSevenSpaces", F32, 3.14159, 16, 1, 0, " 3.1415901", 10, 0},
+    {"FreeManySpaces", F64, -2.5, 31, 1, 0, " -2.5", 5, 0},
+    {"FreeFullWidth", F64, 3.141592653589793, 10, 1, 0, "3.14159265", 10, 0},
+    {"FreeOneSpace", F32, 3.14159, 10, 1, 0, " 3.1415901", 10, 0},
+    {"FreeWidthZero", F64, 1.5, 0, 1, 0, "", 0, 0},
+    {"FreeTooNarrowIsStars", F32, 1e10, 3, 1, 0, "***", 3, 1},
+    {"FreeNaN", F64, kNaN, 31, 1, 0, " NaN", 4, 0},
     // Reverse byte order.
-    {"FloatSwapped", false, 1.5, 10, 0, 1, "       1.5", 10, 0},
-    {"DoubleSwapped", true, -1234.5, 10, 0, 1, "   -1234.5", 10, 0},
-    {"DoubleSwappedFree", true, 6.25, 10, 1, 1, " 6.25", 5, 0},
+    {"FloatSwapped", F32, 1.5, 10, 0, 1, "       1.5", 10, 0},
+    {"DoubleSwapped", F64, -1234.5, 10, 0, 1, "   -1234.5", 10, 0},
+    {"DoubleSwappedFree", F64, 6.25, 10, 1, 1, " 6.25", 5, 0},
 };
+// clang-format on
 
-INSTANTIATE_TEST_SUITE_P(EdgeCases, RealFieldTable, testing::ValuesIn(kRealCases),
-                         [](const testing::TestParamInfo<RealCase>& info) {
+INSTANTIATE_TEST_SUITE_P(EdgeCases, FieldTable, ::testing::ValuesIn(kFieldCases),
+                         [](const ::testing::TestParamInfo<field_case>& info) {
                            return std::string(info.param.name);
                          });
 
 // The zero test looks at the value as it stood in the record. The pattern that reads here as
 // negative zero is, in the reverse byte order, a tiny positive subnormal; it is still zero.
-TEST(FieldWriters, ZeroTestPrecedesByteSwap) {
-  char line[kLineSize];
+TEST(RealFields, ZeroTestPrecedesByteSwap) {
+  char line[64];
   int32_t position = 0;
-  const float float_pattern = -0.0f;
-  ASSERT_NE(reversed(float_pattern), 0.0f);  // a subnormal once swapped
-  EXPECT_EQ(format_float_field(float_pattern, 10, 0, line, &position, 1), 0);
+  ASSERT_NE(reversed(-0.0f), 0.0f);  // a subnormal once swapped
+  EXPECT_EQ(format_float_field(-0.0f, 10, 0, line, &position, 1), 0);
   EXPECT_STREQ(line, "       0.0");
-  EXPECT_EQ(position, 10);
-
   position = 0;
-  const double double_pattern = -0.0;
-  ASSERT_NE(reversed(double_pattern), 0.0);
-  EXPECT_EQ(format_double_field(double_pattern, 12, 1, line, &position, 1), 0);
+  EXPECT_EQ(format_double_field(-0.0, 12, 1, line, &position, 1), 0);
   EXPECT_STREQ(line, " 0.0");
   EXPECT_EQ(position, 4);
-
   // Without the swap the same tiny subnormal is a number, not zero.
   position = 0;
-  EXPECT_EQ(format_float_field(reversed(float_pattern), 10, 0, line, &position, 0), 0);
+  EXPECT_EQ(format_float_field(reversed(-0.0f), 10, 0, line, &position, 0), 0);
   EXPECT_STRNE(line, "       0.0");
 }
 
-// Fields written one after another in fixed columns end exactly where their widths end.
-TEST(FieldWriters, ConsecutiveFixedFieldsKeepTheirColumns) {
-  char line[kLineSize];
-  int32_t position = 0;
-  format_int32_field(7, 4, 0, line, &position, 0);
-  format_int32_field(123456, 4, 0, line, &position, 0);
-  format_float_field(2.5f, 6, 0, line, &position, 0);
-  format_double_field(0.0, 2, 0, line, &position, 0);
-  format_int64_field(-3, 3, 0, line, &position, 0);
-  EXPECT_EQ(position, 19);
-  EXPECT_STREQ(line, "   7****   2.5** -3");
+// Whole conversions of point records, as the files mostly hold them, through the line writer's
+// quick paths, against lines built with snprintf and the reference real-number text.
+template <typename Real>
+std::string reference_text(Real x, int32_t width) {
+  if (x == 0) return std::string(static_cast<size_t>(width) - 3, ' ') + "0.0";
+  char text[48];
+  sizeof(Real) == 4 ? reference::float_to_text(float(x), width, text, 0, 8)
+                    : reference::double_to_text(double(x), width, text, 0, 15);
+  return text;
+}
+
+std::string integer_text(int64_t value, int32_t width) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%*lld", width, static_cast<long long>(value));
+  return text;
+}
+
+double coordinate(random_source& random) {
+  const uint64_t bits = random.next();
+  const double scale = std::pow(10.0, 3 + bits % 4);
+  const auto span = static_cast<uint64_t>(2000 * scale) + 1;
+  return (static_cast<double>((bits >> 8) % span) - 1000 * scale) / scale;
+}
+
+TEST(LineWriterQuickPaths, PointRecordsMatchReferenceText) {
+  for (const testing::order order : {testing::order::native, testing::order::reversed}) {
+    random_source random{order == testing::order::native ? 31u : 37u};
+    testing::encoder file;
+    std::string expected;
+    file.start_binary(order).define(50, {0x0A, 0x74, 0x74, 0x74});
+    file.define(51, {0x14, 0x2A, 0x30, 0x34, 0x6A, 0x70});
+    for (int i = 0; i < 3000 / kScale; ++i) {
+      const auto id = static_cast<int32_t>(random.next() % 100000000) - 5000000;
+      const auto a = static_cast<float>(coordinate(random));
+      const float b = i % 50 == 0 ? 0.0f : static_cast<float>(coordinate(random));
+      const auto c = static_cast<float>(coordinate(random) * 1e-4);
+      const double x = coordinate(random);
+      const double y = i % 50 == 1 ? 0.0 : coordinate(random) * 1e5;
+      const double z = coordinate(random) * 1e-6;
+      file.byte(10).i32(id).f32(a).f32(b).f32(c);
+      file.byte(30).byte(50).i32(id).f64(x).f64(y).f64(z);
+      file.byte(51).i32(id).f32(a).f32(b).f32(c).f64(x).f64(y);
+      expected += integer_text(id, 8) + reference_text(a, 16) + reference_text(b, 16) +
+                  reference_text(c, 16) + "       0       0\n";
+      expected += integer_text(id, 10) + reference_text(x, 20) + reference_text(y, 20) +
+                  reference_text(z, 20) + "         0         0\n";
+      expected += integer_text(id, 20) + reference_text(a, 10) + reference_text(b, 16) +
+                  reference_text(c, 20) + reference_text(x, 10) + reference_text(y, 16) + "\n";
+    }
+    const testing::conversion_capture result = testing::convert_in_memory(file.bytes);
+    ASSERT_EQ(result.status, 0) << result.messages;
+    // Compared line by line, so that a difference shows where it is.
+    for (size_t at = 0, end; at < expected.size(); at = end) {
+      end = expected.find('\n', at) + 1;
+      ASSERT_EQ(result.output.substr(at, end - at), expected.substr(at, end - at));
+    }
+    ASSERT_EQ(result.output.size(), expected.size());
+  }
 }
 
 }  // namespace
