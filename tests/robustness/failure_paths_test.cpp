@@ -16,7 +16,7 @@ namespace {
 struct failure_case {
   const char* name;
   bool in_binary_mode;  // whether the failing bytes follow the prefix that ends in binary mode
-  std::string tail;     // the bytes that fail
+  bytes_in tail;        // the bytes that fail
   std::string message;  // "%L" stands for the number of the line being produced
 };
 
@@ -46,9 +46,9 @@ std::vector<failure_case> failure_cases() {
      "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n"},
     {"header of nine items", A, hd(native.substr(0, native.size() - 3) + "\nzz\n"),
      "Error parsing data line following *START_BINARY, cannot continue.\n"},
-    {"version 1.1", A, E().start_binary(order::native, 1, 1).bytes,
+    {"version 1.1", A, E().start_binary(order::native, 1, 1),
      "Version mismatch. This executable is 1.0 but file format is 1.1\n"},
-    {"version 2.0", A, E().start_binary(order::reversed, 2, 0).bytes,
+    {"version 2.0", A, E().start_binary(order::reversed, 2, 0),
      "Version mismatch. This executable is 1.0 but file format is 2.0\n"},
     {"probes of no known byte order", A, hd("         1         0  02000000  0000803f\n"),
      "Format mismatch. Binary format of file does not match that of this computer.\n"},
@@ -62,9 +62,9 @@ std::vector<failure_case> failure_cases() {
     {"resume without end of line", A, "*RESUME_BINARY",
      "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII mode.\n"},
     // Binary mode: markers, text lines and format resets.
-    {"start in binary mode", B, E().text_record("*START_BINARY").bytes,
+    {"start in binary mode", B, E().text_record("*START_BINARY"),
      "Encountered *START_BINARY when already in binary mode.\n"},
-    {"resume in binary mode", B, E().text_record("*RESUME_BINARY").bytes,
+    {"resume in binary mode", B, E().text_record("*RESUME_BINARY"),
      "Encountered *RESUME_BINARY when already in BINARY mode.\n"},
     {"text without its zero byte", B, "\x03" "abc",
      "Failed to find zero-termination of string starting a at line %L\n"},
@@ -73,70 +73,67 @@ std::vector<failure_case> failure_cases() {
     {"cut-off star text writes no dollar line", B, "\x03*SUSP",
      "Failed to find zero-termination of string starting * at line %L\n"},
     {"reset cut short", B, "\x04", "Buffer too short in <reset_format> at line %L\n"},
-    {"reset of code 0", B, E().reset(0).bytes,
+    {"reset of code 0", B, E().reset(0),
      "Attempt to reset reserved format code 0 in <reset_format> at line %L\n"},
-    {"reset of code 49", B, E().reset(49).bytes,
+    {"reset of code 49", B, E().reset(49),
      "Attempt to reset reserved format code 49 in <reset_format> at line %L\n"},
     // Cached formats.
     {"definition without its zero byte", B, "\x33\x0a\x0a",
      "Error reading new format 51 in <process_formatted_line> at line %L\n"},
-    {"definition of 256 fields", B, E().define(52, std::vector<uint8_t>(256, 8)).bytes,
+    {"definition of 256 fields", B, E().define(52, std::vector<uint8_t>(256, 8)),
      "Format has more than 255 fields in <process_formatted_line> at line %L\n"},
-    {"data cut short", B, E().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy").bytes,
+    {"data cut short", B, E().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
      past_end + "<write_formatted_line> at line %L\n"},
-    {"fixed string cut short", B, E().define(57, {0x88}).byte(57).raw("abc").bytes,
+    {"fixed string cut short", B, E().define(57, {0x88}).byte(57).raw("abc"),
      past_end + "<write_formatted_line> at line %L\n"},
-    {"open-ended string without its zero byte", B,
-     E().define(54, {0x80}).byte(54).raw("open").bytes,
+    {"open-ended string without its zero byte", B, E().define(54, {0x80}).byte(54).raw("open"),
      "Error reading open-ended C format in <write_formatted_line> at line %L\n"},
     {"open-ended string too long for a line", B,
-     E().define(55, {0x80}).byte(55).str(std::string(255, 'x')).bytes,
+     E().define(55, {0x80}).byte(55).str(std::string(255, 'x')),
      "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line %L\n"},
     // Line-specific formats.
     {"packed format without its zero code", B, "\x01\x12\x34",
      "FC_LSF4 formatting error at line %L\n"},
     {"plain format without its zero byte", B, "\x02\x0a\x0a",
      "FC_LSF8 formatting error at line %L\n"},
-    {"plain format of 256 fields", B, E().lsf8(std::vector<uint8_t>(256, 8)).bytes,
+    {"plain format of 256 fields", B, E().lsf8(std::vector<uint8_t>(256, 8)),
      "Format has more than 255 fields in <process_lsf_line> at line %L\n"},
     {"packed format of 256 fields", B,
-     E().byte(1).raw(std::string(128, '\x11')).byte(0).marker4().bytes,
+     E().byte(1).raw(std::string(128, '\x11')).byte(0).marker4(),
      "Format has more than 255 fields in <process_lsf_line> at line %L\n"},
     // Hard-wired layouts.
     {"long code without its selector", B, "\x21",
      past_end + "<process_hardwired_line> at line %L\n"},
-    {"packed long format of 20 codes", B, E().fsf4(30, std::vector<uint8_t>(20, 1)).bytes,
+    {"packed long format of 20 codes", B, E().fsf4(30, std::vector<uint8_t>(20, 1)),
      hw("Error parsing 'long' FSF4 format code")},
-    {"plain long format of 20 bytes", B, E().fsf8(30, std::vector<uint8_t>(20, 8)).bytes,
+    {"plain long format of 20 bytes", B, E().fsf8(30, std::vector<uint8_t>(20, 8)),
      hw("Error parsing 'long' FSF8 format code")},
-    {"packed selector with nothing after it", B, E().byte(30).byte(1).bytes,
+    {"packed selector with nothing after it", B, E().byte(30).byte(1),
      hw("Error parsing 'long' FSF4 format code")},
-    {"plain selector with nothing after it", B, E().byte(31).byte(2).bytes,
+    {"plain selector with nothing after it", B, E().byte(31).byte(2),
      hw("Error parsing 'long' FSF8 format code")},
-    {"selector 3", B, E().byte(30).byte(3).bytes, hw("Error parsing 'long' cached format code 3")},
-    {"selector naming an empty slot", B, E().byte(37).byte(99).bytes,
+    {"selector 3", B, E().byte(30).byte(3), hw("Error parsing 'long' cached format code 3")},
+    {"selector naming an empty slot", B, E().byte(37).byte(99),
      hw("Error parsing 'long' cached format code 99")},
-    {"reserved code 0", B, E().byte(0).bytes, hw("Found unknown reserved format code 0")},
-    {"reserved code 9", B, E().byte(9).bytes, hw("Found unknown reserved format code 9")},
-    {"reserved code 18", B, E().byte(18).bytes, hw("Found unknown reserved format code 18")},
-    {"reserved code 29", B, E().byte(29).i32s({1, 2, 3, 4}).bytes,
+    {"reserved code 0", B, E().byte(0), hw("Found unknown reserved format code 0")},
+    {"reserved code 9", B, E().byte(9), hw("Found unknown reserved format code 9")},
+    {"reserved code 18", B, E().byte(18), hw("Found unknown reserved format code 18")},
+    {"reserved code 29", B, E().byte(29).i32s({1, 2, 3, 4}),
      hw("Found unknown reserved format code 29")},
-    {"reserved long code with a valid format", B,
-     E().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}).bytes,
+    {"reserved long code with a valid format", B, E().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}),
      hw("Found unknown reserved format code 38")},
-    {"reserved long code with a bad selector", B, E().byte(49).byte(9).bytes,
+    {"reserved long code with a bad selector", B, E().byte(49).byte(9),
      hw("Error parsing 'long' cached format code 9")},
-    {"reserved long code with a short format", B, E().fsf8(45, {8}).bytes,
+    {"reserved long code with a short format", B, E().fsf8(45, {8}),
      hw("Found unknown reserved format code 45")},
-    {"long format shorter than its layout", B, E().fsf8(35, {8, 8, 8}).i32(1).bytes,
+    {"long format shorter than its layout", B, E().fsf8(35, {8, 8, 8}).i32(1),
      hw("'long' format too short for format code 35")},
-    {"number cut short", B, E().byte(16).i32(1).i32(2).bytes,
+    {"number cut short", B, E().byte(16).i32(1).i32(2),
      "Buffer overrun in <copy_buffer> on line %L\n"},
     {"fixed string cut short in a hard-wired record", B,
-     E().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg").bytes,
-     "Buffer overrun in <copy_buffer> on line %L\n"},
+     E().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg"), "Buffer overrun in <copy_buffer> on line %L\n"},
     {"open-ended string without its zero byte in a hard-wired record", B,
-     E().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name").bytes,
+     E().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name"),
      "Buffer overrun in <copy_buffer> on line %L\n"},
   };
 }
@@ -160,7 +157,7 @@ TEST_P(FailurePaths, KeepTheLinesBeforeTheError) {
     message.replace(at, 2, std::to_string(lines + 1));
   }
   ASSERT_EQ(convert_in_memory(prefix.bytes).output, output) << "the prefix on its own";
-  const command_result run = convert_file(prefix.bytes + c.tail);
+  const command_result run = convert_file(prefix.bytes + c.tail.bytes);
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.output, output);
   EXPECT_EQ(run.err, message + failed_summary(lines));

@@ -1,7 +1,6 @@
 #include "tests/support/convert_in_memory.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -9,22 +8,6 @@
 
 namespace asciify::testing {
 namespace {
-
-// A stream that collects what is written to it in memory.
-struct memory_stream {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* file = open_memstream(&data, &size);
-  std::string take() {  // once the stream is closed
-    std::string text(data, size);
-    std::free(data);
-    return text;
-  }
-  std::string close() {
-    std::fclose(file);
-    return take();
-  }
-};
 
 size_t count_of(std::string_view text, std::string_view word) {
   size_t count = 0;
@@ -52,8 +35,8 @@ conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill) {
   conversion_capture capture;
   capture.status = finish_run(*state, result, output_ok, "output");
   capture.lines_written = result.lines_written;
-  capture.messages = messages.close();
-  capture.info = info.close();
+  capture.messages = messages.text();
+  capture.info = info.text();
   return capture;
 }
 
@@ -64,7 +47,8 @@ conversion_capture convert_in_memory(std::string_view input, uint8_t scratch_fil
   memory_stream output;
   conversion_capture capture = convert_streams(in, output.file, scratch_fill);
   std::fclose(in);
-  capture.output = output.take();
+  output.file = nullptr;  // closed by the conversion
+  capture.output = output.text();
   return capture;
 }
 

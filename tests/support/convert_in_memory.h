@@ -4,10 +4,23 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace asciify::testing {
+
+// A stream that collects in memory what is written to it.
+struct memory_stream {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* file = open_memstream(&data, &size);  // closed here unless someone else did (nullptr)
+  ~memory_stream() {
+    if (file != nullptr) std::fclose(file);
+    std::free(data);
+  }
+  std::string text() { return file != nullptr && std::fflush(file), std::string(data, size); }
+};
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace asciify::testing {
@@ -63,6 +64,14 @@ struct encoder {
     if (numbers == order::reversed) std::reverse(raw, raw + sizeof(T));
     return bytes.append(raw, sizeof(T)), *this;
   }
+};
+
+// Input given as text or built by an encoder, for tables of cases.
+struct bytes_in {
+  std::string bytes;
+  bytes_in(const char* text) : bytes(text) {}
+  bytes_in(std::string text) : bytes(std::move(text)) {}
+  bytes_in(const encoder& built) : bytes(built.bytes) {}
 };
 
 }  // namespace asciify::testing

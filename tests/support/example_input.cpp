@@ -27,29 +27,21 @@ encoder example_input() {
   file.byte(30).byte(50).i32(7).f64(1.0 / 3.0).f64(-2.0e-7).f64(12345.678901);
   file.byte(30).byte(50).i32(8).f64(6.02214076e23).f64(0.1).f64(-42.0);
   file.text_record("*ELEMENT, TYPE=C3D8, ELSET=BODY");
-  file.byte(11).i32(1).i32(1).i32(2).i32(3).i32(4).i32(5);
-  file.byte(12).i32(2).i32(3).i32(4).i32(6);
-  file.byte(13).i32(3).i32(1).i32(2).i32(3).i32(4).i32(5).i32(6).i32(7);
-  file.byte(14).i32(4).i32(1).i32(2).i32(3).i32(5).i32(6);
-  file.byte(15).i32(5).i32(2).i32(4).i32(6).i32(1).i32(3).i32(5).i32(7);
-  file.byte(16).i32(6).i32(7).i32(8).i32(1).i32(2);
-  file.byte(17).i32(7).i32(1).i32(2).i32(3).i32(4).i32(5).i32(6).i32(7);
+  file.byte(11).i32s({1, 1, 2, 3, 4, 5});
+  file.byte(12).i32s({2, 3, 4, 6});
+  file.byte(13).i32s({3, 1, 2, 3, 4, 5, 6, 7});
+  file.byte(14).i32s({4, 1, 2, 3, 5, 6});
+  file.byte(15).i32s({5, 2, 4, 6, 1, 3, 5, 7});
+  file.byte(16).i32s({6, 7, 8, 1, 2});
+  file.byte(17).i32s({7, 1, 2, 3, 4, 5, 6, 7});
   file.byte(15).i32(8).i32(4).marker4();  // the rest of the line is zeros
   // Connectivity in a cached format of ten 8-column integers.
   file.define(60, {8, 8, 8, 8, 8, 8, 8, 8, 8, 8});
-  file.byte(60).i32(9).i32(1).i32(2).i32(3).i32(4).i32(5).i32(6).i32(7).i32(8).i32(9);
+  file.byte(60).i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9});
   file.byte(60).i32(10).i32(2).marker4();
   // 'long' layouts with packed and plain formats.
-  file.fsf4(36, {2, 2, 2, 9, 9}).i32(11).i32(12).i32(13).f64(0.5).f64(1.0e-12);
-  file.fsf8(33, {0x88, 8, 8, 8, 8, 8, 0x0A, 0x0A})
-      .str("SHELL")
-      .i32(1)
-      .i32(2)
-      .i32(3)
-      .i32(4)
-      .i32(5)
-      .i32(6)
-      .i32(7);
+  file.fsf4(36, {2, 2, 2, 9, 9}).i32s({11, 12, 13}).f64(0.5).f64(1.0e-12);
+  file.fsf8(33, {0x88, 8, 8, 8, 8, 8, 0x0A, 0x0A}).str("SHELL").i32s({1, 2, 3, 4, 5, 6, 7});
   file.suspend_binary();
 
   file.line("*MATERIAL, NAME=STEEL").line("*ELASTIC");
@@ -73,7 +65,7 @@ encoder example_input() {
   file.line("*NODE, NSET=EXTRA");
   file.start_binary(order::reversed);
   add_points(file, 20, 3);
-  file.byte(11).i32(20).i32(20).i32(21).i32(22).i32(21).i32(22);
+  file.byte(11).i32s({20, 20, 21, 22, 21, 22});
   file.end_binary();
   file.line("*END STEP");
   return file;
