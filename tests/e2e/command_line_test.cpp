@@ -23,10 +23,6 @@ const std::string kSwapped =
 const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
 const std::string kTwoLines = "a line\nanother line\n";
 
-std::string sh_quoted(const std::string& path) {
-  return "'" + path + "'";
-}
-
 // ASCII lines adding up to at least `bytes` bytes; `count` receives their number.
 std::string ascii_lines(size_t bytes, long long* count) {
   std::string text;
@@ -40,15 +36,8 @@ std::string ascii_lines(size_t bytes, long long* count) {
 // its field: it converts to kSectionText, with kSwapped and a warning about its second line.
 const std::string kSectionText = "       1   2\n********   7\n";
 std::string section_with_wide_value() {
-  return encoder{}
-      .start_binary(order::reversed)
-      .define(71, {0x08, 0x04})
-      .byte(71)
-      .i32s({1, 2})
-      .byte(71)
-      .i32s({123456789, 7})
-      .end_binary()
-      .bytes;
+  encoder file = encoder{}.start_binary(order::reversed).define(71, {0x08, 0x04});
+  return file.byte(71).i32s({1, 2}).byte(71).i32s({123456789, 7}).end_binary().bytes;
 }
 std::string wide_value_warning(long long line) {
   return "Warning: value too wide for its 8-column field at line " + std::to_string(line) +
@@ -105,7 +94,7 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
     write_file(dir.file("in.dat"), kTwoLines);
     write_file(dir.file("-h"), "one\n");
     std::filesystem::create_directory(dir.file("dir"));
-    const command_result result = run_shell("cd " + sh_quoted(dir.path) + " && " + c.script);
+    const command_result result = run_shell(c.script, dir.path);
     EXPECT_EQ(result.status, c.status) << c.script;
     EXPECT_EQ(result.err, c.err) << c.script;
     EXPECT_EQ(read_file(dir.file("out.txt")), c.output) << c.script;
@@ -125,9 +114,8 @@ TEST(CommandLine, LargeOutputOnAFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
   scratch_dir dir;
   long long lines = 0;
   write_file(dir.file("in.dat"), ascii_lines(1 << 20, &lines));
-  for (const char* output : {" /dev/full", " - > /dev/full"}) {
-    const command_result result =
-        run_shell("\"$ASCIIFY\" " + sh_quoted(dir.file("in.dat")) + output);
+  for (const char* output : {"/dev/full", "- > /dev/full"}) {
+    const command_result result = run_shell("\"$ASCIIFY\" in.dat " + std::string(output), dir.path);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(result.err.starts_with("Failed to write ")) << result.err;
@@ -175,23 +163,12 @@ TEST(Streams, PipelineGivesTheSameTextAsFiles) {
   // Several megabytes, so that the pipes fill and the reads come in pieces.
   const std::string head = ascii_lines(3 << 20, &lines);
   write_file(dir.file("in.dat"), head + section_with_wide_value() + "tail\n");
-  const std::string expected = head + kSectionText + "tail\n";
-  const std::string in = sh_quoted(dir.file("in.dat"));
-  const std::string out = sh_quoted(dir.file("out.txt"));
-
-  const command_result through = run_shell("cat " + in + " | \"$ASCIIFY\" - - | cat > " + out);
-  EXPECT_EQ(through.status, 0);
-  EXPECT_EQ(through.out, "");
-  EXPECT_EQ(through.err, kSwapped + wide_value_warning(lines + 2) + finished_summary(lines + 3));
-  EXPECT_TRUE(read_file(dir.file("out.txt")) == expected);
-
-  const command_result compressed =
-      run_shell("gzip -c " + in + " > " + sh_quoted(dir.file("in.gz")) + " && gzip -dc " +
-                sh_quoted(dir.file("in.gz")) + " | \"$ASCIIFY\" - " + out);
-  EXPECT_EQ(compressed.status, 0);
-  EXPECT_EQ(compressed.out, kSwapped + finished_summary(lines + 3));
-  EXPECT_EQ(compressed.err, wide_value_warning(lines + 2));
-  EXPECT_TRUE(read_file(dir.file("out.txt")) == expected);
+  const command_result result =
+      run_shell("cat in.dat | \"$ASCIIFY\" - - | cat > out.txt", dir.path);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, kSwapped + wide_value_warning(lines + 2) + finished_summary(lines + 3));
+  EXPECT_TRUE(read_file(dir.file("out.txt")) == head + kSectionText + "tail\n");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -211,7 +188,7 @@ std::vector<std::string> progress_draws(const std::string& received) {
 // Runs `script` on a terminal in the scratch directory `dir`.
 terminal_result in_terminal(const scratch_dir& dir, const std::string& script,
                             bool progress_at_once = true) {
-  return run_in_terminal("cd " + sh_quoted(dir.path) + " && (" + script + ")", progress_at_once);
+  return run_in_terminal("cd '" + dir.path + "' && (" + script + ")", progress_at_once);
 }
 
 TEST(Progress, ShownAndErasedBeforeTheSummary) {

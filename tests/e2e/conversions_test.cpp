@@ -25,13 +25,6 @@ encoder S(order numbers = order::native) {
 encoder C(const std::vector<uint8_t>& formats) {
   return S().define(50, formats).byte(50);
 }
-// Input given as text or built by an encoder.
-struct bytes_in {
-  std::string bytes;
-  bytes_in(const char* text) : bytes(text) {}
-  bytes_in(std::string text) : bytes(std::move(text)) {}
-  bytes_in(const encoder& built) : bytes(built.bytes) {}
-};
 std::string rep(const std::string& text, size_t times) {
   std::string result;
   while (times-- > 0) result += text;
@@ -44,9 +37,12 @@ std::string col(const std::string& text, size_t width) {
 std::string left(const std::string& text, size_t width) {
   return text + std::string(width - text.size(), ' ');
 }
-std::string ints(std::vector<const char*> values, size_t width = 8) {
+std::string ints(const std::string& values, size_t width = 8) {  // space-separated
   std::string line;
-  for (const char* value : values) line += col(value, width);
+  for (size_t at = 0, end; at < values.size(); at = end + 1) {
+    end = std::min(values.find(' ', at), values.size());
+    line += col(values.substr(at, end - at), width);
+  }
   return line;
 }
 std::string wide_warning(int width, int line) {
@@ -68,81 +64,70 @@ void PrintTo(const row& r, std::ostream* os) {
 
 // clang-format off
 std::vector<row> rows() {
-  const std::string hdr = header_line(order::native);
-  std::string upper_hex = hdr;
+  std::string upper_hex = header_line(order::native);
   for (char& c : upper_hex) c = static_cast<char>(toupper(c));
   std::string window_of_512;
   for (int i = 0; i < 32; ++i) window_of_512 += std::string(15, char('a' + i % 26)) + "\n";
-  const std::string disguised =
-      std::string(600, 'y') + "*START_BINARY" + std::string(400, 'z') + "\n";
-  const std::string bytes_of_every_value("\x01\x02\x7f\x80\xff\t\0z\n", 9);
+  const std::string copied =
+      "alpha\n\none\r\n*NODE\n*START_BIN\n" + std::string("\x01\x7f\x80\xff\t\0z\n", 8);
+  const std::string long_lines =
+      "a\n" + std::string(5000, 'x') + "\n" + std::string(600, 'y') + "*START_BINARY\n";
   const std::string point =
-      ints({"5"}) + col("1.5", 16) + col("2.5", 16) + col("3.5", 16) + ints({"0", "0"});
+      ints("5") + col("1.5", 16) + col("2.5", 16) + col("3.5", 16) + ints("0 0");
   std::string free_zeros = " 0";
   for (int i = 1; i < 255; ++i) free_zeros += ",0";
   std::string six_strings;
   for (char c : std::string("abcdef")) six_strings += std::string(40, c) + '\0';
   const auto padded = [](char c) { return left(std::string(40, c), 126); };
+  const auto extremes = [](encoder file) {
+    return file.i32(INT32_MIN + 1).i64(INT64_MIN + 1).f32(-3.4028235e38f)
+        .f64(-1.7976931348623157e308)
+        .byte(50).i32(INT32_MAX).i64(INT64_MAX).f32(1.4e-45f).f64(4.9e-324);
+  };
   return {
     // ASCII mode: lines copied byte for byte, whatever their length and bytes.
     {"empty input", "", ""},
-    {"plain lines", "alpha\nbeta\n\ngamma\n", "alpha\nbeta\n\ngamma\n"},
-    {"carriage returns are kept", "one\r\ntwo\r\n", "one\r\ntwo\r\n"},
-    {"star lines that are no markers", "*NODE\n*START_BIN\n", "*NODE\n*START_BIN\n"},
-    {"last line without end of line is kept", "first\nlast", "first\nlast"},
+    {"lines copied byte for byte", copied, copied},
+    {"last line without end of line is kept", "first\n*RESUME_BINAR", "first\n*RESUME_BINAR"},
     {"only an unterminated line", "lonely", "lonely"},
-    {"unterminated star line", "a\n*NOTE", "a\n*NOTE"},
     {"input of exactly 512 bytes", window_of_512, window_of_512},
-    {"line longer than the window", "a\n" + std::string(5000, 'x') + "\nb\n",
-     "a\n" + std::string(5000, 'x') + "\nb\n"},
+    {"lines longer than the window, a marker after the first", long_lines, long_lines},
     {"long last line without end of line", "a\n" + std::string(3000, 'q'),
      "a\n" + std::string(3000, 'q')},
     {"long last line ending at a read boundary", "a\n" + std::string(1534, 'y'),
      "a\n" + std::string(1534, 'y')},
     {"only a long line filling two reads", std::string(1024, 'x'), std::string(1024, 'x')},
-    {"long line with a marker after the first window", disguised, disguised},
-    {"bytes of every value", bytes_of_every_value, bytes_of_every_value},
 
     // Markers and section headers.
     {"section of text records",
      encoder{}.line("head").start_binary().text_record("in").end_binary().line("tail"),
      "head\nin\ntail\n"},
     {"reversed byte order is announced", S(R).text_record("x").end_binary(), "x\n", "", kSwapped},
-    {"marker line with further text",
-     encoder{}.line("*START_BINARY and more").raw(hdr).text_record("t"), "t\n"},
-    {"hex digits in upper case", encoder{}.raw("*START_BINARY\n" + upper_hex).text_record("u"),
-     "u\n"},
+    {"marker line with further text, hex digits in upper case",
+     encoder{}.line("*START_BINARY and more").raw(upper_hex).text_record("t"), "t\n"},
     {"older version 0.0 is accepted",
      encoder{}.start_binary(order::native, 0, 0).text_record("old"), "old\n"},
-    {"suspend and resume",
-     S().text_record("a").suspend_binary().line("ascii").resume_binary().text_record("b"),
-     "a\nascii\nb\n"},
-    {"resume marker with further text",
-     S().suspend_binary().line("*RESUME_BINARY now").text_record("c"), "c\n"},
-    {"suspend without its zero byte", S().byte(3).raw("*SUSPEND_BINARY").line("back"), "back\n"},
-    {"end without its zero byte", S().byte(3).raw("*END_BINARY").line("z"), "z\n"},
+    {"formats survive suspend and resume; resume marker with further text",
+     S().define(54, {8}).text_record("a").suspend_binary().line("ascii").line("*RESUME_BINARY now")
+         .byte(54).i32(9), "a\nascii\n" + col("9", 8) + "\n"},
+    {"suspend and end without their zero bytes",
+     S().byte(3).raw("*SUSPEND_BINARY").line("back").resume_binary().byte(3).raw("*END_BINARY")
+         .line("z"), "back\nz\n"},
     {"end without zero byte at the end of the input", S().byte(3).raw("*END_BINARY"), ""},
-    {"resume after end", S().end_binary().resume_binary().text_record("r"), "r\n"},
-    {"input that ends in binary mode", S().text_record("open"), "open\n"},
+    {"resume after end, input ending in binary mode",
+     S().end_binary().resume_binary().text_record("r"), "r\n"},
     {"star texts that are no markers", S().text_record("*NODE").text_record("*SUSPEND"),
      "$\n*NODE\n$\n*SUSPEND\n"},
-    {"formats survive suspend and resume",
-     S().define(54, {8}).suspend_binary().line("a").resume_binary().byte(54).i32(9),
-     "a\n" + col("9", 8) + "\n"},
-    {"a new section forgets its formats",
-     S().define(55, {8}).end_binary().start_binary().define(55, {10}).byte(55).i32(4),
-     col("4", 10) + "\n"},
-    {"a native section after a reversed one",
+    {"a native section after a reversed one forgets formats, byte order and markers",
      S(R).define(56, {8, 8}).byte(56).i32(1).marker4().end_binary().start_binary()
-         .define(56, {8, 8}).byte(56).i32(2).marker4().byte(56).i32(3).i32(128),
-     ints({"1", "0"}) + "\n" + ints({"2", "0"}) + "\n" + ints({"3", "128"}) + "\n", "", kSwapped},
+         .define(56, {10, 10}).byte(56).i32(2).marker4().byte(56).i32(3).i32(128),
+     ints("1 0") + "\n" + ints("2 0", 10) + "\n" + ints("3 128", 10) + "\n", "", kSwapped},
     {"markers of this machine before any header",
-     encoder{}.resume_binary().byte(15).i32(7).marker4(),
-     ints({"7", "0", "0", "0", "0", "0", "0", "0", "0", "0"}) + "\n"},
+     encoder{}.resume_binary().byte(15).i32(7).marker4(), ints("7 0 0 0 0 0 0 0 0 0") + "\n"},
 
     // Text lines.
-    {"empty text line", S().text_record(""), "\n"},
-    {"text with every byte but zero", S().text_record("a\tb\x01\xff"), "a\tb\x01\xff\n"},
+    {"empty text, every byte but zero", S().text_record("").text_record("a\tb\x01\xff"),
+     "\na\tb\x01\xff\n"},
 
     // Cached formats and the line writer.
     {"definition then data", C({0x0A, 0x2A}).i32(7).f32(1.5f),
@@ -150,60 +135,59 @@ std::vector<row> rows() {
     {"columns with a short string",
      C({0x0A, 0x0A, 0x88}).i32(7).i32(-12).str("ab").text_record("next"),
      col("7", 10) + col("-12", 10) + left("ab", 8) + "\nnext\n"},
-    {"free format from the first field", C({0x1F, 0x0A, 0x88}).i32(7).i32(-12).str("ab"),
-     " 7, -12,ab\n"},
-    {"free-format mark on a later field restarts the line", C({0x0A, 0x1F}).i32(7).i32(-12),
-     " 7, -12\n"},
-    {"zero fill in columns", C({0x0A, 0x0A, 0x2A, 0x88}).i32(5).marker4().text_record("n"),
-     col("5", 10) + col("0", 10) + col("0.0", 10) + std::string(8, ' ') + "\nn\n"},
-    {"zero fill in free format", C({0x1F, 0x0A, 0x2A, 0x88}).i32(5).marker4(), " 5, 0,0.0,\n"},
-    {"zero fill from the first field", C({0x08, 0x30, 0x88, 0xDF, 0x80}).marker4(),
-     col("0", 8) + col("0.0", 16) + std::string(8 + 95, ' ') + "\n"},
-    {"restart discards the zero fill of the fixed pass", C({0x08, 0x1F}).marker4(), " 0,0\n"},
-    {"8-byte marker fills the rest", C({0x54, 0x74, 0x0A}).i64(-3).marker8(),
-     col("-3", 20) + col("0.0", 20) + col("0", 10) + "\n"},
-    {"negative zero real is the marker", C({0x2A, 0x0A}).f32(-0.0f),
-     col("0.0", 10) + col("0", 10) + "\n"},
+    {"free format from the first field, or restarted by a later one",
+     C({0x1F, 0x0A, 0x88}).i32(7).i32(-12).str("ab").define(51, {0x0A, 0x1F}).byte(51).i32(7)
+         .i32(-12), " 7, -12,ab\n 7, -12\n"},
+    {"zero fill in columns, 8-byte marker, negative zero real",
+     C({0x0A, 0x0A, 0x2A, 0x88}).i32(5).marker4().define(51, {0x08, 0x30, 0x88, 0xDF, 0x80})
+         .byte(51).marker4().define(52, {0x54, 0x74, 0x0A}).byte(52).i64(-3).marker8()
+         .define(53, {0x2A, 0x0A}).byte(53).f32(-0.0f),
+     col("5", 10) + col("0", 10) + col("0.0", 10) + left("", 8) + "\n" + col("0", 8)
+         + col("0.0", 16) + left("", 8 + 95) + "\n" + col("-3", 20) + col("0.0", 20) + col("0", 10)
+         + "\n" + col("0.0", 10) + col("0", 10) + "\n"},
+    {"zero fill in free format, restart discards the fixed pass",
+     C({0x1F, 0x0A, 0x2A, 0x88}).i32(5).marker4().define(51, {0x08, 0x1F}).byte(51).marker4(),
+     " 5, 0,0.0,\n 0,0\n"},
     {"markers in the file's byte order",
      S(R).define(65, {0x0C, 0x0A, 0x0A}).byte(65).i32(128).marker4(),
-     col("128", 12) + ints({"0", "0"}, 10) + "\n", "", kSwapped},
-    {"8-byte numbers", C({0x54, 0x70}).i64(-9000000000LL).f64(0.25),
-     col("-9000000000", 20) + col("0.25", 16) + "\n"},
-    {"8-byte integers in free format", C({0x54, 0x5F}).i64(INT64_MAX).i64(-1),
-     " 9223372036854775807, -1\n"},
+     col("128", 12) + ints("0 0", 10) + "\n", "", kSwapped},
+    {"8-byte numbers",
+     C({0x54, 0x70}).i64(-9000000000LL).f64(0.25).define(51, {0x54, 0x5F}).byte(51).i64(INT64_MAX)
+         .i64(-1), col("-9000000000", 20) + col("0.25", 16) + "\n 9223372036854775807, -1\n"},
     {"numbers in the reverse byte order",
-     S(R).define(68, {0x0A, 0x2A, 0x50}).byte(68).i32(65536).f32(-2.5f).i64(1),
-     col("65536", 10) + col("-2.5", 10) + col("1", 16) + "\n", "", kSwapped},
+     S(R).define(68, {0x0A, 0x2A, 0x50, 0x70}).byte(68).i32(65536).f32(-2.5f).i64(1).f64(-1234.5),
+     col("65536", 10) + col("-2.5", 10) + col("1", 16) + col("-1234.5", 16) + "\n", "", kSwapped},
     {"width-0 fields show nothing", C({0x40, 0x20, 0x08}).i64(7).f32(1.5f).i32(7),
      col("7", 8) + "\n"},
-    {"open-ended string", C({0x80}).str("hello"), "hello\n"},
-    {"open-ended string 0xDF", C({0xDF, 0x08}).str("x").i32(7), "x" + col("7", 8) + "\n"},
+    {"open-ended strings",
+     C({0xDF, 0x08}).str("x").i32(7).define(51, {0x80}).byte(51).str("hello"),
+     "x" + col("7", 8) + "\nhello\n"},
     {"open-ended string of 254 characters", C({0x80}).str(std::string(254, 'x')),
      std::string(254, 'x') + "\n"},
-    {"free-format strings", C({0xFF, 0x9F}).str("a,b").str("c"), "a,b,c\n"},
-    {"fixed string of 31 columns is no free-format mark", C({0x9F}).str("c"), left("c", 31) + "\n"},
-    {"string filling its width", C({0x84, 0x08}).chars("abcd").i32(7), "abcd" + col("7", 8) + "\n"},
-    {"string ended by a zero at its last byte", C({0x84, 0x08}).str("abc").i32(7),
-     "abc " + col("7", 8) + "\n"},
-    {"empty strings", C({0x84, 0x08}).str("").i32(7), "    " + col("7", 8) + "\n"},
+    {"free-format strings; 31 columns is no free-format mark",
+     C({0xFF, 0x9F}).str("a,b").str("c").define(51, {0x9F}).byte(51).str("c"),
+     "a,b,c\n" + left("c", 31) + "\n"},
+    {"strings filling their width, ended by a zero, empty",
+     C({0x84, 0x84, 0x84, 0x08}).chars("abcd").str("abc").str("").i32(7),
+     "abcdabc     " + col("7", 8) + "\n"},
     {"empty string in free format", C({0x84, 0x1F}).str("").i32(7), ", 7\n"},
     {"fixed string that ends exactly at the end of the input", C({0x84}).raw("abcd"), "abcd\n"},
     {"zero-filled fields read nothing at the end of the input", C({0x0A, 0x0A, 0x88}).marker4(),
-     col("0", 10) + col("0", 10) + std::string(8, ' ') + "\n"},
+     col("0", 10) + col("0", 10) + left("", 8) + "\n"},
     {"definition without field format bytes leaves the slot empty",
      S().define(70, {}).define(70, {8}).byte(70).i32(3), col("3", 8) + "\n"},
-    {"reset then redefine",
-     S().define(80, {8}).byte(80).i32(1).reset(80).define(80, {10}).byte(80).i32(2),
-     col("1", 8) + "\n" + col("2", 10) + "\n"},
-    {"resetting codes 50 and 255 and an empty slot",
-     S().reset(50).reset(255).reset(90).text_record("done"), "done\n"},
+    {"reset then redefine; resetting codes 50 and 255 and an empty slot",
+     S().define(80, {8}).byte(80).i32(1).reset(80).define(80, {10}).byte(80).i32(2).reset(50)
+         .reset(255).reset(90), col("1", 8) + "\n" + col("2", 10) + "\n"},
     {"definition of 255 fields, all zero-filled", C(std::vector<uint8_t>(255, 1)).marker4(),
      std::string(255, '0') + "\n"},
     {"values too wide for their field, one warning",
-     S().define(71, {8, 4}).byte(71).i32(123456789).i32(7).byte(71).i32(123456789).i32(7),
+     C({8, 4}).i32(123456789).i32(7).byte(50).i32(123456789).i32(7),
      "********   7\n********   7\n", wide_warning(8, 1)},
     {"zero texts too wide for their field", C({8, 0x22, 0x20, 0x40, 0x23}).marker4(),
      "       0**0.0\n", wide_warning(2, 1)},
+    {"real too wide for its field", C({0x23, 0x03}).f32(1e10f).i32(1), "***  1\n",
+     wide_warning(3, 1)},
     {"widest line: 255 empty strings of 126 columns",
      C(std::vector<uint8_t>(255, 0xFE)).raw(std::string(255, '\0')).text_record("after"),
      std::string(255 * 126, ' ') + "\nafter\n"},
@@ -212,99 +196,80 @@ std::vector<row> rows() {
      col("0", 30) + std::string(254 * 126, ' ') + "\n"},
     {"widest free-format line of numbers", C(std::vector<uint8_t>(255, 0x5F)).marker8(),
      free_zeros + "\n"},
-    {"extreme numbers in free format",
-     S().define(53, {0x1F, 0x5F, 0x3F, 0x7F}).byte(53).i32(INT32_MIN + 1).i64(INT64_MIN + 1)
-         .f32(-3.4028235e38f).f64(-1.7976931348623157e308).byte(53).i32(INT32_MAX).i64(INT64_MAX)
-         .f32(1.4e-45f).f64(4.9e-324),
+    {"extreme numbers in free format", extremes(C({0x1F, 0x5F, 0x3F, 0x7F})),
      " -2147483647, -9223372036854775807, -3.4028235E38, -1.79769313486232E308\n"
      " 2147483647, 9223372036854775807, 1.4012985E-45, 0.0\n"},
-    {"extreme numbers in 30 columns",
-     S().define(54, {0x1E, 0x5E, 0x3E, 0x7E}).byte(54).i32(INT32_MIN + 1).i64(INT64_MIN + 1)
-         .f32(-3.4028235e38f).f64(-1.7976931348623157e308).byte(54).i32(INT32_MAX).i64(INT64_MAX)
-         .f32(1.4e-45f).f64(4.9e-324),
+    {"extreme numbers in 30 columns", extremes(C({0x1E, 0x5E, 0x3E, 0x7E})),
      col("-2147483647", 30) + col("-9223372036854775807", 30) + col("-3.4028235E38", 30)
          + col("-1.79769313486232E308", 30) + "\n" + col("2147483647", 30)
          + col("9223372036854775807", 30) + col("1.4012985E-45", 30) + col("0.0", 30) + "\n"},
 
     // Line-specific formats.
-    {"packed format", S().lsf4({1, 2, 3}).i32(1).i32(2).i32(3),
-     col("1", 8) + col("2", 10) + col("3", 20) + "\n"},
-    {"packed format ended in its first half", S().byte(1).byte(0x05).text_record("x"), "\nx\n"},
+    {"packed formats",
+     S().lsf4({1, 2, 3}).i32s({1, 2, 3}).lsf4({12, 13}).str("ab").chars("0123456789"),
+     col("1", 8) + col("2", 10) + col("3", 20) + "\n" + left("ab", 8) + "0123456789\n"},
+    {"packed format ended in its first half, plain format with no fields",
+     S().byte(1).byte(0x05).lsf8({}).text_record("x"), "\n\nx\n"},
     {"packed format of 23 codes",
      S().lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 6})
          .raw(std::string(88, '\0')).f32(2.0f), rep(col("0", 8), 22) + col("2.0", 10) + "\n"},
     {"packed format of 255 codes", S().byte(1).raw(std::string(127, '\x11') + "\x10").marker4(),
      rep(col("0", 8), 255) + "\n"},
-    {"packed strings", S().lsf4({12, 13}).str("ab").chars("0123456789"),
-     left("ab", 8) + "0123456789\n"},
-    {"plain format", S().lsf8({0x0A, 0x2A}).i32(-1).f32(0.5f),
-     col("-1", 10) + col("0.5", 10) + "\n"},
-    {"plain format with no fields", S().lsf8({}).text_record("y"), "\ny\n"},
-    {"plain format with free-format and open-ended strings",
-     S().lsf8({0xFF, 0xDF, 0x0A}).str("a,b").str("open").i32(3), "a,b,open, 3\n"},
+    {"plain formats",
+     S().lsf8({0x0A, 0x2A}).i32(-1).f32(0.5f).lsf8({0xFF, 0xDF, 0x0A}).str("a,b").str("open")
+         .i32(3), col("-1", 10) + col("0.5", 10) + "\na,b,open, 3\n"},
 
     // Hard-wired layouts.
     {"point record", S().byte(10).i32(5).f32(1.5f).f32(2.5f).f32(3.5f).text_record("t"),
      point + "\nt\n"},
     {"point record in the reverse byte order", S(R).byte(10).i32(5).f32(1.5f).f32(2.5f).f32(3.5f),
      point + "\n", "", kSwapped},
-    {"code 11 repeats its sixth field", S().byte(11).i32s({1, 2, 3, 4, 5, 6}),
-     ints({"1", "2", "3", "4", "5", "6", "6", "6", "6", "6"}) + "\n"},
-    {"code 11 with the marker as its sixth field",
-     S().byte(11).i32s({1, 2, 3, 4, 5}).marker4().text_record("n"),
-     ints({"1", "2", "3", "4", "5", "0", "0", "0", "0", "0"}) + "\nn\n"},
-    {"code 12 repeats its fourth field, appends zeros", S().byte(12).i32s({1, 2, 3, 4}),
-     ints({"1", "2", "3", "4", "4", "4", "4", "4", "0", "0"}) + "\n"},
-    {"code 13", S().byte(13).i32s({1, 2, 3, 4, 5, 6, 7, 8}),
-     ints({"1", "2", "3", "4", "5", "6", "7", "7", "8", "8"}) + "\n"},
-    {"code 14", S().byte(14).i32s({1, 2, 3, 4, 5, 6}),
-     ints({"1", "2", "3", "4", "5", "5", "6", "6", "0", "0"}) + "\n"},
-    {"code 15 with the marker as its third field",
-     S().byte(15).i32(1).i32(2).marker4().text_record("n"),
-     ints({"1", "2", "0", "0", "0", "0", "0", "0", "0", "0"}) + "\nn\n"},
-    {"code 16 after a record with a marker",
-     S().byte(15).i32(7).marker4().byte(16).i32s({1, 2, 3, 4, 5}),
-     ints({"7", "0", "0", "0", "0", "0", "0", "0", "0", "0"}) + "\n"
-         + ints({"1", "2", "3", "4", "5", "5"}) + "\n"},
-    {"code 17", S().byte(17).i32s({1, 2, 3, 4, 5, 6, 7, 8}),
-     ints({"1", "2", "3", "4", "5", "5", "6", "7", "8", "8"}) + "\n"},
-    {"code 37 with an 8-byte real repeated",
-     S().fsf8(37, {8, 8, 8, 8, 8, 8, 0x0A, 0x6A}).i32s({1, 2, 3, 4, 5, 6, 7}).f64(0.125),
-     ints({"1", "2", "3", "4", "5", "5", "6"}) + col("7", 10) + col("0.125", 10) + col("0.125", 10)
+    {"codes 11 to 14",
+     S().byte(11).i32s({1, 2, 3, 4, 5, 6}).byte(12).i32s({1, 2, 3, 4}).byte(13)
+         .i32s({1, 2, 3, 4, 5, 6, 7, 8}).byte(14).i32s({1, 2, 3, 4, 5, 6}),
+     ints("1 2 3 4 5 6 6 6 6 6") + "\n" + ints("1 2 3 4 4 4 4 4 0 0") + "\n"
+         + ints("1 2 3 4 5 6 7 7 8 8") + "\n" + ints("1 2 3 4 5 5 6 6 0 0") + "\n"},
+    {"markers in codes 11 and 15",
+     S().byte(11).i32s({1, 2, 3, 4, 5}).marker4().byte(15).i32(1).i32(2).marker4().text_record("n"),
+     ints("1 2 3 4 5 0 0 0 0 0") + "\n" + ints("1 2 0 0 0 0 0 0 0 0") + "\nn\n"},
+    {"codes 16 and 17 after a record with a marker",
+     S().byte(15).i32(7).marker4().byte(16).i32s({1, 2, 3, 4, 5}).byte(17)
+         .i32s({1, 2, 3, 4, 5, 6, 7, 8}),
+     ints("7 0 0 0 0 0 0 0 0 0") + "\n" + ints("1 2 3 4 5 5") + "\n" + ints("1 2 3 4 5 5 6 7 8 8")
          + "\n"},
-    {"code 36 with a packed format",
-     S().fsf4(36, {1, 1, 1, 7, 7}).i32s({1, 2, 3}).f32(0.5f).f32(0.75f),
-     ints({"1", "2", "3"}) + col("0.5", 16) + col("0.75", 16) + col("0.75", 16) + "\n"},
+    {"codes 37 and 36 with plain and packed formats",
+     S().fsf8(37, {8, 8, 8, 8, 8, 8, 0x0A, 0x6A}).i32s({1, 2, 3, 4, 5, 6, 7}).f64(0.125)
+         .fsf4(36, {1, 1, 1, 7, 7}).i32s({1, 2, 3}).f32(0.5f).f32(0.75f),
+     ints("1 2 3 4 5 5 6") + ints("7", 10) + col("0.125", 10) + col("0.125", 10) + "\n"
+         + ints("1 2 3") + col("0.5", 16) + col("0.75", 16) + col("0.75", 16) + "\n"},
     {"code 30 with a cached format",
      S().define(90, {0x0A, 0x70, 0x70, 0x70}).byte(30).byte(90).i32(3).f64(1.0).f64(2.0).f64(-3.0),
-     col("3", 10) + col("1.0", 16) + col("2.0", 16) + col("-3.0", 16) + col("0", 10) + col("0", 10)
-         + "\n"},
+     col("3", 10) + col("1.0", 16) + col("2.0", 16) + col("-3.0", 16) + ints("0 0", 10) + "\n"},
     {"zero fields take the free-format width of their reference",
      S().fsf8(30, {0x1F, 0x2A, 0x2A, 0x2A}).i32(1).f32(1.0f).f32(2.0f).f32(3.0f),
      " 1, 1.0, 2.0, 3.0, 0, 0\n"},
-    {"packed format of 19 codes", S().fsf4(30, std::vector<uint8_t>(19, 1)).i32s({1, 2, 3, 4}),
-     ints({"1", "2", "3", "4", "0", "0"}) + "\n"},
-    {"plain format of 19 bytes", S().fsf8(30, std::vector<uint8_t>(19, 8)).i32s({1, 2, 3, 4}),
-     ints({"1", "2", "3", "4", "0", "0"}) + "\n"},
+    {"packed format of 19 codes, plain format of 19 bytes",
+     S().fsf4(30, std::vector<uint8_t>(19, 1)).i32s({1, 2, 3, 4})
+         .fsf8(30, std::vector<uint8_t>(19, 8)).i32s({5, 6, 7, 8}),
+     ints("1 2 3 4 0 0") + "\n" + ints("5 6 7 8 0 0") + "\n"},
     {"cached format of more than 20 bytes",
      S().define(91, std::vector<uint8_t>(30, 4)).byte(31).byte(91).i32s({1, 2, 3, 4, 5, 6})
-         .text_record("after"),
-     ints({"1", "2", "3", "4", "5", "6", "6", "6", "6", "6"}, 4) + "\nafter\n"},
+         .text_record("after"), ints("1 2 3 4 5 6 6 6 6 6", 4) + "\nafter\n"},
     {"strings in a hard-wired record",
      S().fsf8(36, {0x88, 0x88, 0x84, 0x08, 0x08}).str("abc").chars("12345678").chars("wxyz").i32(1)
-         .i32(2), left("abc", 8) + "12345678wxyz" + ints({"1", "2", "2"}) + "\n"},
+         .i32(2), left("abc", 8) + "12345678wxyz" + ints("1 2 2") + "\n"},
     {"string after a marker is read from the record",
      S().fsf8(36, {8, 8, 0x50, 0x88, 8}).i32(1).marker4().str("s").text_record("n"),
-     ints({"1", "0"}) + col("0", 16) + left("s", 8) + ints({"0", "0"}) + "\nn\n"},
+     ints("1 0") + col("0", 16) + left("s", 8) + ints("0 0") + "\nn\n"},
     // The zero fields take width 0 from the string byte 0x80: they show nothing.
     {"open-ended string in a hard-wired record",
      S().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).str("name").f32(1.0f).f32(2.0f).f32(3.0f),
      "name" + col("1.0", 10) + col("2.0", 10) + col("3.0", 10) + "\n"},
     {"full-width string at the end of the input",
      S().fsf8(30, {8, 8, 8, 0x84}).i32s({1, 2, 3}).chars("abcd"),
-     ints({"1", "2", "3"}) + "abcd" + ints({"0", "0"}) + "\n"},
+     ints("1 2 3") + "abcd" + ints("0 0") + "\n"},
     {"marker as the last bytes of the input", S().byte(15).i32(7).marker4(),
-     ints({"7", "0", "0", "0", "0", "0", "0", "0", "0", "0"}) + "\n"},
+     ints("7 0 0 0 0 0 0 0 0 0") + "\n"},
     {"line wider than its record", S().fsf8(31, std::vector<uint8_t>(6, 0xFE)).raw(six_strings),
      padded('a') + padded('b') + padded('c') + padded('d') + padded('e') + rep(padded('f'), 5)
          + "\n"},

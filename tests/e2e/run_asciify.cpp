@@ -92,8 +92,8 @@ command_result convert_file(const std::string& input) {
   return result;
 }
 
-command_result run_shell(const std::string& script) {
-  return spawn({"/bin/sh", "-c", script}, "");
+command_result run_shell(const std::string& script, const std::string& dir) {
+  return spawn({"/bin/sh", "-c", "cd '" + dir + "' && (" + script + ")"}, "");
 }
 
 }  // namespace asciify::testing

@@ -32,8 +32,8 @@ command_result run_command(const std::vector<std::string>& args,
 // what the run produced.
 command_result convert_file(const std::string& input);
 
-// Runs `script` with /bin/sh -c, the environment variable ASCIIFY naming the built
-// executable, standard input from /dev/null unless the script redirects it.
-command_result run_shell(const std::string& script);
+// Runs `script` with /bin/sh -c in the directory `dir`, the environment variable ASCIIFY
+// naming the built executable, standard input from /dev/null unless the script redirects it.
+command_result run_shell(const std::string& script, const std::string& dir = ".");
 
 }  // namespace asciify::testing
