@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "tests/support/encoder.h"
@@ -70,44 +69,6 @@ TEST(SectionHeader, ByteOrderFromProbes) {
     section_header header;
     ASSERT_EQ(parse(r.line, &header), 10) << r.line;
     EXPECT_EQ(byte_order_of_probes(header), r.expected) << r.line;
-  }
-}
-
-// The marker check on `bytes` as the whole window, followed by zero bytes past its end that
-// must not be consumed: the result, the position after it and the mode, unchanged on failure.
-TEST(MarkerCheck, ConsumesExactlyTheMarker) {
-  const std::string start = "*START_BINARY\n" + header_line(order::native);
-  const struct {
-    std::string bytes;
-    int32_t mode;
-    int32_t result, read_pos, mode_after;
-  } rows[] = {
-      {start + "rest", 0, 1, static_cast<int32_t>(start.size()), 1},
-      {std::string("\3*SUSPEND_BINARY\0\3", 18), 1, 1, 17, 0},
-      {"\3*SUSPEND_BINARY", 1, 1, 16, 0},  // the zero byte would lie past the window end
-      {std::string("\3*END_BINARY\0", 13), 1, 1, 13, 0},
-      {"\3*END_BINARYx", 1, 1, 12, 0},
-      {"*RESUME_BINARY extra\nnext", 0, 1, 21, 1},
-      {"*RESUME_BINAR", 0, 0, 0, 0},  // cut short by the window end
-      {"*NOTE\n", 0, 0, 0, 0},
-      {std::string("\3*note\0", 7), 1, 0, 0, 1},
-      {"*SUSPEND_BINARY\n", 0, -1, 0, 0},
-      {std::string("\3*RESUME_BINARY\0", 16), 1, -1, 0, 1},
-      {"*START_BINARY\n         2         0  01000000  0000803f\n", 0, -1, 0, 0},
-  };
-  for (const auto& r : rows) {
-    auto state = std::make_unique<conversion_state>();
-    state->messages = state->info = std::fopen("/dev/null", "w");
-    const std::string window = r.bytes + std::string(8, '\0');
-    int32_t read_pos = 0;
-    int32_t mode = r.mode;
-    EXPECT_EQ(check_mode_marker(*state, reinterpret_cast<const uint8_t*>(window.data()), &read_pos,
-                                static_cast<int32_t>(r.bytes.size()), &mode),
-              r.result)
-        << r.bytes;
-    EXPECT_EQ(read_pos, r.read_pos) << r.bytes;
-    EXPECT_EQ(mode, r.mode_after) << r.bytes;
-    std::fclose(state->messages);
   }
 }
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "tests/support/bytes.h"
+#include "tests/support/convert_in_memory.h"
 
 namespace asciify {
 namespace {
@@ -19,31 +19,18 @@ using testing::bytes_of;
 // Calls of the line writer on one state, with everything they produced.
 struct line_writer_run {
   std::unique_ptr<conversion_state> state = std::make_unique<conversion_state>();
-  char* output_data = nullptr;
-  char* message_data = nullptr;
-  size_t output_size = 0, message_size = 0;
-  FILE* output = open_memstream(&output_data, &output_size);
+  testing::memory_stream output, messages;
   FILE* target = nullptr;  // where the lines go instead of `output`, when set
   int64_t lines_written = 0;
   int32_t read_pos = -1;
 
-  line_writer_run() { state->messages = open_memstream(&message_data, &message_size); }
-  ~line_writer_run() {
-    std::fclose(output);
-    std::fclose(state->messages);
-    std::free(output_data);
-    std::free(message_data);
-  }
-  std::string text() { return std::fflush(output), std::string(output_data, output_size); }
-  std::string messages() {
-    return std::fflush(state->messages), std::string(message_data, message_size);
-  }
+  line_writer_run() { state->messages = messages.file; }
   // The data start after one byte, as they do after a format code; `limit` counts data bytes.
   int32_t write(const std::string& format, const std::string& data, int32_t limit = -1) {
     const format_entry entry{static_cast<uint8_t>(format.size()),
                              reinterpret_cast<const uint8_t*>(format.data())};
     const std::string area = "C" + data;
-    return write_formatted_line(*state, target != nullptr ? target : output, entry,
+    return write_formatted_line(*state, target != nullptr ? target : output.file, entry,
                                 reinterpret_cast<const uint8_t*>(area.data()), 1,
                                 1 + (limit < 0 ? int32_t(data.size()) : limit), &read_pos,
                                 &lines_written);
@@ -71,10 +58,10 @@ TEST(LineWriter, NeverReadsPastTheDataLimit) {
     line_writer_run run;
     EXPECT_EQ(run.write(c.format, c.data, c.limit), c.result) << c.name;
     if (c.result == 0) continue;
-    EXPECT_EQ(run.text(), "") << c.name;
+    EXPECT_EQ(run.output.text(), "") << c.name;
     EXPECT_EQ(run.read_pos, -1) << c.name;
     EXPECT_EQ(run.lines_written, 0) << c.name;
-    EXPECT_TRUE(run.messages().ends_with(" in <write_formatted_line> at line 1\n")) << c.name;
+    EXPECT_TRUE(run.messages.text().ends_with(" in <write_formatted_line> at line 1\n")) << c.name;
   }
 }
 
@@ -94,9 +81,9 @@ TEST(LineWriter, OpenEndedStringMustLeaveRoomInTheLine) {
     format += static_cast<char>(0x80);
     data += std::string(c.characters, 'x') + std::string(1, '\0');
     EXPECT_EQ(run.write(format, data), c.result) << c.prefix_width << " " << c.characters;
-    EXPECT_EQ(run.messages(), c.result == 0 ? ""
-                                            : "Attempted buffer overrun copying open-ended C "
-                                              "format in <write_formatted_line> at line 1\n");
+    EXPECT_EQ(run.messages.text(), c.result == 0 ? ""
+                                                 : "Attempted buffer overrun copying open-ended C "
+                                                   "format in <write_formatted_line> at line 1\n");
   }
 }
 
@@ -110,8 +97,8 @@ TEST(LineWriter, WarnsOnceAboutValuesWrittenAsStars) {
   ASSERT_EQ(run.write(bytes({0x04, 0x04}), wide, 4), -1);
   ASSERT_EQ(run.write(bytes({0x0A, 0x06, 0x05}), fits + fits + wide), 0);
   ASSERT_EQ(run.write(bytes({0x04}), wide), 0);
-  EXPECT_EQ(run.text(), " 123456789, 5\n         5     5*****\n****\n");
-  EXPECT_EQ(run.messages(),
+  EXPECT_EQ(run.output.text(), " 123456789, 5\n         5     5*****\n****\n");
+  EXPECT_EQ(run.messages.text(),
             "Record data runs past the end of the input in <write_formatted_line> at line 2\n"
             "Warning: value too wide for its 5-column field at line 2, written as '*'\n");
 }
@@ -124,7 +111,7 @@ TEST(LineWriter, ReportsAFailedWrite) {
   EXPECT_EQ(run.write(bytes({0x0A}), bytes_of<int32_t>(1)), -1);
   EXPECT_EQ(run.lines_written, 0);
   EXPECT_EQ(run.read_pos, -1);
-  EXPECT_EQ(run.messages(),
+  EXPECT_EQ(run.messages.text(),
             "Failed to write output buffer to file (only 0 of 11 characters output) at line 1\n");
   std::fclose(run.target);
 }
