@@ -7,14 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/bytes.h"
 #include "tests/support/convert_in_memory.h"
 
 namespace asciify {
 namespace {
 
-using testing::bytes;
-using testing::bytes_of;
+// The bytes of a value in this machine's byte order.
+template <typename T>
+std::string bytes_of(T value) {
+  return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
 
 // Calls of the line writer on one state, with everything they produced.
 struct line_writer_run {
@@ -45,14 +47,12 @@ TEST(LineWriter, NeverReadsPastTheDataLimit) {
     std::string format, data;
     int32_t limit, result;
   } cases[] = {
-      {"number cut by the limit", bytes({0x0A, 0x0A}), i7 + i7, 6, -1},
-      {"8-byte number cut by the limit", bytes({0x50}), bytes_of<int64_t>(1), 7, -1},
-      {"fixed string scan reaching the limit", bytes({0x88}), "abcdefgh", 7, -1},
-      {"fixed string ending right at the limit", bytes({0x88}), "abcdefgh", 8, 0},
-      {"zero-filled fields read nothing", bytes({0x0A, 0x0A, 0x54, 0x88}), bytes_of(INT32_MIN), 4,
-       0},
-      {"open-ended string without a zero before the limit", bytes({0x80}), std::string("abc\0", 4),
-       3, -1},
+      {"number cut by the limit", "\x0A\x0A", i7 + i7, 6, -1},
+      {"8-byte number cut by the limit", "\x50", bytes_of<int64_t>(1), 7, -1},
+      {"fixed string scan reaching the limit", "\x88", "abcdefgh", 7, -1},
+      {"fixed string ending right at the limit", "\x88", "abcdefgh", 8, 0},
+      {"zero-filled fields read nothing", "\x0A\x0A\x54\x88", bytes_of(INT32_MIN), 4, 0},
+      {"open-ended string without a zero before the limit", "\x80", std::string("abc\0", 4), 3, -1},
   };
   for (const auto& c : cases) {
     line_writer_run run;
@@ -92,11 +92,11 @@ TEST(LineWriter, WarnsOnceAboutValuesWrittenAsStars) {
   const std::string wide = bytes_of<int32_t>(123456789);
   const std::string fits = bytes_of<int32_t>(5);
   // A fixed pass thrown away by a free-format restart does not count.
-  ASSERT_EQ(run.write(bytes({0x04, 0x1F}), wide + fits), 0);
+  ASSERT_EQ(run.write("\x04\x1F", wide + fits), 0);
   // A line that fails does not count.
-  ASSERT_EQ(run.write(bytes({0x04, 0x04}), wide, 4), -1);
-  ASSERT_EQ(run.write(bytes({0x0A, 0x06, 0x05}), fits + fits + wide), 0);
-  ASSERT_EQ(run.write(bytes({0x04}), wide), 0);
+  ASSERT_EQ(run.write("\x04\x04", wide, 4), -1);
+  ASSERT_EQ(run.write("\x0A\x06\x05", fits + fits + wide), 0);
+  ASSERT_EQ(run.write("\x04", wide), 0);
   EXPECT_EQ(run.output.text(), " 123456789, 5\n         5     5*****\n****\n");
   EXPECT_EQ(run.messages.text(),
             "Record data runs past the end of the input in <write_formatted_line> at line 2\n"
@@ -108,7 +108,7 @@ TEST(LineWriter, ReportsAFailedWrite) {
   run.target = std::fopen("/dev/full", "w");
   ASSERT_NE(run.target, nullptr);
   std::setvbuf(run.target, nullptr, _IONBF, 0);
-  EXPECT_EQ(run.write(bytes({0x0A}), bytes_of<int32_t>(1)), -1);
+  EXPECT_EQ(run.write("\x0A", bytes_of<int32_t>(1)), -1);
   EXPECT_EQ(run.lines_written, 0);
   EXPECT_EQ(run.read_pos, -1);
   EXPECT_EQ(run.messages.text(),
