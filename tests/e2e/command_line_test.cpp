@@ -35,6 +35,7 @@ std::string ascii_lines(size_t bytes, long long* count) {
 // A binary section in the reverse byte order whose second record holds a value too wide for
 // its field: it converts to kSectionText, with kSwapped and a warning about its second line.
 const std::string kSectionText = "       1   2\n********   7\n";
+const std::string kSectionLines = "a\n" + kSectionText + "b\n";
 std::string section_with_wide_value() {
   encoder file = encoder{}.start_binary(order::reversed).define(71, {0x08, 0x04});
   return file.byte(71).i32s({1, 2}).byte(71).i32s({123456789, 7}).end_binary().bytes;
@@ -44,8 +45,9 @@ std::string wide_value_warning(long long line) {
          ", written as '*'\n";
 }
 
-// Runs `script` in a scratch directory that holds in.dat (two lines), a directory and a file
-// named -h; returns the run and what out.txt holds afterwards.
+// A script run in a scratch directory that holds in.dat (two lines), section.dat (the section
+// above between two lines), failing.dat, a directory and a file named -h: what it gives, and
+// what out.txt holds afterwards.
 struct shell_case {
   std::string script;
   int status;
@@ -73,6 +75,16 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "Failed to write output file -.\n" + failed_summary(2)},
       {"\"$ASCIIFY\" dir out.txt", 2, "", "Failed to read input file dir.\n" + failed_summary(0)},
       {"\"$ASCIIFY\" - out.txt < dir", 2, "", "Failed to read input file -.\n" + failed_summary(0)},
+      // "-" for standard input and output; with OUT "-" the notes join the messages.
+      {"\"$ASCIIFY\" - out.txt < section.dat", 0, kSwapped + finished_summary(4),
+       wide_value_warning(3), kSectionLines},
+      {"\"$ASCIIFY\" section.dat -", 0, kSectionLines,
+       kSwapped + wide_value_warning(3) + finished_summary(4)},
+      {"\"$ASCIIFY\" - - < section.dat", 0, kSectionLines,
+       kSwapped + wide_value_warning(3) + finished_summary(4)},
+      {"\"$ASCIIFY\" - - < /dev/null", 0, "", finished_summary(0)},
+      {"\"$ASCIIFY\" - out.txt < failing.dat", 2, "", kEndInAscii + failed_summary(1), "a\n"},
+      {"\"$ASCIIFY\" failing.dat -", 2, "a\n", kEndInAscii + failed_summary(1)},
       {"\"$ASCIIFY\" --help", 0, help, ""},
       {"\"$ASCIIFY\" -h", 0, help, ""},
       {"\"$ASCIIFY\" --help > /dev/full", 1, "", "Failed to write standard output.\n"},
@@ -93,6 +105,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
     scratch_dir dir;
     write_file(dir.file("in.dat"), kTwoLines);
     write_file(dir.file("-h"), "one\n");
+    write_file(dir.file("section.dat"), "a\n" + section_with_wide_value() + "b\n");
+    write_file(dir.file("failing.dat"), "a\n*END_BINARY\nb\n");
     std::filesystem::create_directory(dir.file("dir"));
     const command_result result = run_shell(c.script, dir.path);
     EXPECT_EQ(result.status, c.status) << c.script;
@@ -121,39 +135,6 @@ TEST(CommandLine, LargeOutputOnAFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
     EXPECT_TRUE(result.err.starts_with("Failed to write ")) << result.err;
     EXPECT_NE(result.err.find("\nFile conversion failed after writing "), std::string::npos);
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
-  }
-}
-
-// Standard input and standard output: with OUT "-" the notes join the messages on standard
-// error.
-TEST(Streams, DashForStandardInputAndOutput) {
-  const struct {
-    std::string input, text, out, err, merged;
-    int status;
-  } cases[] = {
-      {kTwoLines, kTwoLines, finished_summary(2), "", finished_summary(2), 0},
-      {"", "", finished_summary(0), "", finished_summary(0), 0},
-      {"a\n" + section_with_wide_value() + "b\n", "a\n" + kSectionText + "b\n",
-       kSwapped + finished_summary(4), wide_value_warning(3),
-       kSwapped + wide_value_warning(3) + finished_summary(4), 0},
-      {"a\n*END_BINARY\nb\n", "a\n", "", kEndInAscii + failed_summary(1),
-       kEndInAscii + failed_summary(1), 2},
-  };
-  for (const auto& c : cases) {
-    scratch_dir dir;
-    write_file(dir.file("in.dat"), c.input);
-    const command_result from_stdin = run_command({"-", dir.file("out.txt")}, dir.file("in.dat"));
-    EXPECT_EQ(read_file(dir.file("out.txt")), c.text);
-    EXPECT_EQ(from_stdin.out, c.out);
-    EXPECT_EQ(from_stdin.err, c.err);
-    EXPECT_EQ(from_stdin.status, c.status);
-    const command_result to_stdout = run_command({dir.file("in.dat"), "-"});
-    EXPECT_EQ(to_stdout.out, c.text);
-    EXPECT_EQ(to_stdout.err, c.merged);
-    EXPECT_EQ(to_stdout.status, c.status);
-    const command_result both = run_command({"-", "-"}, dir.file("in.dat"));
-    EXPECT_EQ(both.out, c.text);
-    EXPECT_EQ(both.err, c.merged);
   }
 }
 
