@@ -75,6 +75,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "Failed to write output file -.\n" + failed_summary(2)},
       {"\"$ASCIIFY\" dir out.txt", 2, "", "Failed to read input file dir.\n" + failed_summary(0)},
       {"\"$ASCIIFY\" - out.txt < dir", 2, "", "Failed to read input file -.\n" + failed_summary(0)},
+      // The bundled example converts to the committed text.
+      {"\"$ASCIIFY\" '" ASCIIFY_EXAMPLE_INPUT "' out.txt", 0, kSwapped + finished_summary(41), "",
+       read_file(ASCIIFY_SOURCE_DIR "/examples/example.txt")},
       // "-" for standard input and output; with OUT "-" the notes join the messages.
       {"\"$ASCIIFY\" - out.txt < section.dat", 0, kSwapped + finished_summary(4),
        wide_value_warning(3), kSectionLines},
