@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "tests/support/encoder.h"
@@ -69,6 +71,25 @@ TEST(SectionHeader, ByteOrderFromProbes) {
     section_header header;
     ASSERT_EQ(parse(r.line, &header), 10) << r.line;
     EXPECT_EQ(byte_order_of_probes(header), r.expected) << r.line;
+  }
+}
+
+// A closing marker at the window end: the zero byte past the end is not consumed.
+TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
+  const struct {
+    const char* bytes;  // the window, then a zero byte past its end
+    int32_t mode, result, read_pos;
+  } rows[] = {{"\3*SUSPEND_BINARY", 1, 1, 16}, {"\3*END_BINARY", 1, 1, 12}};
+  for (const auto& r : rows) {
+    auto state = std::make_unique<conversion_state>();
+    int32_t read_pos = 0;
+    int32_t mode = r.mode;
+    const auto length = static_cast<int32_t>(std::strlen(r.bytes));
+    EXPECT_EQ(check_mode_marker(*state, reinterpret_cast<const uint8_t*>(r.bytes), &read_pos,
+                                length, &mode),
+              r.result)
+        << r.bytes;
+    EXPECT_EQ(read_pos, r.read_pos) << r.bytes;
   }
 }
 

@@ -49,6 +49,7 @@ TEST(ProgressTimeLeft, RoundsUpAndSwitchesToHours) {
       {-5, 1e6, "0:00"},
       {1000, 0, ""},
       {1000, -1, ""},
+      {1'000'000'000'000, 1e6, "277:46:40"},
       {1'000'000'000'000'000'000, 1e-3, ""},
   };
   for (const auto& c : cases) {
