@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tests/support/encoder.h"
+#include "tests/support/random_source.h"
 
 namespace {
 
@@ -30,32 +31,18 @@ struct options {
   const char* output = nullptr;
 };
 
-// A small deterministic generator whose results do not depend on the standard library.
-struct random_source {
-  uint64_t state;
+using asciify::testing::random_source;
 
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [low, high].
-  int64_t between(int64_t low, int64_t high) {
-    return low + static_cast<int64_t>(next() % static_cast<uint64_t>(high - low + 1));
-  }
-  // True with the given percentage.
-  bool percent(int chance) { return between(0, 99) < chance; }
-  // A measured coordinate: uniform in [-1000, 1000] with 3 to 6 decimals.
-  double coordinate() {
-    const int decimals = static_cast<int>(between(3, 6));
-    const int64_t scale = decimals == 3   ? 1000
-                          : decimals == 4 ? 10000
-                          : decimals == 5 ? 100000
-                                          : 1000000;
-    return static_cast<double>(between(-1000 * scale, 1000 * scale)) / static_cast<double>(scale);
-  }
-};
+// A measured coordinate: uniform in [-1000, 1000] with 3 to 6 decimals.
+double coordinate(random_source& random) {
+  const int decimals = static_cast<int>(random.between(3, 6));
+  const int64_t scale = decimals == 3   ? 1000
+                        : decimals == 4 ? 10000
+                        : decimals == 5 ? 100000
+                                        : 1000000;
+  return static_cast<double>(random.between(-1000 * scale, 1000 * scale)) /
+         static_cast<double>(scale);
+}
 
 // Format codes of the cached formats defined in every section.
 constexpr uint8_t kLongPointFormat = 50;  // id and three 8-byte reals, used by code 30
@@ -109,9 +96,9 @@ struct generator {
   void point_4() {
     file.byte(10)
         .i32(static_cast<int32_t>(next_point++))
-        .f32(static_cast<float>(random.coordinate()))
-        .f32(static_cast<float>(random.coordinate()))
-        .f32(static_cast<float>(random.coordinate()));
+        .f32(static_cast<float>(coordinate(random)))
+        .f32(static_cast<float>(coordinate(random)))
+        .f32(static_cast<float>(coordinate(random)));
   }
 
   void point_8() {
@@ -121,9 +108,9 @@ struct generator {
       file.fsf8(30, {0x0A, 0x74, 0x74, 0x74});
     }
     file.i32(static_cast<int32_t>(next_point++))
-        .f64(random.coordinate())
-        .f64(random.coordinate())
-        .f64(random.coordinate());
+        .f64(coordinate(random))
+        .f64(coordinate(random))
+        .f64(coordinate(random));
   }
 
   void points(int count) {
@@ -179,15 +166,15 @@ struct generator {
         case 1:
           file.byte(kMaterialFormat)
               .str(name)
-              .f64(random.coordinate())
+              .f64(coordinate(random))
               .f64(static_cast<double>(random.between(1, 9999)) * 1e3);
           break;
         case 2:
           // A packed line-specific format: integer, 4-byte real, 8-byte real, string.
           file.lsf4({2, 6, 11, 13})
               .i32(static_cast<int32_t>(random.between(1, 100)))
-              .f32(static_cast<float>(random.coordinate()))
-              .f64(random.coordinate())
+              .f32(static_cast<float>(coordinate(random)))
+              .f64(coordinate(random))
               .str(name);
           break;
         default:
@@ -195,7 +182,7 @@ struct generator {
           file.lsf8({0x80, 0x1F, 0x7F})
               .str(name)
               .i32(static_cast<int32_t>(random.between(1, 100)))
-              .f64(random.coordinate());
+              .f64(coordinate(random));
           break;
       }
     }

@@ -12,24 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/random_source.h"
 #include "tests/support/real_text_reference.h"
 #include "text/real_text.h"
 
 namespace {
 
+using asciify::testing::random_source;
+
 constexpr int kValuesPerSet = 4096;
 constexpr int kFieldSize = 48;
-
-// splitmix64: deterministic and independent of the standard library.
-struct random_source {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-};
 
 // Coordinates as measured data gives them: uniform in [-1000, 1000] with 3 to 6 decimals.
 double coordinate(random_source& random) {

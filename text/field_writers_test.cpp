@@ -10,8 +10,12 @@
 #include <limits>
 #include <string>
 
+#include "tests/support/random_source.h"
+
 namespace asciify {
 namespace {
+
+using testing::random_source;
 
 #ifdef ASCIIFY_SANITIZED
 constexpr int kScale = 10;  // the instrumented build takes a sample
@@ -20,16 +24,6 @@ constexpr int kScale = 1;
 #endif
 
 constexpr int32_t kStart = 5;  // fields are written after some text already in the line
-
-struct random_source {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-};
 
 template <typename T>
 T reversed(T value) {

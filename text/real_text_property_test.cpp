@@ -11,11 +11,14 @@
 #include <string>
 #include <type_traits>
 
+#include "tests/support/random_source.h"
 #include "tests/support/real_text_reference.h"
 #include "text/real_text.h"
 
 namespace asciify {
 namespace {
+
+using testing::random_source;
 
 #ifdef ASCIIFY_SANITIZED
 constexpr int64_t kCountDivisor = 5;  // the instrumented build runs a sample of each set
@@ -23,19 +26,6 @@ constexpr int64_t kCountDivisor = 5;  // the instrumented build runs a sample of
 constexpr int64_t kCountDivisor = 1;
 #endif
 constexpr int32_t kWidths = 32;  // 0-31
-
-// splitmix64: deterministic across platforms and library versions.
-struct random_source {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint64_t below(uint64_t n) { return next() % n; }
-  double sign() { return (next() & 1) != 0 ? -1.0 : 1.0; }
-};
 
 template <typename To, typename From>
 To bit_cast(From from) {
