@@ -700,30 +700,13 @@ bool write_special(double x, bool zero, int32_t width, char* out, bool* fits) {
 
 }  // namespace
 
-bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
-                   int32_t significant_digits) {
-  const double wide = x;
-  if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && wide != 0.0 && std::isfinite(wide)) {
-    switch (write_real_direct(wide, true, width, out, significant_digits)) {
-      case Direct::kWritten:
-        return true;
-      case Direct::kStars:
-        return write_stars(width, out);
-      case Direct::kNotHandled:
-        break;
-    }
-  }
-  bool fits = true;
-  if (write_special(wide, wide == 0.0, width, out, &fits)) return fits;
-  return write_real_stepwise(wide, true, width, out, keep_zeros, significant_digits);
-}
+namespace {
 
-bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
-                    int32_t significant_digits) {
-  // Zero and every magnitude below the normal range share the zero text.
-  const bool zero = std::fabs(x) <= kSmallestNormal;
+// The text of x (widened from a 4-byte value when `single`); `zero` selects the zero text.
+bool real_to_text(double x, bool single, bool zero, int32_t width, char* out, int32_t keep_zeros,
+                  int32_t significant_digits) {
   if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && !zero && std::isfinite(x)) {
-    switch (write_real_direct(x, false, width, out, significant_digits)) {
+    switch (write_real_direct(x, single, width, out, significant_digits)) {
       case Direct::kWritten:
         return true;
       case Direct::kStars:
@@ -734,7 +717,22 @@ bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
   }
   bool fits = true;
   if (write_special(x, zero, width, out, &fits)) return fits;
-  return write_real_stepwise(x, false, width, out, keep_zeros, significant_digits);
+  return write_real_stepwise(x, single, width, out, keep_zeros, significant_digits);
+}
+
+}  // namespace
+
+bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
+                   int32_t significant_digits) {
+  const double wide = x;
+  return real_to_text(wide, true, wide == 0.0, width, out, keep_zeros, significant_digits);
+}
+
+bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
+                    int32_t significant_digits) {
+  // Zero and every magnitude below the normal range share the zero text.
+  const bool zero = std::fabs(x) <= kSmallestNormal;
+  return real_to_text(x, false, zero, width, out, keep_zeros, significant_digits);
 }
 
 }  // namespace asciify
