@@ -109,6 +109,8 @@ int run_command_line(int argc, char** argv) {
   auto state = std::make_unique<conversion_state>();
   // Standard output carries the text: the notes meant for it go to standard error.
   if (output_is_stdout) state->info = stderr;
+  // Lines are rendered and written on a second core while the input is read.
+  state->use_line_queue = true;
 
   std::optional<progress_display> progress;
   progress_hook hook;

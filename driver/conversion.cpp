@@ -4,6 +4,7 @@
 
 #include "driver/mode_marker.h"
 #include "records/record_handlers.h"
+#include "text/line_queue.h"
 
 namespace asciify {
 namespace {
@@ -36,19 +37,6 @@ bool refill(input_window_state& w, FILE* input) {
   return true;
 }
 
-bool write_bytes(const conversion_state& state, FILE* output, const uint8_t* bytes, int32_t count,
-                 int64_t lines_written) {
-  // A stream may take every byte and still fail (an unbuffered one whose write failed): its
-  // error flag tells.
-  if (fwrite_unlocked(bytes, 1, count, output) < static_cast<size_t>(count) ||
-      ferror_unlocked(output) != 0) {
-    report(state, "Failed to write %d bytes to output file at line %lld\n", count,
-           static_cast<long long>(lines_written + 1));
-    return false;
-  }
-  return true;
-}
-
 // Copies one ASCII line, or the part of a long line that the window holds. Returns false
 // after a message.
 bool copy_ascii_line(const conversion_state& state, FILE* output, input_window_state& w,
@@ -59,13 +47,13 @@ bool copy_ascii_line(const conversion_state& state, FILE* output, input_window_s
   if (end_of_line != nullptr) {
     const int32_t length =
         static_cast<int32_t>(static_cast<const uint8_t*>(end_of_line) - start) + 1;
-    if (!write_bytes(state, output, start, length, *lines_written)) return false;
+    if (!write_plain_text(state, output, start, length, *lines_written)) return false;
     ++*lines_written;
     w.read_pos += length;
     *inside_long_line = false;
     return true;
   }
-  if (!write_bytes(state, output, start, available, *lines_written)) return false;
+  if (!write_plain_text(state, output, start, available, *lines_written)) return false;
   w.read_pos = w.window_end;
   if (w.input_open) {
     // A line longer than the window: the rest follows after the next refill.
@@ -87,6 +75,11 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
   int64_t lines_written = 0;
   bool inside_long_line = false;
   conversion_result result;
+  std::unique_ptr<line_queue> queue;
+  if (state.use_line_queue) {
+    queue = open_line_queue(state, output);
+    state.queue = queue.get();
+  }
 
   for (;;) {
     if (refill(w, input) && progress != nullptr) {
@@ -125,6 +118,14 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
     }
   }
 
+  if (queue != nullptr) {
+    state.queue = nullptr;
+    if (!close_line_queue(*queue)) {
+      // The run ends at the failed write, as it would have without the queue.
+      result.finished = false;
+      lines_written = lines_before_failure(*queue);
+    }
+  }
   result.write_failed = !result.finished && ferror_unlocked(output) != 0;
   result.lines_written = lines_written;
   result.bytes_read = w.bytes_read;

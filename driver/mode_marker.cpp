@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "text/byte_order.h"
+#include "text/line_queue.h"
 
 namespace asciify {
 namespace {
@@ -61,6 +62,8 @@ int32_t start_binary_section(conversion_state& state, const uint8_t* window, int
       state.swap_needed = 1;
       endian_swap(&state.zero_fill_marker_4, 4);
       endian_swap(&state.zero_fill_marker_8, 8);
+      // After the lines before it, which may still be queued.
+      if (state.queue != nullptr && !drain_line_queue(*state.queue)) return -1;
       std::fprintf(state.info,
                    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n");
       break;

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "text/line_queue.h"
+
 namespace asciify {
 
 void clear_format_table(conversion_state& state) {
@@ -15,6 +17,7 @@ void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, 
 }
 
 void report(const conversion_state& state, const char* format, ...) {
+  if (state.queue != nullptr && !drain_line_queue(*state.queue)) return;
   va_list arguments;
   va_start(arguments, format);
   std::vfprintf(state.messages, format, arguments);

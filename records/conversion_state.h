@@ -11,6 +11,8 @@
 
 namespace asciify {
 
+struct line_queue;
+
 constexpr int32_t kMaxFormatFields = 255;            // a format_entry count is one byte
 constexpr int32_t kHardwiredFormatSize = 20;         // field format bytes of a hard-wired line
 constexpr int32_t kWindowSize = 1024;                // bytes of input held at once
@@ -56,6 +58,12 @@ struct conversion_state {
 
   // The warning about values written as '*' is given once per run.
   bool wide_value_warning_given = false;
+
+  // When set, a conversion renders and writes its lines on a second thread, in order, while
+  // this one reads the input (see text/line_queue.h); the result is the same.
+  bool use_line_queue = false;
+  // The queue of the conversion in progress, when it has one.
+  line_queue* queue = nullptr;
 };
 
 // Empties every slot of the format table.
@@ -70,18 +78,25 @@ namespace asciify {
 
 // True when the `size` (4 or 8) raw bytes of a numeric field are the zero-fill marker of that
 // size, which ends the stored data of a record.
-inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
+inline bool matches_zero_fill_marker(uint32_t marker_4, uint64_t marker_8, const uint8_t* bytes,
+                                     int32_t size) {
   if (size == 4) {
     uint32_t raw;
     std::memcpy(&raw, bytes, 4);
-    return raw == state.zero_fill_marker_4;
+    return raw == marker_4;
   }
   uint64_t raw;
   std::memcpy(&raw, bytes, 8);
-  return raw == state.zero_fill_marker_8;
+  return raw == marker_8;
 }
 
-// Prints one message to the run's message stream (standard error by default).
+inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
+  return matches_zero_fill_marker(state.zero_fill_marker_4, state.zero_fill_marker_8, bytes, size);
+}
+
+// Prints one message to the run's message stream (standard error by default). With a line
+// queue, the lines queued before are written first; when one of them failed, its message is
+// printed instead, as the run would have ended there.
 void report(const conversion_state& state, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 

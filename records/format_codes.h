@@ -36,7 +36,9 @@ struct field_format {
 // Every field format byte taken apart once: records and lines consult it for every field.
 extern const std::array<field_format, 256> kFieldFormats;
 
-inline const field_format& decompose_field_format(uint8_t byte) { return kFieldFormats[byte]; }
+inline const field_format& decompose_field_format(uint8_t byte) {
+  return kFieldFormats[byte];
+}
 
 // Bytes a numeric field occupies in record data (4 or 8); 0 for strings.
 int32_t numeric_size(field_type type);

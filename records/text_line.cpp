@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "records/record_handlers.h"
+#include "text/line_writer.h"
 
 namespace asciify {
 
@@ -19,22 +20,14 @@ int32_t write_text_line(conversion_state& state, FILE* out, uint8_t* window, int
   }
   if (window[text] == '*') {
     // A text that could be mistaken for a marker line is flagged by a "$" line before it.
-    if (fwrite_unlocked("$\n", 1, 2, out) < 2 || ferror_unlocked(out) != 0) {
-      report(state, "Failed to write %d bytes to output file at line %lld\n", 2,
-             static_cast<long long>(*lines_written + 1));
-      return -1;
-    }
+    const uint8_t flag_line[] = {'$', '\n'};
+    if (!write_plain_text(state, out, flag_line, 2, *lines_written)) return -1;
     ++*lines_written;
   }
   const int32_t terminator = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window);
   window[terminator] = '\n';
   const int32_t length = terminator - text + 1;
-  if (fwrite_unlocked(window + text, 1, length, out) < static_cast<size_t>(length) ||
-      ferror_unlocked(out) != 0) {
-    report(state, "Failed to write %d bytes to output file at line %lld\n", length,
-           static_cast<long long>(*lines_written + 1));
-    return -1;
-  }
+  if (!write_plain_text(state, out, window + text, length, *lines_written)) return -1;
   *read_pos = terminator + 1;
   ++*lines_written;
   return 0;

@@ -4,6 +4,7 @@
 
 #include "text/field_text.h"
 #include "text/field_writers.h"
+#include "text/line_queue.h"
 #include "text/real_text.h"
 
 namespace asciify {
@@ -58,10 +59,10 @@ void put_zero_text(line_in_progress& line, const field_format& field, bool free_
 // take the writers' quick paths directly: integers of up to 8 characters in 8 columns or more,
 // and non-zero reals, whose text float_to_text and double_to_text write in place (the zero
 // test is made on the value as stored, before the byte order is corrected, as the writers do).
-void put_number(const conversion_state& state, line_in_progress& line, const field_format& field,
+void put_number(const line_settings& settings, line_in_progress& line, const field_format& field,
                 const uint8_t* bytes, bool is_marker, bool free_format) {
   const int32_t flag = free_format ? 1 : 0;
-  const bool swap = state.swap_needed != 0;
+  const bool swap = settings.swap_needed != 0;
   char* const at = line.text + line.position;
   // The writers advance a copy of the position, so that the line itself never escapes and its
   // position can stay in a register.
@@ -77,7 +78,7 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
         break;
       }
       starred =
-          format_int32_field(value, field.width, flag, line.text, &position, state.swap_needed);
+          format_int32_field(value, field.width, flag, line.text, &position, settings.swap_needed);
       break;
     }
     case field_type::int64: {
@@ -89,7 +90,7 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
         break;
       }
       starred =
-          format_int64_field(value, field.width, flag, line.text, &position, state.swap_needed);
+          format_int64_field(value, field.width, flag, line.text, &position, settings.swap_needed);
       break;
     }
     case field_type::float32: {
@@ -103,7 +104,7 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
         break;
       }
       starred =
-          format_float_field(value, field.width, flag, line.text, &position, state.swap_needed);
+          format_float_field(value, field.width, flag, line.text, &position, settings.swap_needed);
       break;
     }
     case field_type::float64: {
@@ -117,7 +118,7 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
         break;
       }
       starred =
-          format_double_field(value, field.width, flag, line.text, &position, state.swap_needed);
+          format_double_field(value, field.width, flag, line.text, &position, settings.swap_needed);
       break;
     }
     case field_type::string:
@@ -127,28 +128,35 @@ void put_number(const conversion_state& state, line_in_progress& line, const fie
   note_stars(line, starred, field.width);
 }
 
-int32_t fail_past_limit(const conversion_state& state, int64_t lines_written) {
-  report(state,
-         "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
-         static_cast<long long>(lines_written + 1));
-  return -1;
-}
+// Most characters a field can take in free format beyond its width: an integer's space, sign
+// and 19 digits, or the " 0.0" of a real zero; and the comma before it.
+constexpr int32_t kFreeFieldSlack = 22;
 
-}  // namespace
+// How laying out a line ended.
+enum class layout_result {
+  complete,
+  past_limit,               // a field's data runs past the limit
+  unterminated_open_ended,  // an open-ended string without its zero byte
+  open_ended_too_long,      // an open-ended string that would make the line too long
+  needs_rendering,          // (measuring only) the answer depends on the rendered text
+};
 
-int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
-                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
-                             int64_t* lines_written) {
-  // Copies of what the loop reads, which no store into the line can change.
-  const int32_t count = format.count;
-  const uint8_t* const format_bytes = format.bytes;
+// Walks the fields of a line over its data from `start`, never reading at or past `limit`, and
+// sets *end to the offset just past the data used. With kRender the text goes into line.text;
+// without, nothing is written and line.position measures the text instead: exactly in fixed
+// columns, as an upper bound in free format. Both make the same checks in the same order, so
+// a line that measures complete also renders complete.
+template <bool kRender>
+layout_result lay_out_line(const line_settings& settings, const uint8_t* format_bytes,
+                           int32_t count, const uint8_t* data, int32_t start, int32_t limit,
+                           line_in_progress& line, int32_t* end) {
+  char* const text = line.text;
   bool free_format = false;
-  line_in_progress line{};
   int32_t offset = 0;
 
 restart:
   // A free-format mark after the first field starts the line again from its first field.
-  line = line_in_progress{state.line_buffer, 0, -1};
+  line = line_in_progress{text, 0, -1};
   offset = start;
   bool zero_fill = false;
   for (int32_t index = 0; index < count; ++index) {
@@ -157,57 +165,101 @@ restart:
       free_format = true;
       if (index > 0) goto restart;
     }
-    if (free_format && index > 0) line.text[line.position++] = ',';
+    if (free_format && index > 0) {
+      if constexpr (kRender) line.text[line.position] = ',';
+      ++line.position;
+    }
 
     if (zero_fill) {
-      put_zero_text(line, field, free_format);
+      if constexpr (kRender) {
+        put_zero_text(line, field, free_format);
+      } else {
+        line.position += free_format ? field.width + kFreeFieldSlack : field.width;
+      }
       continue;
     }
 
     if (field.type != field_type::string) {
       const int32_t size = field.size;
-      if (offset + size > limit) return fail_past_limit(state, *lines_written);
-      const bool is_marker = is_zero_fill_marker(state, data + offset, size);
-      put_number(state, line, field, data + offset, is_marker, free_format);
+      if (offset + size > limit) return layout_result::past_limit;
+      const bool is_marker = matches_zero_fill_marker(
+          settings.zero_fill_marker_4, settings.zero_fill_marker_8, data + offset, size);
+      if constexpr (kRender) {
+        put_number(settings, line, field, data + offset, is_marker, free_format);
+      } else {
+        line.position += free_format ? field.width + kFreeFieldSlack : field.width;
+      }
       zero_fill = is_marker;
       offset += size;
     } else if (!field.open_ended) {
       // Fixed-width string: up to `width` characters, ended early by a zero byte.
       int32_t length = 0;
       while (length < field.width) {
-        if (offset + length >= limit) return fail_past_limit(state, *lines_written);
+        if (offset + length >= limit) return layout_result::past_limit;
         if (data[offset + length] == 0) break;
         ++length;
       }
-      std::memcpy(line.text + line.position, data + offset, length);
-      if (free_format) {
-        line.position += length;
-      } else {
-        std::memset(line.text + line.position + length, ' ', field.width - length);
-        line.position += field.width;
+      if constexpr (kRender) {
+        std::memcpy(line.text + line.position, data + offset, length);
+        if (!free_format) {
+          std::memset(line.text + line.position + length, ' ', field.width - length);
+        }
       }
+      line.position += free_format && kRender ? length : field.width;
       offset += length < field.width ? length + 1 : length;
     } else {
       // Open-ended string: the characters up to its zero byte.
       const void* zero = offset < limit ? std::memchr(data + offset, 0, limit - offset) : nullptr;
-      if (zero == nullptr) {
-        report(state, "Error reading open-ended C format in <write_formatted_line> at line %lld\n",
-               static_cast<long long>(*lines_written + 1));
-        return -1;
-      }
+      if (zero == nullptr) return layout_result::unterminated_open_ended;
       const int32_t length =
           static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset;
+      // The room test needs the exact position, which free format only knows once rendered.
+      if (!kRender && free_format) return layout_result::needs_rendering;
       if (line.position + length + 1 >= kOpenEndedLineRoom) {
-        report(state,
-               "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at "
-               "line %lld\n",
-               static_cast<long long>(*lines_written + 1));
-        return -1;
+        return layout_result::open_ended_too_long;
       }
-      std::memcpy(line.text + line.position, data + offset, length);
+      if constexpr (kRender) std::memcpy(line.text + line.position, data + offset, length);
       line.position += length;
       offset += length + 1;
     }
+  }
+  *end = offset;
+  return layout_result::complete;
+}
+
+int32_t report_layout_failure(const conversion_state& state, layout_result result,
+                              int64_t lines_written) {
+  const auto line = static_cast<long long>(lines_written + 1);
+  switch (result) {
+    case layout_result::unterminated_open_ended:
+      report(state, "Error reading open-ended C format in <write_formatted_line> at line %lld\n",
+             line);
+      break;
+    case layout_result::open_ended_too_long:
+      report(state,
+             "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at "
+             "line %lld\n",
+             line);
+      break;
+    default:
+      report(state,
+             "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
+             line);
+      break;
+  }
+  return -1;
+}
+
+// Renders the line and writes it to `out` at once.
+int32_t write_line_now(conversion_state& state, FILE* out, const format_entry& format,
+                       const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
+                       int64_t* lines_written) {
+  line_in_progress line{state.line_buffer, 0, -1};
+  int32_t end = 0;
+  const layout_result result = lay_out_line<true>(settings_of(state), format.bytes, format.count,
+                                                  data, start, limit, line, &end);
+  if (result != layout_result::complete) {
+    return report_layout_failure(state, result, *lines_written);
   }
 
   line.text[line.position++] = '\n';
@@ -225,12 +277,72 @@ restart:
     return -1;
   }
   ++*lines_written;
-  *read_pos = offset;
+  *read_pos = end;
   if (line.first_star_width >= 0 && !state.wide_value_warning_given) {
     state.wide_value_warning_given = true;
     report(state, "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
            line.first_star_width, static_cast<long long>(*lines_written));
   }
+  return 0;
+}
+
+}  // namespace
+
+line_settings settings_of(const conversion_state& state) {
+  return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
+}
+
+int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
+                    const uint8_t* data, int32_t length, char* text, int32_t* first_star_width) {
+  line_in_progress line{text, 0, -1};
+  int32_t end = 0;
+  lay_out_line<true>(settings, format_bytes, count, data, 0, length, line, &end);
+  line.text[line.position++] = '\n';
+  *first_star_width = line.first_star_width;
+  return line.position;
+}
+
+bool write_plain_text(const conversion_state& state, FILE* out, const uint8_t* bytes, int32_t count,
+                      int64_t lines_written) {
+  if (state.queue != nullptr) return queue_text(*state.queue, bytes, count, lines_written);
+  // A stream may take every byte and still fail (an unbuffered one whose write failed): its
+  // error flag tells.
+  if (fwrite_unlocked(bytes, 1, count, out) < static_cast<size_t>(count) ||
+      ferror_unlocked(out) != 0) {
+    report(state, "Failed to write %d bytes to output file at line %lld\n", count,
+           static_cast<long long>(lines_written + 1));
+    return false;
+  }
+  return true;
+}
+
+int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
+                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
+                             int64_t* lines_written) {
+  if (state.queue == nullptr) {
+    return write_line_now(state, out, format, data, start, limit, read_pos, lines_written);
+  }
+  // With a line queue the line is only measured and checked here; it is rendered and written
+  // in order with the others later.
+  line_in_progress line{nullptr, 0, -1};
+  int32_t end = 0;
+  const line_settings settings = settings_of(state);
+  const layout_result result =
+      lay_out_line<false>(settings, format.bytes, format.count, data, start, limit, line, &end);
+  if (result == layout_result::needs_rendering) {
+    // Written at once, after everything queued before it.
+    if (!drain_line_queue(*state.queue)) return -1;
+    return write_line_now(state, out, format, data, start, limit, read_pos, lines_written);
+  }
+  if (result != layout_result::complete) {
+    return report_layout_failure(state, result, *lines_written);
+  }
+  if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
+                            end - start, line.position + 1, *lines_written)) {
+    return -1;
+  }
+  ++*lines_written;
+  *read_pos = end;
   return 0;
 }
 

@@ -19,7 +19,8 @@ size_t count_of(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill) {
+conversion_capture convert_streams(FILE* in, FILE* out, run_options options) {
+  const uint8_t scratch_fill = options.scratch_fill;
   memory_stream messages, info;
   auto state = std::make_unique<conversion_state>();
   std::memset(state->line_buffer, scratch_fill, sizeof state->line_buffer);
@@ -29,6 +30,7 @@ conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill) {
   std::memset(state->hardwired_storage, scratch_fill, sizeof state->hardwired_storage);
   state->messages = messages.file;
   state->info = info.file;
+  state->use_line_queue = options.use_line_queue;
   const conversion_result result = convert_stream(*state, in, out, "input");
   const bool written = std::ferror(out) == 0;
   const bool output_ok = std::fclose(out) == 0 && written;
@@ -40,12 +42,12 @@ conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill) {
   return capture;
 }
 
-conversion_capture convert_in_memory(std::string_view input, uint8_t scratch_fill) {
+conversion_capture convert_in_memory(std::string_view input, run_options options) {
   // An empty input is read from /dev/null, as a memory stream cannot be empty.
   FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
                            : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
   memory_stream output;
-  conversion_capture capture = convert_streams(in, output.file, scratch_fill);
+  conversion_capture capture = convert_streams(in, output.file, options);
   std::fclose(in);
   output.file = nullptr;  // closed by the conversion
   capture.output = output.text();

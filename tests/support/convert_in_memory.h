@@ -30,10 +30,16 @@ struct conversion_capture {
   int64_t lines_written = 0;
 };
 
+// How a conversion in memory is run: the byte the state's scratch areas are filled with
+// first, and whether lines go through the line queue (a second thread).
+struct run_options {
+  uint8_t scratch_fill = 0;
+  bool use_line_queue = false;
+};
+
 // Converts `in` to `out` as the command line does: convert, close `out`, print the summary.
-// The state's scratch areas are filled with `scratch_fill` first.
-conversion_capture convert_streams(FILE* in, FILE* out, uint8_t scratch_fill = 0);
-conversion_capture convert_in_memory(std::string_view input, uint8_t scratch_fill = 0);
+conversion_capture convert_streams(FILE* in, FILE* out, run_options options = {});
+conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);
 std::string failed_summary(long long lines);

@@ -1,0 +1,409 @@
+#include "text/line_queue.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace asciify {
+namespace {
+
+// Batches in the ring: one being filled, the others being rendered or written.
+constexpr int32_t kBatches = 8;
+constexpr int32_t kBatchLines = 1024;
+constexpr int32_t kBatchBytes = 32 * 1024;  // format and data bytes of the queued lines
+constexpr int32_t kBatchText = 64 * 1024;   // their rendered text
+
+// A thread without work polls for about this many pause instructions (some tens of
+// microseconds) before it sleeps: waking a sleeping thread costs more than a batch's wait.
+constexpr int32_t kSpins = 2000;
+
+// Any single line fits an empty batch: a format of 255 bytes with the data of a hard-wired
+// record (the staging buffer) or of a window, and the widest line text.
+static_assert(kMaxFormatFields + kStagingBufferSize <= kBatchBytes);
+static_assert(kLineBufferSize <= kBatchText && kWindowSize <= kBatchText);
+
+enum class queued_kind : uint8_t { formatted, text };
+
+struct queued_line {
+  int64_t lines_before;
+  uint64_t zero_fill_marker_8;
+  uint32_t zero_fill_marker_4;
+  int32_t bytes_offset;  // the format bytes, then the data, in the batch's bytes
+  int32_t data_length;
+  int32_t text_end;          // set when rendered: where its text ends in the batch's text
+  int32_t first_star_width;  // set when rendered
+  int16_t format_count;
+  queued_kind kind;
+  uint8_t swap_needed;
+};
+
+enum class batch_stage : uint8_t { filling, filled, rendering, rendered };
+
+struct line_batch {
+  batch_stage stage = batch_stage::filling;
+  int32_t line_count = 0;
+  int32_t byte_count = 0;
+  int32_t text_bound = 0;  // sum of the lines' text bounds
+  queued_line lines[kBatchLines];
+  uint8_t bytes[kBatchBytes];
+  char text[kBatchText];
+};
+
+}  // namespace
+
+struct line_queue {
+  conversion_state* state = nullptr;
+  FILE* out = nullptr;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::thread worker;
+  bool worker_running = false;
+  bool closing = false;
+  int32_t sleepers = 0;                 // threads waiting on `changed`
+  std::atomic<uint64_t> generation{0};  // counts the changes, for the polling threads
+  bool writing = false;                 // a thread is writing batches
+
+  // Batch sequence numbers: batches [written, handed_over) are in the ring, the ones from
+  // next_to_render on are not claimed by a renderer yet; handed_over is being filled.
+  int64_t handed_over = 0;
+  int64_t next_to_render = 0;
+  int64_t written = 0;
+
+  // Set by the writer when a write fails; the queue takes nothing more afterwards.
+  std::atomic<bool> failed{false};
+  bool failure_reported = false;
+  int64_t failure_lines_before = 0;
+  char failure_message[192] = {};
+
+  // The '*' warning found by the writer, to be printed by the reading thread.
+  bool warning_pending = false;
+  int32_t warning_width = 0;
+  int64_t warning_line = 0;
+
+  char worker_line[kLineBufferSize];
+  line_batch batches[kBatches];
+};
+
+namespace {
+
+line_batch& batch_at(line_queue& queue, int64_t sequence) {
+  return queue.batches[sequence % kBatches];
+}
+
+// Renders every line of the batch into its text. `line_text` is the rendering thread's own
+// line area.
+void render_batch(line_batch& batch, char* line_text) {
+  int32_t text_end = 0;
+  for (int32_t i = 0; i < batch.line_count; ++i) {
+    queued_line& line = batch.lines[i];
+    const uint8_t* bytes = batch.bytes + line.bytes_offset;
+    line.first_star_width = -1;
+    if (line.kind == queued_kind::formatted) {
+      const line_settings settings{line.zero_fill_marker_4, line.zero_fill_marker_8,
+                                   line.swap_needed};
+      const int32_t length =
+          render_line(settings, bytes, line.format_count, bytes + line.format_count,
+                      line.data_length, line_text, &line.first_star_width);
+      std::memcpy(batch.text + text_end, line_text, length);
+      text_end += length;
+    } else {
+      std::memcpy(batch.text + text_end, bytes, line.data_length);
+      text_end += line.data_length;
+    }
+    line.text_end = text_end;
+  }
+}
+
+void record_failure(line_queue& queue, int64_t lines_before, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+void record_failure(line_queue& queue, int64_t lines_before, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(queue.failure_message, sizeof queue.failure_message, format, arguments);
+  va_end(arguments);
+  queue.failure_lines_before = lines_before;
+  queue.failed.store(true, std::memory_order_release);
+}
+
+// Writes the batch's lines one by one, each with one write and the same checks and messages
+// as when it is written at once. Stops at the first failure.
+void write_batch(line_queue& queue, const line_batch& batch) {
+  FILE* const out = queue.out;
+  int32_t text_start = 0;
+  for (int32_t i = 0; i < batch.line_count; ++i) {
+    if (queue.failed.load(std::memory_order_relaxed)) return;
+    const queued_line& line = batch.lines[i];
+    const int32_t length = line.text_end - text_start;
+    const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, out);
+    text_start = line.text_end;
+    const long long line_number = static_cast<long long>(line.lines_before + 1);
+    if (line.kind == queued_kind::formatted && done < static_cast<size_t>(length)) {
+      record_failure(queue, line.lines_before,
+                     "Failed to write output buffer to file (only %d of %d characters output) "
+                     "at line %lld\n",
+                     static_cast<int>(done), length, line_number);
+      return;
+    }
+    if (done < static_cast<size_t>(length) || ferror_unlocked(out) != 0) {
+      record_failure(queue, line.lines_before,
+                     "Failed to write %d bytes to output file at line %lld\n", length, line_number);
+      return;
+    }
+    if (line.first_star_width >= 0 && !queue.state->wide_value_warning_given) {
+      queue.state->wide_value_warning_given = true;
+      std::lock_guard<std::mutex> lock(queue.mutex);
+      queue.warning_pending = true;
+      queue.warning_width = line.first_star_width;
+      queue.warning_line = line.lines_before + 1;
+    }
+  }
+}
+
+// Tells the other thread that something changed; called with the lock held.
+void announce(line_queue& queue) {
+  queue.generation.fetch_add(1, std::memory_order_release);
+  if (queue.sleepers > 0) queue.changed.notify_all();
+}
+
+inline void pause_briefly() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Waits until the other thread changes something; called with the lock held.
+void wait_for_change(line_queue& queue, std::unique_lock<std::mutex>& lock) {
+  const uint64_t seen = queue.generation.load(std::memory_order_relaxed);
+  lock.unlock();
+  for (int32_t i = 0; i < kSpins; ++i) {
+    if (queue.generation.load(std::memory_order_acquire) != seen) break;
+    pause_briefly();
+  }
+  lock.lock();
+  if (queue.generation.load(std::memory_order_relaxed) != seen) return;
+  ++queue.sleepers;
+  queue.changed.wait(lock);
+  --queue.sleepers;
+}
+
+// Claims the oldest batch that is not rendered yet and renders it; called with the lock held,
+// which is released meanwhile. Returns false when there is none.
+bool render_next(line_queue& queue, std::unique_lock<std::mutex>& lock, char* line_text) {
+  if (queue.next_to_render >= queue.handed_over) return false;
+  line_batch& batch = batch_at(queue, queue.next_to_render++);
+  batch.stage = batch_stage::rendering;
+  const bool skip = queue.failed.load(std::memory_order_relaxed);
+  lock.unlock();
+  if (!skip) render_batch(batch, line_text);
+  lock.lock();
+  batch.stage = batch_stage::rendered;
+  announce(queue);
+  return true;
+}
+
+bool next_is_rendered(line_queue& queue) {
+  return queue.written < queue.handed_over &&
+         batch_at(queue, queue.written).stage == batch_stage::rendered;
+}
+
+// Writes the rendered batches that are next in order, unless another thread is writing;
+// called with the lock held, which is released meanwhile. Returns false when it wrote nothing.
+bool write_ready(line_queue& queue, std::unique_lock<std::mutex>& lock) {
+  if (queue.writing || !next_is_rendered(queue)) return false;
+  queue.writing = true;
+  do {
+    line_batch& batch = batch_at(queue, queue.written);
+    lock.unlock();
+    write_batch(queue, batch);
+    lock.lock();
+    batch.stage = batch_stage::filling;
+    batch.line_count = batch.byte_count = batch.text_bound = 0;
+    ++queue.written;
+    announce(queue);
+  } while (next_is_rendered(queue));
+  queue.writing = false;
+  return true;
+}
+
+// Does one piece of the work in the ring, writing before rendering.
+bool work_on_ring(line_queue& queue, std::unique_lock<std::mutex>& lock, char* line_text) {
+  return write_ready(queue, lock) || render_next(queue, lock, line_text);
+}
+
+// The second thread: writes batches in order as they become ready and renders the others.
+void run_worker(line_queue* queue) {
+  std::unique_lock<std::mutex> lock(queue->mutex);
+  for (;;) {
+    if (work_on_ring(*queue, lock, queue->worker_line)) continue;
+    if (queue->closing) return;
+    wait_for_change(*queue, lock);
+  }
+}
+
+// Prints the warning and the failure that the writing found, each once.
+bool report_written(line_queue& queue) {
+  FILE* const messages = queue.state->messages;
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    if (queue.warning_pending) {
+      queue.warning_pending = false;
+      std::fprintf(messages,
+                   "Warning: value too wide for its %d-column field at line %lld, written as "
+                   "'*'\n",
+                   queue.warning_width, static_cast<long long>(queue.warning_line));
+    }
+  }
+  if (!queue.failed.load(std::memory_order_acquire)) return true;
+  if (!queue.failure_reported) {
+    queue.failure_reported = true;
+    std::fputs(queue.failure_message, messages);
+  }
+  return false;
+}
+
+// Without a second thread (it could not be started) a batch is rendered and written at once.
+void process_in_place(line_queue& queue, line_batch& batch) {
+  if (!queue.failed.load(std::memory_order_relaxed)) {
+    render_batch(batch, queue.state->line_buffer);
+    write_batch(queue, batch);
+  }
+  batch.line_count = batch.byte_count = batch.text_bound = 0;
+}
+
+// Passes the batch being filled on. With `make_room`, waits until the next batch in the ring
+// is free, rendering batches meanwhile. Returns false when a write has failed.
+bool hand_over(line_queue& queue, bool make_room) {
+  line_batch& batch = batch_at(queue, queue.handed_over);
+  if (batch.line_count == 0) return report_written(queue);
+  if (!queue.worker_running && !make_room) {
+    // The last batch of a short run: no thread is started for it.
+    process_in_place(queue, batch);
+    return report_written(queue);
+  }
+  if (!queue.worker_running) {
+    try {
+      queue.worker = std::thread(run_worker, &queue);
+      queue.worker_running = true;
+    } catch (const std::system_error&) {
+      process_in_place(queue, batch);
+      return report_written(queue);
+    }
+  }
+  {
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    batch.stage = batch_stage::filled;
+    ++queue.handed_over;
+    announce(queue);
+    while (make_room && queue.handed_over - queue.written >= kBatches) {
+      if (!work_on_ring(queue, lock, queue.state->line_buffer)) wait_for_change(queue, lock);
+    }
+  }
+  return report_written(queue);
+}
+
+// The batch to fill with a line of `bytes` bytes and at most `text` characters of text; the
+// current one, or the next when the line does not fit. Null when a write has failed.
+line_batch* batch_with_room(line_queue& queue, int32_t bytes, int32_t text) {
+  if (queue.failed.load(std::memory_order_relaxed)) return nullptr;
+  line_batch* batch = &batch_at(queue, queue.handed_over);
+  if (batch->line_count == kBatchLines || batch->byte_count + bytes > kBatchBytes ||
+      batch->text_bound + text > kBatchText) {
+    if (!hand_over(queue, true)) return nullptr;
+    batch = &batch_at(queue, queue.handed_over);
+  }
+  return batch;
+}
+
+}  // namespace
+
+std::unique_ptr<line_queue> open_line_queue(conversion_state& state, FILE* out) {
+  std::unique_ptr<line_queue> queue(new (std::nothrow) line_queue);
+  if (queue != nullptr) {
+    queue->state = &state;
+    queue->out = out;
+  }
+  return queue;
+}
+
+void delete_line_queue(line_queue* queue) {
+  if (queue == nullptr) return;
+  if (queue->worker_running) close_line_queue(*queue);
+  delete queue;
+}
+
+bool queue_formatted_line(line_queue& queue, const line_settings& settings,
+                          const uint8_t* format_bytes, int32_t count, const uint8_t* data,
+                          int32_t length, int32_t text_bound, int64_t lines_before) {
+  line_batch* batch = batch_with_room(queue, count + length, text_bound);
+  if (batch == nullptr) return false;
+  queued_line& line = batch->lines[batch->line_count++];
+  line.lines_before = lines_before;
+  line.zero_fill_marker_8 = settings.zero_fill_marker_8;
+  line.zero_fill_marker_4 = settings.zero_fill_marker_4;
+  line.bytes_offset = batch->byte_count;
+  line.data_length = length;
+  line.format_count = static_cast<int16_t>(count);
+  line.kind = queued_kind::formatted;
+  line.swap_needed = static_cast<uint8_t>(settings.swap_needed);
+  std::memcpy(batch->bytes + batch->byte_count, format_bytes, count);
+  std::memcpy(batch->bytes + batch->byte_count + count, data, length);
+  batch->byte_count += count + length;
+  batch->text_bound += text_bound;
+  return true;
+}
+
+bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before) {
+  line_batch* batch = batch_with_room(queue, length, length);
+  if (batch == nullptr) return false;
+  queued_line& line = batch->lines[batch->line_count++];
+  line.lines_before = lines_before;
+  line.bytes_offset = batch->byte_count;
+  line.data_length = length;
+  line.format_count = 0;
+  line.kind = queued_kind::text;
+  std::memcpy(batch->bytes + batch->byte_count, bytes, length);
+  batch->byte_count += length;
+  batch->text_bound += length;
+  return true;
+}
+
+bool drain_line_queue(line_queue& queue) {
+  if (!hand_over(queue, false)) return false;
+  if (queue.worker_running) {
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    while (queue.written < queue.handed_over) {
+      if (!work_on_ring(queue, lock, queue.state->line_buffer)) wait_for_change(queue, lock);
+    }
+  }
+  return report_written(queue);
+}
+
+bool close_line_queue(line_queue& queue) {
+  const bool ok = drain_line_queue(queue);
+  if (queue.worker_running) {
+    {
+      std::lock_guard<std::mutex> lock(queue.mutex);
+      queue.closing = true;
+      announce(queue);
+    }
+    queue.worker.join();
+    queue.worker_running = false;
+  }
+  return ok;
+}
+
+int64_t lines_before_failure(const line_queue& queue) {
+  return queue.failure_lines_before;
+}
+
+}  // namespace asciify

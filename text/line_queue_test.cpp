@@ -1,0 +1,141 @@
+// The line queue renders and writes on a second thread; a conversion through it must give
+// exactly what writing each line at once gives: output, messages, line count and status, also
+// when the input breaks off or the output fails part way.
+#include "text/line_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/encoder.h"
+#include "tests/support/example_input.h"
+#include "tests/support/random_input.h"
+
+namespace asciify::testing {
+namespace {
+
+// Many random inputs one after the other: tens of thousands of lines of every kind of record,
+// enough for many batches.
+const std::string& long_input() {
+  static const std::string input = [] {
+    std::string bytes;
+    for (uint32_t seed = 1; seed <= 400; ++seed) bytes += make_random_input(seed).bytes;
+    return bytes;
+  }();
+  return input;
+}
+
+// Lines that take far longer to render than to read (thirty 8-byte reals each, a record that
+// fits the input window's lookahead): the queue is full most of the time and the reading
+// thread renders batches as well.
+std::string slow_lines_input() {
+  encoder e;
+  e.line("slow lines").start_binary().define(60, std::vector<uint8_t>(30, 0x78));
+  uint64_t bits = 0x9E3779B97F4A7C15ull;
+  for (int line = 0; line < 6000; ++line) {
+    e.byte(60);
+    for (int field = 0; field < 30; ++field) {
+      bits = bits * 6364136223846793005ull + 1442695040888963407ull;
+      e.f64(static_cast<double>(static_cast<int64_t>(bits >> 20)) / 1e6);
+    }
+  }
+  return e.end_binary().line("end").bytes;
+}
+
+void expect_same_run(const conversion_capture& queued, const conversion_capture& at_once,
+                     const std::string& name) {
+  EXPECT_EQ(queued.status, at_once.status) << name;
+  EXPECT_EQ(queued.lines_written, at_once.lines_written) << name;
+  EXPECT_EQ(queued.messages, at_once.messages) << name;
+  EXPECT_EQ(queued.info, at_once.info) << name;
+  EXPECT_TRUE(queued.output == at_once.output) << name << ": the outputs differ";
+}
+
+TEST(LineQueue, GivesWhatWritingAtOnceGives) {
+  const std::string& whole = long_input();
+  ASSERT_GT(convert_in_memory(whole).lines_written, 20 * 1024);
+  struct variant {
+    std::string name, input;
+  };
+  std::vector<variant> variants = {
+      {"the example", example_input().bytes},
+      {"many random inputs", whole},
+      {"cut at the end of the first batches", whole.substr(0, 40000)},
+      {"cut late", whole.substr(0, whole.size() * 9 / 10)},
+      {"lines slow to render", slow_lines_input()},
+      {"lines slow to render, cut late", slow_lines_input().substr(0, 1400000)},
+      {"lines slow to render, then many random inputs", slow_lines_input() + whole},
+  };
+  // Damage late in the input: errors and '*' warnings after many lines are queued.
+  for (const size_t at : {whole.size() / 2, whole.size() * 3 / 4, whole.size() - 5000}) {
+    for (const char byte : {'\x05', '\x1F', '\x2A', '\xFF'}) {
+      std::string damaged = whole;
+      std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(at), 3, byte);
+      variants.push_back({"damaged at " + std::to_string(at) + " with byte " +
+                              std::to_string(static_cast<unsigned char>(byte)),
+                          damaged});
+    }
+  }
+  int failures = 0;
+  for (const variant& v : variants) {
+    const conversion_capture at_once = convert_in_memory(v.input);
+    const conversion_capture queued = convert_in_memory(v.input, {.use_line_queue = true});
+    expect_same_run(queued, at_once, v.name);
+    if (at_once.status != 0) ++failures;
+  }
+  EXPECT_GT(failures, 4);  // the damage has to end some runs with an error
+}
+
+// A sink that takes `capacity` bytes and fails every write after them.
+struct limited_sink {
+  std::string bytes;
+  size_t capacity;
+};
+
+ssize_t write_limited(void* cookie, const char* buffer, size_t size) {
+  auto* sink = static_cast<limited_sink*>(cookie);
+  const size_t count = std::min(size, sink->capacity - sink->bytes.size());
+  sink->bytes.append(buffer, count);
+  return count == 0 ? -1 : static_cast<ssize_t>(count);
+}
+
+struct sink_run {
+  conversion_capture capture;
+  std::string written;
+};
+
+sink_run convert_into_limited_sink(const std::string& input, size_t capacity, bool queued,
+                                   bool unbuffered) {
+  FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  limited_sink sink{"", capacity};
+  FILE* out = fopencookie(&sink, "wb", {nullptr, write_limited, nullptr, nullptr});
+  if (unbuffered) std::setvbuf(out, nullptr, _IONBF, 0);
+  sink_run run;
+  run.capture = convert_streams(in, out, {.use_line_queue = queued});
+  std::fclose(in);
+  run.written = sink.bytes;
+  return run;
+}
+
+TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
+  const std::string input = slow_lines_input() + long_input();
+  const std::string full = convert_in_memory(input).output;
+  for (const bool unbuffered : {true, false}) {
+    for (const size_t capacity :
+         {size_t{0}, size_t{5000}, full.size() / 3, full.size() / 2 + 77, full.size() - 1}) {
+      const std::string name = std::string(unbuffered ? "unbuffered" : "buffered") +
+                               " output full after " + std::to_string(capacity) + " bytes";
+      const sink_run at_once = convert_into_limited_sink(input, capacity, false, unbuffered);
+      const sink_run queued = convert_into_limited_sink(input, capacity, true, unbuffered);
+      EXPECT_EQ(at_once.capture.status, 2) << name;
+      expect_same_run(queued.capture, at_once.capture, name);
+      EXPECT_TRUE(queued.written == at_once.written) << name << ": the written bytes differ";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace asciify::testing
