@@ -53,18 +53,18 @@ inline constexpr bool kLittleEndian = std::endian::native == std::endian::little
 
 // The eight decimal digits of v (below 10^8), leading zeros included, as ASCII characters in
 // one word whose lowest byte is the first digit: on a little-endian machine, the memory image
-// of the text. Four digit pairs from the table, the quotients by constant divisors.
+// of the text. The value is split in lanes of the word, halving the digits per lane at each
+// step: two 4-digit numbers in 32-bit lanes, four 2-digit ones in 16-bit lanes, then eight
+// digits in bytes. Each quotient is a multiplication and a shift, exact in its range
+// (n * 10486 >> 20 is n / 100 for n below 10^4, n * 103 >> 10 is n / 10 below 100), and no
+// lane's product reaches into the bits kept of another.
 inline uint64_t eight_digits(uint32_t v) {
-  const uint32_t high = v / 10000;
-  const uint32_t low = v - high * 10000;
-  const uint32_t pairs[4] = {high / 100, high % 100, low / 100, low % 100};
-  uint64_t word = 0;
-  for (int i = 0; i < 4; ++i) {
-    uint16_t pair;
-    std::memcpy(&pair, kDigitPairs + 2 * pairs[i], 2);
-    word |= static_cast<uint64_t>(pair) << (16 * i);
-  }
-  return word;
+  uint64_t x = (v / 10000) | (static_cast<uint64_t>(v % 10000) << 32);
+  const uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;
+  x = hundreds | ((x - hundreds * 100) << 16);
+  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
+  x = tens | ((x - tens * 10) << 8);
+  return x + 0x3030303030303030ull;
 }
 
 // Number of leading '0' characters of a word from eight_digits, at most 7 (the last digit

@@ -24,11 +24,13 @@ constexpr int32_t kBatchText = 64 * 1024;   // their rendered text
 constexpr int32_t kSpins = 2000;
 
 // Any single line fits an empty batch: a format of 255 bytes with the data of a hard-wired
-// record (the staging buffer) or of a window, and the widest line text.
+// record (the staging buffer) or of a window, a rendered line, and the widest line text.
 static_assert(kMaxFormatFields + kStagingBufferSize <= kBatchBytes);
+static_assert(kLineBufferSize <= kBatchBytes);
 static_assert(kLineBufferSize <= kBatchText && kWindowSize <= kBatchText);
 
-enum class queued_kind : uint8_t { formatted, text };
+// A line to render from its format and data, one rendered already, or bytes copied as they are.
+enum class queued_kind : uint8_t { formatted, rendered, text };
 
 struct queued_line {
   int64_t lines_before;
@@ -37,7 +39,7 @@ struct queued_line {
   int32_t bytes_offset;  // the format bytes, then the data, in the batch's bytes
   int32_t data_length;
   int32_t text_end;          // set when rendered: where its text ends in the batch's text
-  int32_t first_star_width;  // set when rendered
+  int32_t first_star_width;  // set when rendered (queued with a rendered line)
   int16_t format_count;
   queued_kind kind;
   uint8_t swap_needed;
@@ -87,7 +89,9 @@ struct line_queue {
   int32_t warning_width = 0;
   int64_t warning_line = 0;
 
+  // The line areas of the two threads when they render batches.
   char worker_line[kLineBufferSize];
+  char reader_line[kLineBufferSize];
   line_batch batches[kBatches];
 };
 
@@ -104,7 +108,6 @@ void render_batch(line_batch& batch, char* line_text) {
   for (int32_t i = 0; i < batch.line_count; ++i) {
     queued_line& line = batch.lines[i];
     const uint8_t* bytes = batch.bytes + line.bytes_offset;
-    line.first_star_width = -1;
     if (line.kind == queued_kind::formatted) {
       const line_settings settings{line.zero_fill_marker_4, line.zero_fill_marker_8,
                                    line.swap_needed};
@@ -145,7 +148,7 @@ void write_batch(line_queue& queue, const line_batch& batch) {
     const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, out);
     text_start = line.text_end;
     const long long line_number = static_cast<long long>(line.lines_before + 1);
-    if (line.kind == queued_kind::formatted && done < static_cast<size_t>(length)) {
+    if (line.kind != queued_kind::text && done < static_cast<size_t>(length)) {
       record_failure(queue, line.lines_before,
                      "Failed to write output buffer to file (only %d of %d characters output) "
                      "at line %lld\n",
@@ -274,7 +277,7 @@ bool report_written(line_queue& queue) {
 // Without a second thread (it could not be started) a batch is rendered and written at once.
 void process_in_place(line_queue& queue, line_batch& batch) {
   if (!queue.failed.load(std::memory_order_relaxed)) {
-    render_batch(batch, queue.state->line_buffer);
+    render_batch(batch, queue.reader_line);
     write_batch(queue, batch);
   }
   batch.line_count = batch.byte_count = batch.text_bound = 0;
@@ -305,7 +308,7 @@ bool hand_over(line_queue& queue, bool make_room) {
     ++queue.handed_over;
     announce(queue);
     while (make_room && queue.handed_over - queue.written >= kBatches) {
-      if (!work_on_ring(queue, lock, queue.state->line_buffer)) wait_for_change(queue, lock);
+      if (!work_on_ring(queue, lock, queue.reader_line)) wait_for_change(queue, lock);
     }
   }
   return report_written(queue);
@@ -362,19 +365,35 @@ bool queue_formatted_line(line_queue& queue, const line_settings& settings,
   return true;
 }
 
-bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before) {
+namespace {
+
+// Queues bytes that are copied to the output as they are.
+bool queue_bytes(line_queue& queue, queued_kind kind, const void* bytes, int32_t length,
+                 int32_t first_star_width, int64_t lines_before) {
   line_batch* batch = batch_with_room(queue, length, length);
   if (batch == nullptr) return false;
   queued_line& line = batch->lines[batch->line_count++];
   line.lines_before = lines_before;
   line.bytes_offset = batch->byte_count;
   line.data_length = length;
+  line.first_star_width = first_star_width;
   line.format_count = 0;
-  line.kind = queued_kind::text;
+  line.kind = kind;
   std::memcpy(batch->bytes + batch->byte_count, bytes, length);
   batch->byte_count += length;
   batch->text_bound += length;
   return true;
+}
+
+}  // namespace
+
+bool queue_rendered_line(line_queue& queue, const char* text, int32_t length,
+                         int32_t first_star_width, int64_t lines_before) {
+  return queue_bytes(queue, queued_kind::rendered, text, length, first_star_width, lines_before);
+}
+
+bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before) {
+  return queue_bytes(queue, queued_kind::text, bytes, length, -1, lines_before);
 }
 
 bool drain_line_queue(line_queue& queue) {
@@ -382,7 +401,7 @@ bool drain_line_queue(line_queue& queue) {
   if (queue.worker_running) {
     std::unique_lock<std::mutex> lock(queue.mutex);
     while (queue.written < queue.handed_over) {
-      if (!work_on_ring(queue, lock, queue.state->line_buffer)) wait_for_change(queue, lock);
+      if (!work_on_ring(queue, lock, queue.reader_line)) wait_for_change(queue, lock);
     }
   }
   return report_written(queue);

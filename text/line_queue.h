@@ -35,6 +35,12 @@ bool queue_formatted_line(line_queue& queue, const line_settings& settings,
                           const uint8_t* format_bytes, int32_t count, const uint8_t* data,
                           int32_t length, int32_t text_bound, int64_t lines_before);
 
+// Queues the text of a formatted line that has been rendered already (`length` characters,
+// newline included; `first_star_width` as render_line gives it). Returns false like
+// queue_formatted_line.
+bool queue_rendered_line(line_queue& queue, const char* text, int32_t length,
+                         int32_t first_star_width, int64_t lines_before);
+
 // Queues `length` bytes (at most kWindowSize) to be copied as they are. Returns false like
 // queue_formatted_line.
 bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before);

@@ -30,12 +30,15 @@ const std::string& long_input() {
 
 // Lines that take far longer to render than to read (thirty 8-byte reals each, a record that
 // fits the input window's lookahead): the queue is full most of the time and the reading
-// thread renders batches as well.
+// thread renders batches as well. Every other line is one that the reading thread renders
+// itself (an open-ended string in free format).
 std::string slow_lines_input() {
   encoder e;
   e.line("slow lines").start_binary().define(60, std::vector<uint8_t>(30, 0x78));
   uint64_t bits = 0x9E3779B97F4A7C15ull;
   for (int line = 0; line < 6000; ++line) {
+    if (line % 2 == 0)
+      e.lsf8({0x80, 0x1F, 0x7F}).str("NAME" + std::to_string(line)).i32(line).f64(line / 7.0);
     e.byte(60);
     for (int field = 0; field < 30; ++field) {
       bits = bits * 6364136223846793005ull + 1442695040888963407ull;

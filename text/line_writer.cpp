@@ -330,15 +330,22 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
   const layout_result result =
       lay_out_line<false>(settings, format.bytes, format.count, data, start, limit, line, &end);
   if (result == layout_result::needs_rendering) {
-    // Written at once, after everything queued before it.
-    if (!drain_line_queue(*state.queue)) return -1;
-    return write_line_now(state, out, format, data, start, limit, read_pos, lines_written);
-  }
-  if (result != layout_result::complete) {
+    // Only the text tells whether the line is valid: it is rendered here and queued as text.
+    line = line_in_progress{state.line_buffer, 0, -1};
+    const layout_result rendered =
+        lay_out_line<true>(settings, format.bytes, format.count, data, start, limit, line, &end);
+    if (rendered != layout_result::complete) {
+      return report_layout_failure(state, rendered, *lines_written);
+    }
+    line.text[line.position++] = '\n';
+    if (!queue_rendered_line(*state.queue, line.text, line.position, line.first_star_width,
+                             *lines_written)) {
+      return -1;
+    }
+  } else if (result != layout_result::complete) {
     return report_layout_failure(state, result, *lines_written);
-  }
-  if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
-                            end - start, line.position + 1, *lines_written)) {
+  } else if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
+                                   end - start, line.position + 1, *lines_written)) {
     return -1;
   }
   ++*lines_written;
