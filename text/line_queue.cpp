@@ -18,6 +18,10 @@ constexpr int32_t kBatches = 8;
 constexpr int32_t kBatchLines = 1024;
 constexpr int32_t kBatchBytes = 32 * 1024;  // format and data bytes of the queued lines
 constexpr int32_t kBatchText = 64 * 1024;   // their rendered text
+// Lines are rendered in place in the batch's text. Their text bounds (exact in fixed columns)
+// add up to at most kBatchText; while a field is written, a writer may store one byte past
+// the bound (a closing zero byte where the newline goes): this room lies behind the text.
+constexpr int32_t kRenderRoom = 64;
 
 // A thread without work polls for about this many pause instructions (some tens of
 // microseconds) before it sleeps: waking a sleeping thread costs more than a batch's wait.
@@ -54,7 +58,7 @@ struct line_batch {
   int32_t text_bound = 0;  // sum of the lines' text bounds
   queued_line lines[kBatchLines];
   uint8_t bytes[kBatchBytes];
-  char text[kBatchText];
+  char text[kBatchText + kRenderRoom];
 };
 
 }  // namespace
@@ -89,9 +93,6 @@ struct line_queue {
   int32_t warning_width = 0;
   int64_t warning_line = 0;
 
-  // The line areas of the two threads when they render batches.
-  char worker_line[kLineBufferSize];
-  char reader_line[kLineBufferSize];
   line_batch batches[kBatches];
 };
 
@@ -101,9 +102,8 @@ line_batch& batch_at(line_queue& queue, int64_t sequence) {
   return queue.batches[sequence % kBatches];
 }
 
-// Renders every line of the batch into its text. `line_text` is the rendering thread's own
-// line area.
-void render_batch(line_batch& batch, char* line_text) {
+// Renders every line of the batch into its text.
+void render_batch(line_batch& batch) {
   int32_t text_end = 0;
   for (int32_t i = 0; i < batch.line_count; ++i) {
     queued_line& line = batch.lines[i];
@@ -111,11 +111,8 @@ void render_batch(line_batch& batch, char* line_text) {
     if (line.kind == queued_kind::formatted) {
       const line_settings settings{line.zero_fill_marker_4, line.zero_fill_marker_8,
                                    line.swap_needed};
-      const int32_t length =
-          render_line(settings, bytes, line.format_count, bytes + line.format_count,
-                      line.data_length, line_text, &line.first_star_width);
-      std::memcpy(batch.text + text_end, line_text, length);
-      text_end += length;
+      text_end += render_line(settings, bytes, line.format_count, bytes + line.format_count,
+                              line.data_length, batch.text + text_end, &line.first_star_width);
     } else {
       std::memcpy(batch.text + text_end, bytes, line.data_length);
       text_end += line.data_length;
@@ -201,13 +198,13 @@ void wait_for_change(line_queue& queue, std::unique_lock<std::mutex>& lock) {
 
 // Claims the oldest batch that is not rendered yet and renders it; called with the lock held,
 // which is released meanwhile. Returns false when there is none.
-bool render_next(line_queue& queue, std::unique_lock<std::mutex>& lock, char* line_text) {
+bool render_next(line_queue& queue, std::unique_lock<std::mutex>& lock) {
   if (queue.next_to_render >= queue.handed_over) return false;
   line_batch& batch = batch_at(queue, queue.next_to_render++);
   batch.stage = batch_stage::rendering;
   const bool skip = queue.failed.load(std::memory_order_relaxed);
   lock.unlock();
-  if (!skip) render_batch(batch, line_text);
+  if (!skip) render_batch(batch);
   lock.lock();
   batch.stage = batch_stage::rendered;
   announce(queue);
@@ -239,15 +236,15 @@ bool write_ready(line_queue& queue, std::unique_lock<std::mutex>& lock) {
 }
 
 // Does one piece of the work in the ring, writing before rendering.
-bool work_on_ring(line_queue& queue, std::unique_lock<std::mutex>& lock, char* line_text) {
-  return write_ready(queue, lock) || render_next(queue, lock, line_text);
+bool work_on_ring(line_queue& queue, std::unique_lock<std::mutex>& lock) {
+  return write_ready(queue, lock) || render_next(queue, lock);
 }
 
 // The second thread: writes batches in order as they become ready and renders the others.
 void run_worker(line_queue* queue) {
   std::unique_lock<std::mutex> lock(queue->mutex);
   for (;;) {
-    if (work_on_ring(*queue, lock, queue->worker_line)) continue;
+    if (work_on_ring(*queue, lock)) continue;
     if (queue->closing) return;
     wait_for_change(*queue, lock);
   }
@@ -277,7 +274,7 @@ bool report_written(line_queue& queue) {
 // Without a second thread (it could not be started) a batch is rendered and written at once.
 void process_in_place(line_queue& queue, line_batch& batch) {
   if (!queue.failed.load(std::memory_order_relaxed)) {
-    render_batch(batch, queue.reader_line);
+    render_batch(batch);
     write_batch(queue, batch);
   }
   batch.line_count = batch.byte_count = batch.text_bound = 0;
@@ -308,7 +305,7 @@ bool hand_over(line_queue& queue, bool make_room) {
     ++queue.handed_over;
     announce(queue);
     while (make_room && queue.handed_over - queue.written >= kBatches) {
-      if (!work_on_ring(queue, lock, queue.reader_line)) wait_for_change(queue, lock);
+      if (!work_on_ring(queue, lock)) wait_for_change(queue, lock);
     }
   }
   return report_written(queue);
@@ -401,7 +398,7 @@ bool drain_line_queue(line_queue& queue) {
   if (queue.worker_running) {
     std::unique_lock<std::mutex> lock(queue.mutex);
     while (queue.written < queue.handed_over) {
-      if (!work_on_ring(queue, lock, queue.reader_line)) wait_for_change(queue, lock);
+      if (!work_on_ring(queue, lock)) wait_for_change(queue, lock);
     }
   }
   return report_written(queue);

@@ -292,6 +292,14 @@ line_settings settings_of(const conversion_state& state) {
   return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
 }
 
+int32_t measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
+                     const uint8_t* data, int32_t start, int32_t limit, int32_t* end) {
+  line_in_progress line{nullptr, 0, -1};
+  const layout_result result =
+      lay_out_line<false>(settings, format_bytes, count, data, start, limit, line, end);
+  return result == layout_result::complete ? line.position + 1 : -1;
+}
+
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
                     const uint8_t* data, int32_t length, char* text, int32_t* first_star_width) {
   line_in_progress line{text, 0, -1};

@@ -6,8 +6,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/convert_in_memory.h"
+#include "tests/support/random_source.h"
 
 namespace asciify {
 namespace {
@@ -101,6 +103,43 @@ TEST(LineWriter, WarnsOnceAboutValuesWrittenAsStars) {
   EXPECT_EQ(run.messages.text(),
             "Record data runs past the end of the input in <write_formatted_line> at line 2\n"
             "Warning: value too wide for its 5-column field at line 2, written as '*'\n");
+}
+
+// A queued line is rendered in place behind the lines before it: its text, and every byte
+// stored while it is written, must stay within the measured bound and the one byte of room
+// after it. Random formats of every field format byte over random data (with zero-fill
+// markers and zero bytes in strings), in both byte orders.
+TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
+  testing::random_source random{11};
+  const line_settings orders[2] = {{0x80000000u, 0x8000000000000000ull, 0},
+                                   {0x00000080u, 0x0000000000000080ull, 1}};
+  int32_t measured = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const line_settings& settings = orders[round % 2];
+    std::vector<uint8_t> format(1 + random.below(12));
+    for (uint8_t& byte : format) byte = static_cast<uint8_t>(random.below(256));
+    std::vector<uint8_t> data(400);
+    for (uint8_t& byte : data) {
+      const uint64_t pick = random.below(10);
+      byte = pick == 0 ? 0 : pick == 1 ? 0x80 : static_cast<uint8_t>(random.below(256));
+    }
+    int32_t end = 0;
+    const int32_t bound = measure_line(settings, format.data(), static_cast<int32_t>(format.size()),
+                                       data.data(), 0, static_cast<int32_t>(data.size()), &end);
+    if (bound < 0) continue;
+    ++measured;
+    std::vector<char> text(kLineBufferSize, '\x5A');
+    int32_t star = 0;
+    const int32_t length = render_line(settings, format.data(), static_cast<int32_t>(format.size()),
+                                       data.data(), end, text.data(), &star);
+    ASSERT_LE(length, bound) << "round " << round;
+    ASSERT_EQ(text[length - 1], '\n') << "round " << round;
+    for (int32_t i = bound + 1; i < kLineBufferSize; ++i) {
+      ASSERT_EQ(text[i], '\x5A') << "round " << round << ": byte " << i << " past the bound "
+                                 << bound;
+    }
+  }
+  EXPECT_GT(measured, 5000);
 }
 
 TEST(LineWriter, ReportsAFailedWrite) {
