@@ -47,6 +47,7 @@ struct queued_line {
   int16_t format_count;
   queued_kind kind;
   uint8_t swap_needed;
+  bool only_numbers;  // as measured
 };
 
 enum class batch_stage : uint8_t { filling, filled, rendering, rendered };
@@ -112,7 +113,8 @@ void render_batch(line_batch& batch) {
       const line_settings settings{line.zero_fill_marker_4, line.zero_fill_marker_8,
                                    line.swap_needed};
       text_end += render_line(settings, bytes, line.format_count, bytes + line.format_count,
-                              line.data_length, batch.text + text_end, &line.first_star_width);
+                              line.data_length, line.only_numbers, batch.text + text_end,
+                              &line.first_star_width);
     } else {
       std::memcpy(batch.text + text_end, bytes, line.data_length);
       text_end += line.data_length;
@@ -343,8 +345,8 @@ void delete_line_queue(line_queue* queue) {
 
 bool queue_formatted_line(line_queue& queue, const line_settings& settings,
                           const uint8_t* format_bytes, int32_t count, const uint8_t* data,
-                          int32_t length, int32_t text_bound, int64_t lines_before) {
-  line_batch* batch = batch_with_room(queue, count + length, text_bound);
+                          int32_t length, const line_measure& measure, int64_t lines_before) {
+  line_batch* batch = batch_with_room(queue, count + length, measure.text_bound);
   if (batch == nullptr) return false;
   queued_line& line = batch->lines[batch->line_count++];
   line.lines_before = lines_before;
@@ -355,10 +357,11 @@ bool queue_formatted_line(line_queue& queue, const line_settings& settings,
   line.format_count = static_cast<int16_t>(count);
   line.kind = queued_kind::formatted;
   line.swap_needed = static_cast<uint8_t>(settings.swap_needed);
+  line.only_numbers = measure.only_numbers;
   std::memcpy(batch->bytes + batch->byte_count, format_bytes, count);
   std::memcpy(batch->bytes + batch->byte_count + count, data, length);
   batch->byte_count += count + length;
-  batch->text_bound += text_bound;
+  batch->text_bound += measure.text_bound;
   return true;
 }
 

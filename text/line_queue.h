@@ -27,13 +27,12 @@ bool close_line_queue(line_queue& queue);
 
 void delete_line_queue(line_queue* queue);
 
-// Queues a line checked by write_formatted_line: its `count` field format bytes, the `length`
-// data bytes it uses, and at most `text_bound` characters of text (newline included).
-// `lines_before` is the number of lines written before it. Returns false when an earlier
-// write has failed: nothing more is queued then.
+// Queues a line measured by write_formatted_line: its `count` field format bytes and the
+// `length` data bytes it uses. `lines_before` is the number of lines written before it.
+// Returns false when an earlier write has failed: nothing more is queued then.
 bool queue_formatted_line(line_queue& queue, const line_settings& settings,
                           const uint8_t* format_bytes, int32_t count, const uint8_t* data,
-                          int32_t length, int32_t text_bound, int64_t lines_before);
+                          int32_t length, const line_measure& measure, int64_t lines_before);
 
 // Queues the text of a formatted line that has been rendered already (`length` characters,
 // newline included; `first_star_width` as render_line gives it). Returns false like

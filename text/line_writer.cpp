@@ -18,6 +18,7 @@ struct line_in_progress {
   char* text;
   int32_t position;
   int32_t first_star_width;  // width of the first field written as '*', or -1
+  bool only_numbers = true;  // (measured) numbers in fixed columns, none the zero-fill marker
 };
 
 void note_stars(line_in_progress& line, int32_t starred, int32_t width) {
@@ -165,6 +166,10 @@ restart:
       free_format = true;
       if (index > 0) goto restart;
     }
+    if constexpr (!kRender) {
+      line.only_numbers =
+          line.only_numbers && !free_format && !zero_fill && field.type != field_type::string;
+    }
     if (free_format && index > 0) {
       if constexpr (kRender) line.text[line.position] = ',';
       ++line.position;
@@ -190,6 +195,7 @@ restart:
         line.position += free_format ? field.width + kFreeFieldSlack : field.width;
       }
       zero_fill = is_marker;
+      if constexpr (!kRender) line.only_numbers = line.only_numbers && !is_marker;
       offset += size;
     } else if (!field.open_ended) {
       // Fixed-width string: up to `width` characters, ended early by a zero byte.
@@ -292,19 +298,31 @@ line_settings settings_of(const conversion_state& state) {
   return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
 }
 
-int32_t measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
-                     const uint8_t* data, int32_t start, int32_t limit, int32_t* end) {
+bool measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
+                  const uint8_t* data, int32_t start, int32_t limit, line_measure* measure) {
   line_in_progress line{nullptr, 0, -1};
   const layout_result result =
-      lay_out_line<false>(settings, format_bytes, count, data, start, limit, line, end);
-  return result == layout_result::complete ? line.position + 1 : -1;
+      lay_out_line<false>(settings, format_bytes, count, data, start, limit, line, &measure->end);
+  measure->text_bound = line.position + 1;
+  measure->only_numbers = line.only_numbers;
+  return result == layout_result::complete;
 }
 
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
-                    const uint8_t* data, int32_t length, char* text, int32_t* first_star_width) {
+                    const uint8_t* data, int32_t length, bool only_numbers, char* text,
+                    int32_t* first_star_width) {
   line_in_progress line{text, 0, -1};
-  int32_t end = 0;
-  lay_out_line<true>(settings, format_bytes, count, data, 0, length, line, &end);
+  if (only_numbers) {
+    // Nothing to check or to skip: each field is a number in its columns.
+    for (int32_t index = 0; index < count; ++index) {
+      const field_format& field = decompose_field_format(format_bytes[index]);
+      put_number(settings, line, field, data, false, false);
+      data += field.size;
+    }
+  } else {
+    int32_t end = 0;
+    lay_out_line<true>(settings, format_bytes, count, data, 0, length, line, &end);
+  }
   line.text[line.position++] = '\n';
   *first_star_width = line.first_star_width;
   return line.position;
@@ -337,6 +355,7 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
   const line_settings settings = settings_of(state);
   const layout_result result =
       lay_out_line<false>(settings, format.bytes, format.count, data, start, limit, line, &end);
+  const line_measure measure{line.position + 1, end, line.only_numbers};
   if (result == layout_result::needs_rendering) {
     // Only the text tells whether the line is valid: it is rendered here and queued as text.
     line = line_in_progress{state.line_buffer, 0, -1};
@@ -353,7 +372,7 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
   } else if (result != layout_result::complete) {
     return report_layout_failure(state, result, *lines_written);
   } else if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
-                                   end - start, line.position + 1, *lines_written)) {
+                                   end - start, measure, *lines_written)) {
     return -1;
   }
   ++*lines_written;

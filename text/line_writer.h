@@ -37,18 +37,24 @@ namespace asciify {
 bool write_plain_text(const conversion_state& state, FILE* out, const uint8_t* bytes, int32_t count,
                       int64_t lines_written);
 
-// Checks a line as write_formatted_line does, without rendering it: returns the most
-// characters its text can have (newline included) and sets *end just past its data; returns
-// -1 when the line fails, or when only its text can tell (an open-ended string in free
-// format).
-int32_t measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
-                     const uint8_t* data, int32_t start, int32_t limit, int32_t* end);
+// What checking a line without rendering it found.
+struct line_measure {
+  int32_t text_bound;  // the most characters its text can have, newline included
+  int32_t end;         // just past its data
+  bool only_numbers;   // numbers in fixed columns, none of them the zero-fill marker
+};
 
-// Renders a line that write_formatted_line has checked and queued: its data are the `length`
-// bytes it used. Writes the text and its newline at `text`, which needs room for the text
-// bound the line was queued with and one byte more; sets *first_star_width (-1 when no field
-// became '*') and returns the text's length.
+// Checks a line as write_formatted_line does, without rendering it. Returns false when the
+// line fails, or when only its text can tell (an open-ended string in free format).
+bool measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
+                  const uint8_t* data, int32_t start, int32_t limit, line_measure* measure);
+
+// Renders a line that write_formatted_line has measured and queued: its data are the `length`
+// bytes it used, `only_numbers` as measured. Writes the text and its newline at `text`, which
+// needs room for the measured text bound and one byte more; sets *first_star_width (-1 when
+// no field became '*') and returns the text's length.
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
-                    const uint8_t* data, int32_t length, char* text, int32_t* first_star_width);
+                    const uint8_t* data, int32_t length, bool only_numbers, char* text,
+                    int32_t* first_star_width);
 
 }  // namespace asciify

@@ -113,7 +113,7 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
   testing::random_source random{11};
   const line_settings orders[2] = {{0x80000000u, 0x8000000000000000ull, 0},
                                    {0x00000080u, 0x0000000000000080ull, 1}};
-  int32_t measured = 0;
+  int32_t measured = 0, only_numbers = 0;
   for (int round = 0; round < 20000; ++round) {
     const line_settings& settings = orders[round % 2];
     std::vector<uint8_t> format(1 + random.below(12));
@@ -123,23 +123,37 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
       const uint64_t pick = random.below(10);
       byte = pick == 0 ? 0 : pick == 1 ? 0x80 : static_cast<uint8_t>(random.below(256));
     }
-    int32_t end = 0;
-    const int32_t bound = measure_line(settings, format.data(), static_cast<int32_t>(format.size()),
-                                       data.data(), 0, static_cast<int32_t>(data.size()), &end);
-    if (bound < 0) continue;
+    line_measure measure{};
+    if (!measure_line(settings, format.data(), static_cast<int32_t>(format.size()), data.data(), 0,
+                      static_cast<int32_t>(data.size()), &measure)) {
+      continue;
+    }
     ++measured;
-    std::vector<char> text(kLineBufferSize, '\x5A');
-    int32_t star = 0;
-    const int32_t length = render_line(settings, format.data(), static_cast<int32_t>(format.size()),
-                                       data.data(), end, text.data(), &star);
-    ASSERT_LE(length, bound) << "round " << round;
-    ASSERT_EQ(text[length - 1], '\n') << "round " << round;
-    for (int32_t i = bound + 1; i < kLineBufferSize; ++i) {
-      ASSERT_EQ(text[i], '\x5A') << "round " << round << ": byte " << i << " past the bound "
-                                 << bound;
+    const int32_t bound = measure.text_bound;
+    // Rendered as queued; lines of numbers also the long way, which must give the same text.
+    std::string texts[2];
+    for (const bool only_numbers : {false, true}) {
+      if (only_numbers && !measure.only_numbers) continue;
+      std::vector<char> text(kLineBufferSize, '\x5A');
+      int32_t star = 0;
+      const int32_t length =
+          render_line(settings, format.data(), static_cast<int32_t>(format.size()), data.data(),
+                      measure.end, only_numbers, text.data(), &star);
+      ASSERT_LE(length, bound) << "round " << round;
+      ASSERT_EQ(text[length - 1], '\n') << "round " << round;
+      for (int32_t i = bound + 1; i < kLineBufferSize; ++i) {
+        ASSERT_EQ(text[i], '\x5A')
+            << "round " << round << ": byte " << i << " past the bound " << bound;
+      }
+      texts[only_numbers ? 1 : 0].assign(text.data(), length);
+    }
+    if (measure.only_numbers) {
+      ++only_numbers;
+      ASSERT_EQ(texts[1], texts[0]) << "round " << round;
     }
   }
   EXPECT_GT(measured, 5000);
+  EXPECT_GT(only_numbers, 500);
 }
 
 TEST(LineWriter, ReportsAFailedWrite) {
