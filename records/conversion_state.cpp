@@ -14,6 +14,7 @@ void clear_format_table(conversion_state& state) {
 void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count) {
   std::memcpy(state.format_storage[code], bytes, count);
   state.format_table[code] = format_entry{count, state.format_storage[code]};
+  summarize_format(state.format_table[code]);
 }
 
 void report(const conversion_state& state, const char* format, ...) {

@@ -55,6 +55,22 @@ int32_t numeric_size(field_type type) {
   return 0;
 }
 
+void summarize_format(format_entry& format) {
+  int32_t size = 0;
+  int32_t width = 0;
+  for (int32_t index = 0; index < format.count; ++index) {
+    const field_format& field = decompose_field_format(format.bytes[index]);
+    if (field.type == field_type::string || field.free_format_mark) {
+      format.plain_size = format.plain_width = -1;
+      return;
+    }
+    size += field.size;
+    width += field.width;
+  }
+  format.plain_size = static_cast<int16_t>(size);
+  format.plain_width = static_cast<int16_t>(width);
+}
+
 uint8_t translate_nibble(uint8_t nibble) {
   static constexpr uint8_t kNibbleTable[16] = {0x00, 0x08, 0x0A, 0x14, 0x50, 0x54, 0x2A, 0x30,
                                                0x34, 0x6A, 0x70, 0x74, 0x88, 0x8A, 0x90, 0x94};

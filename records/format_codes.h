@@ -50,6 +50,14 @@ uint8_t translate_nibble(uint8_t nibble);
 struct format_entry {
   uint8_t count = 0;
   const uint8_t* bytes = nullptr;
+  // When every field is a number in fixed columns (see summarize_format): the bytes of their
+  // data and the columns of their text; otherwise -1. A line of such a format whose data hold
+  // no zero-fill marker is checked without walking its fields.
+  int16_t plain_size = -1;
+  int16_t plain_width = -1;
 };
+
+// Sets the format's plain_size and plain_width from its field format bytes.
+void summarize_format(format_entry& format);
 
 }  // namespace asciify

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "records/record_handlers.h"
@@ -153,6 +154,28 @@ void apply_layout(format_entry& format, uint8_t* bytes, const hardwired_layout& 
     bytes[position] = source == kZeroField ? zero_byte : source_bytes[source];
   }
   format.count = static_cast<uint8_t>(layout.output_fields);
+  summarize_format(format);
+}
+
+// The line format of each default layout (codes 10-17): the default field formats in output
+// order, the same for every record of the code.
+struct default_line_format {
+  uint8_t bytes[kHardwiredFormatSize];
+  format_entry format;
+};
+
+const default_line_format& default_line_format_of(int32_t layout_index) {
+  static const std::array<default_line_format, 8> formats = [] {
+    std::array<default_line_format, 8> table{};
+    for (int32_t index = 0; index < 8; ++index) {
+      default_line_format& entry = table[index];
+      set_default_formats(entry.bytes, index, kLayouts[index].source_fields);
+      entry.format.bytes = entry.bytes;
+      apply_layout(entry.format, entry.bytes, kLayouts[index]);
+    }
+    return table;
+  }();
+  return formats[layout_index];
 }
 
 }  // namespace
@@ -247,10 +270,15 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   p = stage_fields(state, layout, window, p, window_end, *lines_written);
   if (p < 0) return -1;
   *read_pos = p;
-  apply_layout(state.hardwired_format, state.hardwired_storage, layout);
+  const format_entry* line_format = &state.hardwired_format;
+  if (is_default) {
+    line_format = &default_line_format_of(layout_index).format;
+  } else {
+    apply_layout(state.hardwired_format, state.hardwired_storage, layout);
+  }
   int32_t staging_read_pos = 0;
-  return write_formatted_line(state, out, state.hardwired_format, state.staging_buffer, 0,
-                              kStagingBufferSize, &staging_read_pos, lines_written);
+  return write_formatted_line(state, out, *line_format, state.staging_buffer, 0, kStagingBufferSize,
+                              &staging_read_pos, lines_written);
 }
 
 }  // namespace asciify

@@ -233,6 +233,38 @@ restart:
   return layout_result::complete;
 }
 
+// Whether a field of a format of numbers holds the zero-fill marker.
+bool holds_zero_fill_marker(const line_settings& settings, const format_entry& format,
+                            const uint8_t* data) {
+  for (int32_t index = 0; index < format.count; ++index) {
+    const int32_t size = decompose_field_format(format.bytes[index]).size;
+    if (matches_zero_fill_marker(settings.zero_fill_marker_4, settings.zero_fill_marker_8, data,
+                                 size)) {
+      return true;
+    }
+    data += size;
+  }
+  return false;
+}
+
+// Measures a line for the queue: one of a plain format whose data hold no zero-fill marker
+// from the format's summary, any other by walking its fields.
+layout_result measure_queued_line(const line_settings& settings, const format_entry& format,
+                                  const uint8_t* data, int32_t start, int32_t limit,
+                                  line_measure* measure) {
+  if (format.plain_size >= 0 && start + format.plain_size <= limit &&
+      !holds_zero_fill_marker(settings, format, data + start)) {
+    *measure = line_measure{format.plain_width + 1, start + format.plain_size, true};
+    return layout_result::complete;
+  }
+  line_in_progress line{nullptr, 0, -1};
+  const layout_result result = lay_out_line<false>(settings, format.bytes, format.count, data,
+                                                   start, limit, line, &measure->end);
+  measure->text_bound = line.position + 1;
+  measure->only_numbers = line.only_numbers;
+  return result;
+}
+
 int32_t report_layout_failure(const conversion_state& state, layout_result result,
                               int64_t lines_written) {
   const auto line = static_cast<long long>(lines_written + 1);
@@ -300,12 +332,10 @@ line_settings settings_of(const conversion_state& state) {
 
 bool measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
                   const uint8_t* data, int32_t start, int32_t limit, line_measure* measure) {
-  line_in_progress line{nullptr, 0, -1};
-  const layout_result result =
-      lay_out_line<false>(settings, format_bytes, count, data, start, limit, line, &measure->end);
-  measure->text_bound = line.position + 1;
-  measure->only_numbers = line.only_numbers;
-  return result == layout_result::complete;
+  format_entry format{static_cast<uint8_t>(count), format_bytes};
+  summarize_format(format);
+  return measure_queued_line(settings, format, data, start, limit, measure) ==
+         layout_result::complete;
 }
 
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
@@ -350,17 +380,14 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
   }
   // With a line queue the line is only measured and checked here; it is rendered and written
   // in order with the others later.
-  line_in_progress line{nullptr, 0, -1};
-  int32_t end = 0;
   const line_settings settings = settings_of(state);
-  const layout_result result =
-      lay_out_line<false>(settings, format.bytes, format.count, data, start, limit, line, &end);
-  const line_measure measure{line.position + 1, end, line.only_numbers};
+  line_measure measure{};
+  const layout_result result = measure_queued_line(settings, format, data, start, limit, &measure);
   if (result == layout_result::needs_rendering) {
     // Only the text tells whether the line is valid: it is rendered here and queued as text.
-    line = line_in_progress{state.line_buffer, 0, -1};
-    const layout_result rendered =
-        lay_out_line<true>(settings, format.bytes, format.count, data, start, limit, line, &end);
+    line_in_progress line{state.line_buffer, 0, -1};
+    const layout_result rendered = lay_out_line<true>(settings, format.bytes, format.count, data,
+                                                      start, limit, line, &measure.end);
     if (rendered != layout_result::complete) {
       return report_layout_failure(state, rendered, *lines_written);
     }
@@ -372,11 +399,11 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
   } else if (result != layout_result::complete) {
     return report_layout_failure(state, result, *lines_written);
   } else if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
-                                   end - start, measure, *lines_written)) {
+                                   measure.end - start, measure, *lines_written)) {
     return -1;
   }
   ++*lines_written;
-  *read_pos = end;
+  *read_pos = measure.end;
   return 0;
 }
 
