@@ -60,8 +60,9 @@ void put_zero_text(line_in_progress& line, const field_format& field, bool free_
 // take the writers' quick paths directly: integers of up to 8 characters in 8 columns or more,
 // and non-zero reals, whose text float_to_text and double_to_text write in place (the zero
 // test is made on the value as stored, before the byte order is corrected, as the writers do).
-void put_number(const line_settings& settings, line_in_progress& line, const field_format& field,
-                const uint8_t* bytes, bool is_marker, bool free_format) {
+[[gnu::always_inline]] inline void put_number(const line_settings& settings, line_in_progress& line,
+                                              const field_format& field, const uint8_t* bytes,
+                                              bool is_marker, bool free_format) {
   const int32_t flag = free_format ? 1 : 0;
   const bool swap = settings.swap_needed != 0;
   char* const at = line.text + line.position;
