@@ -559,8 +559,9 @@ enum class Direct { kWritten, kStars, kNotHandled };
 // without decimals that is too long, a text longer than its number part, a mantissa that
 // rounded up to ten, a whole number ending in "00." (4-byte), digits beyond 64-bit integers,
 // and the keep-zeros flag.
-[[gnu::always_inline]] inline Direct write_real_direct(double x, bool single, int32_t width,
-                                                       char* out, int32_t significant_digits) {
+template <bool single>
+[[gnu::always_inline]] inline Direct write_real_direct(double x, int32_t width, char* out,
+                                                       int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t sign_width = negative ? 1 : 0;
   const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
@@ -703,10 +704,12 @@ bool write_special(double x, bool zero, int32_t width, char* out, bool* fits) {
 namespace {
 
 // The text of x (widened from a 4-byte value when `single`); `zero` selects the zero text.
-bool real_to_text(double x, bool single, bool zero, int32_t width, char* out, int32_t keep_zeros,
+// (One instance for each width of value, so that the rules of the other width cost nothing.)
+template <bool single>
+bool real_to_text(double x, bool zero, int32_t width, char* out, int32_t keep_zeros,
                   int32_t significant_digits) {
   if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && !zero && std::isfinite(x)) {
-    switch (write_real_direct(x, single, width, out, significant_digits)) {
+    switch (write_real_direct<single>(x, width, out, significant_digits)) {
       case Direct::kWritten:
         return true;
       case Direct::kStars:
@@ -725,14 +728,14 @@ bool real_to_text(double x, bool single, bool zero, int32_t width, char* out, in
 bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
                    int32_t significant_digits) {
   const double wide = x;
-  return real_to_text(wide, true, wide == 0.0, width, out, keep_zeros, significant_digits);
+  return real_to_text<true>(wide, wide == 0.0, width, out, keep_zeros, significant_digits);
 }
 
 bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
                     int32_t significant_digits) {
   // Zero and every magnitude below the normal range share the zero text.
   const bool zero = std::fabs(x) <= kSmallestNormal;
-  return real_to_text(x, false, zero, width, out, keep_zeros, significant_digits);
+  return real_to_text<false>(x, zero, width, out, keep_zeros, significant_digits);
 }
 
 }  // namespace asciify
