@@ -1,5 +1,7 @@
 #include "text/line_queue.h"
 
+#include <stdio_ext.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -135,10 +137,35 @@ void record_failure(line_queue& queue, int64_t lines_before, const char* format,
   queue.failed.store(true, std::memory_order_release);
 }
 
-// Writes the batch's lines one by one, each with one write and the same checks and messages
-// as when it is written at once. Stops at the first failure.
+// Notes the first line written with a '*' field, for the warning.
+void note_wide_values(line_queue& queue, const queued_line& line) {
+  if (line.first_star_width < 0 || queue.state->wide_value_warning_given) return;
+  queue.state->wide_value_warning_given = true;
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  queue.warning_pending = true;
+  queue.warning_width = line.first_star_width;
+  queue.warning_line = line.lines_before + 1;
+}
+
+// Whether `length` more bytes fit the stream's buffer as it stands, so that writing them
+// line by line would only copy them there and could not fail: then one write of them all does
+// the same. Not for a line-buffered stream, which passes each line on at once.
+bool fits_stream_buffer(FILE* out, int32_t length) {
+  return __flbf(out) == 0 && __fpending(out) + static_cast<size_t>(length) <= __fbufsize(out);
+}
+
+// Writes the batch's lines, in effect one by one, each with one write and the same checks and
+// messages as when it is written at once. Stops at the first failure.
 void write_batch(line_queue& queue, const line_batch& batch) {
   FILE* const out = queue.out;
+  const int32_t batch_length =
+      batch.line_count > 0 ? batch.lines[batch.line_count - 1].text_end : 0;
+  if (!queue.failed.load(std::memory_order_relaxed) && fits_stream_buffer(out, batch_length) &&
+      ferror_unlocked(out) == 0) {
+    fwrite_unlocked(batch.text, 1, batch_length, out);
+    for (int32_t i = 0; i < batch.line_count; ++i) note_wide_values(queue, batch.lines[i]);
+    return;
+  }
   int32_t text_start = 0;
   for (int32_t i = 0; i < batch.line_count; ++i) {
     if (queue.failed.load(std::memory_order_relaxed)) return;
@@ -159,13 +186,7 @@ void write_batch(line_queue& queue, const line_batch& batch) {
                      "Failed to write %d bytes to output file at line %lld\n", length, line_number);
       return;
     }
-    if (line.first_star_width >= 0 && !queue.state->wide_value_warning_given) {
-      queue.state->wide_value_warning_given = true;
-      std::lock_guard<std::mutex> lock(queue.mutex);
-      queue.warning_pending = true;
-      queue.warning_width = line.first_star_width;
-      queue.warning_line = line.lines_before + 1;
-    }
+    note_wide_values(queue, line);
   }
 }
 
