@@ -71,8 +71,8 @@ inline uint64_t eight_digits(uint32_t v) {
 // always stays).
 inline int32_t leading_zero_digits(uint64_t word) {
   const uint64_t digits = word - 0x3030303030303030ull;
-  const int32_t zeros = digits == 0 ? 8 : std::countr_zero(digits) / 8;
-  return zeros < 7 ? zeros : 7;
+  // A bit set in the last byte stops the count at 7.
+  return std::countr_zero(digits | (uint64_t{1} << 56)) / 8;
 }
 
 // The word with its first n characters (n at most 7) replaced by c.

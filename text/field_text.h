@@ -58,7 +58,7 @@ inline bool put_fixed_integer(Integer value, int32_t width, char* field) {
   } else {
     word = digit_text::replace_leading(word, zeros, ' ');
   }
-  digit_text::fill_short(field, ' ', static_cast<size_t>(width - 8));
+  if (width > 8) digit_text::fill_short(field, ' ', static_cast<size_t>(width - 8));
   std::memcpy(field + width - 8, &word, 8);
   field[width] = '\0';
   return true;
