@@ -52,7 +52,8 @@ struct conversion_state {
   char line_buffer[kLineBufferSize];
   uint8_t staging_buffer[kStagingBufferSize];
 
-  // Where messages go: errors, and the informational byte-order note.
+  // Where messages go: errors, and the informational byte-order note. Neither may be the
+  // output stream itself, which a line queue writes from its own thread.
   FILE* messages = stderr;
   FILE* info = stdout;
 
