@@ -93,7 +93,15 @@ void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fi
   if (layout_index == 0) std::fill(bytes + 1, bytes + 4, kDefaultReal);
 }
 
-// The common record: every source field a 4-byte number, all of them in the window and none
+// Whether the first `count` field format bytes are all 4-byte numbers.
+bool four_byte_numbers(const uint8_t* bytes, int32_t count) {
+  for (int32_t k = 0; k < count; ++k) {
+    if (decompose_field_format(bytes[k]).size != 4) return false;
+  }
+  return true;
+}
+
+// The common record, whose source fields are 4-byte numbers: all of them in the window and none
 // the zero-fill marker. Stages it as the field-by-field copy would, in one pass; returns false,
 // staging nothing, for any other record.
 bool stage_plain_record(conversion_state& state, const hardwired_layout& layout,
@@ -101,7 +109,6 @@ bool stage_plain_record(conversion_state& state, const hardwired_layout& layout,
   if (p + 4 * layout.source_fields > window_end) return false;
   uint32_t words[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
-    if (decompose_field_format(state.hardwired_storage[k]).size != 4) return false;
     std::memcpy(&words[k], window + p + 4 * k, 4);
     if (words[k] == state.zero_fill_marker_4) return false;
   }
@@ -120,9 +127,6 @@ bool stage_plain_record(conversion_state& state, const hardwired_layout& layout,
 // field, or -1 after a message.
 int32_t stage_fields(conversion_state& state, const hardwired_layout& layout, const uint8_t* window,
                      int32_t p, int32_t window_end, int64_t lines_written) {
-  if (stage_plain_record(state, layout, window, p, window_end)) {
-    return p + 4 * layout.source_fields;
-  }
   int32_t staging_offset = 0;
   int32_t source_start = p;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
@@ -257,9 +261,7 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   }
   const int32_t layout_index = code - (is_default ? 10 : 30);
   const hardwired_layout& layout = kLayouts[layout_index];
-  if (is_default) {
-    set_default_formats(state.hardwired_storage, layout_index, layout.source_fields);
-  } else if (long_count < layout.source_fields) {
+  if (is_long && long_count < layout.source_fields) {
     report(state,
            "'long' format too short for format code %d in <process_hardwired_line> at line "
            "%lld\n",
@@ -267,9 +269,22 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
     return -1;
   }
 
-  p = stage_fields(state, layout, window, p, window_end, *lines_written);
-  if (p < 0) return -1;
-  *read_pos = p;
+  // The default fields are 4-byte numbers; a plain default record gives a line of numbers.
+  const bool four_byte =
+      is_default || four_byte_numbers(state.hardwired_storage, layout.source_fields);
+  if (four_byte && stage_plain_record(state, layout, window, p, window_end)) {
+    *read_pos = p + 4 * layout.source_fields;
+    if (is_default) {
+      return write_plain_line(state, out, default_line_format_of(layout_index).format,
+                              state.staging_buffer, lines_written);
+    }
+  } else {
+    if (is_default)
+      set_default_formats(state.hardwired_storage, layout_index, layout.source_fields);
+    p = stage_fields(state, layout, window, p, window_end, *lines_written);
+    if (p < 0) return -1;
+    *read_pos = p;
+  }
   const format_entry* line_format = &state.hardwired_format;
   if (is_default) {
     line_format = &default_line_format_of(layout_index).format;

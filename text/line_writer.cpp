@@ -373,6 +373,21 @@ bool write_plain_text(const conversion_state& state, FILE* out, const uint8_t* b
   return true;
 }
 
+int32_t write_plain_line(conversion_state& state, FILE* out, const format_entry& format,
+                         const uint8_t* data, int64_t* lines_written) {
+  int32_t read_pos = 0;
+  if (state.queue == nullptr) {
+    return write_line_now(state, out, format, data, 0, format.plain_size, &read_pos, lines_written);
+  }
+  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  if (!queue_formatted_line(*state.queue, settings_of(state), format.bytes, format.count, data,
+                            format.plain_size, measure, *lines_written)) {
+    return -1;
+  }
+  ++*lines_written;
+  return 0;
+}
+
 int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
                              const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
                              int64_t* lines_written) {

@@ -31,6 +31,12 @@ int32_t write_formatted_line(conversion_state& state, FILE* out, const format_en
 
 namespace asciify {
 
+// Writes a line of a format of numbers in fixed columns (format.plain_size >= 0) from its
+// plain_size data bytes at `data`, which the caller has found free of the zero-fill marker:
+// as write_formatted_line would, without checking the fields again.
+int32_t write_plain_line(conversion_state& state, FILE* out, const format_entry& format,
+                         const uint8_t* data, int64_t* lines_written);
+
 // Writes `count` bytes as they are (queued when the state has a line queue). Returns false
 // after a message, or when the queue has stopped on a failed write (whose message comes when
 // the queue is drained).
