@@ -93,33 +93,41 @@ void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fi
   if (layout_index == 0) std::fill(bytes + 1, bytes + 4, kDefaultReal);
 }
 
-// Whether the first `count` field format bytes are all 4-byte numbers.
-bool four_byte_numbers(const uint8_t* bytes, int32_t count) {
-  for (int32_t k = 0; k < count; ++k) {
-    if (decompose_field_format(bytes[k]).size != 4) return false;
-  }
-  return true;
-}
-
-// The common record, whose source fields are 4-byte numbers: all of them in the window and none
-// the zero-fill marker. Stages it as the field-by-field copy would, in one pass; returns false,
-// staging nothing, for any other record.
-bool stage_plain_record(conversion_state& state, const hardwired_layout& layout,
-                        const uint8_t* window, int32_t p, int32_t window_end) {
-  if (p + 4 * layout.source_fields > window_end) return false;
-  uint32_t words[8];
+// The common record, whose source fields (formats `source_formats`) are all numbers, all of them
+// in the window and none the zero-fill marker. Stages it as the field-by-field copy would, in
+// one pass, and returns the position after it; returns -1, staging nothing, for any other
+// record. kFourByte: the caller knows every source field to be a 4-byte number (the defaults).
+template <bool kFourByte>
+int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layout,
+                           const uint8_t* source_formats, const uint8_t* window, int32_t p,
+                           int32_t window_end) {
+  int32_t offsets[8];
+  int32_t sizes[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
-    std::memcpy(&words[k], window + p + 4 * k, 4);
-    if (words[k] == state.zero_fill_marker_4) return false;
+    const int32_t size = kFourByte ? 4 : decompose_field_format(source_formats[k]).size;
+    if (size == 0 || p + size > window_end || is_zero_fill_marker(state, window + p, size)) {
+      return -1;
+    }
+    offsets[k] = p;
+    sizes[k] = size;
+    p += size;
   }
   uint8_t* staging = state.staging_buffer;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
     const int32_t source = layout.sources[position];
-    const uint32_t word = source == kZeroField ? 0 : words[source];
-    std::memcpy(staging + 4 * position, &word, 4);
+    if (source == kZeroField) {
+      std::memset(staging, 0, 4);
+      staging += 4;
+    } else if (sizes[source] == 4) {  // fixed sizes: moves, not library calls
+      std::memcpy(staging, window + offsets[source], 4);
+      staging += 4;
+    } else {
+      std::memcpy(staging, window + offsets[source], 8);
+      staging += 8;
+    }
   }
   state.zero_fill_state = 0;
-  return true;
+  return p;
 }
 
 // Copies the source fields into the staging buffer in output order, a repeated field once per
@@ -269,11 +277,13 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
     return -1;
   }
 
-  // The default fields are 4-byte numbers; a plain default record gives a line of numbers.
-  const bool four_byte =
-      is_default || four_byte_numbers(state.hardwired_storage, layout.source_fields);
-  if (four_byte && stage_plain_record(state, layout, window, p, window_end)) {
-    *read_pos = p + 4 * layout.source_fields;
+  // A record of numbers is staged in one pass; a default one gives a line of numbers.
+  const int32_t plain_end =
+      is_default ? stage_plain_record<true>(state, layout, nullptr, window, p, window_end)
+                 : stage_plain_record<false>(state, layout, state.hardwired_storage, window, p,
+                                             window_end);
+  if (plain_end >= 0) {
+    *read_pos = plain_end;
     if (is_default) {
       return write_plain_line(state, out, default_line_format_of(layout_index).format,
                               state.staging_buffer, lines_written);
@@ -290,6 +300,11 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
     line_format = &default_line_format_of(layout_index).format;
   } else {
     apply_layout(state.hardwired_format, state.hardwired_storage, layout);
+    if (plain_end >= 0 && state.hardwired_format.plain_size >= 0) {
+      // The staged fields hold no zero-fill marker, and the appended zeros are none either.
+      return write_plain_line(state, out, state.hardwired_format, state.staging_buffer,
+                              lines_written);
+    }
   }
   int32_t staging_read_pos = 0;
   return write_formatted_line(state, out, *line_format, state.staging_buffer, 0, kStagingBufferSize,
