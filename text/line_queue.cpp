@@ -2,7 +2,6 @@
 
 #include <stdio_ext.h>
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdarg>
