@@ -48,15 +48,18 @@ inline bool put_fixed_integer(Integer value, int32_t width, char* field) {
   if (!digit_text::kLittleEndian || width < 8 || value <= -10000000 || value >= 100000000) {
     return false;
   }
-  const bool negative = value < 0;
-  const auto magnitude = static_cast<uint32_t>(negative ? -value : value);
-  uint64_t word = digit_text::eight_digits(magnitude);
-  const int32_t zeros = digit_text::leading_zero_digits(word);  // at least 1 when negative
-  if (negative) {
-    word = digit_text::replace_leading(word, zeros, '-');  // then the spaces before it
-    word = digit_text::replace_leading(word, zeros - 1, ' ');
-  } else {
-    word = digit_text::replace_leading(word, zeros, ' ');
+  uint64_t word = 0x3020202020202020ull;  // "       0": zero, common in appended fields
+  if (value != 0) {
+    const bool negative = value < 0;
+    const auto magnitude = static_cast<uint32_t>(negative ? -value : value);
+    word = digit_text::eight_digits(magnitude);
+    const int32_t zeros = digit_text::leading_zero_digits(word);  // at least 1 when negative
+    if (negative) {
+      word = digit_text::replace_leading(word, zeros, '-');  // then the spaces before it
+      word = digit_text::replace_leading(word, zeros - 1, ' ');
+    } else {
+      word = digit_text::replace_leading(word, zeros, ' ');
+    }
   }
   if (width > 8) digit_text::fill_short(field, ' ', static_cast<size_t>(width - 8));
   std::memcpy(field + width - 8, &word, 8);
