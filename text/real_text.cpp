@@ -452,13 +452,17 @@ int32_t trailing_zero_digits(uint64_t v, int32_t limit) {
                                                uint64_t whole) {
   *point = '.';
   char* first = point;  // first character of the number part
-  if (whole < 100) {
-    // Most integer parts are short: one or two digits from the table.
+  if (whole < 1000) {
+    // Most integer parts are short: up to three digits, from the table of pairs.
     if (whole < 10) {
       *--first = static_cast<char>('0' + whole);
-    } else {
+    } else if (whole < 100) {
       first -= 2;
       std::memcpy(first, digit_text::kDigitPairs + 2 * whole, 2);
+    } else {
+      first -= 3;
+      first[0] = static_cast<char>('0' + whole / 100);
+      std::memcpy(first + 1, digit_text::kDigitPairs + 2 * (whole % 100), 2);
     }
   } else if (digit_text::kLittleEndian && whole < 100000000 && point - out >= 8) {
     uint64_t word = digit_text::eight_digits(static_cast<uint32_t>(whole));
