@@ -191,7 +191,7 @@ enum class Notation { kFixed, kExponent };
 enum class Restart { kChooseNotation, kLayout, kPrint, kNone };
 
 // Fills the field with '*': no text fits it.
-bool write_stars(int32_t width, char* out) {
+[[gnu::noinline, gnu::cold]] bool write_stars(int32_t width, char* out) {
   std::memset(out, '*', static_cast<size_t>(width));
   out[width] = '\0';
   return false;
@@ -253,8 +253,9 @@ bool contains_ten_point(const char* text, int32_t length) {
 // mantissa is nudged up before printing so that halfway cases round away from zero, a mantissa
 // that rounded up to ten is redone with the next exponent, and the noise digits of single
 // precision are removed. Handles every case; write_real_direct handles the common ones faster.
-[[gnu::noinline]] bool write_real_stepwise(double x, bool single, int32_t width, char* out,
-                                           int32_t keep_zeros, int32_t significant_digits) {
+[[gnu::noinline, gnu::cold]] bool write_real_stepwise(double x, bool single, int32_t width,
+                                                      char* out, int32_t keep_zeros,
+                                                      int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t sign_width = negative ? 1 : 0;
 
@@ -674,7 +675,8 @@ template <bool single>
 
 // The texts that need no computation: empty fields, zero, NaN and the infinities. Returns
 // true when the field has been written, with the result in `*fits`.
-bool write_special(double x, bool zero, int32_t width, char* out, bool* fits) {
+[[gnu::noinline, gnu::cold]] bool write_special(double x, bool zero, int32_t width, char* out,
+                                                bool* fits) {
   if (width < 0) {
     *fits = true;
     return true;
