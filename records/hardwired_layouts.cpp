@@ -101,11 +101,15 @@ template <bool kFourByte>
 int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layout,
                            const uint8_t* source_formats, const uint8_t* window, int32_t p,
                            int32_t window_end) {
+  // (Copies, so that the stores into the staging buffer do not make them be read again.)
+  const uint32_t marker_4 = state.zero_fill_marker_4;
+  const uint64_t marker_8 = state.zero_fill_marker_8;
   int32_t offsets[8];
   int32_t sizes[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
     const int32_t size = kFourByte ? 4 : decompose_field_format(source_formats[k]).size;
-    if (size == 0 || p + size > window_end || is_zero_fill_marker(state, window + p, size)) {
+    if (size == 0 || p + size > window_end ||
+        matches_zero_fill_marker(marker_4, marker_8, window + p, size)) {
       return -1;
     }
     offsets[k] = p;
