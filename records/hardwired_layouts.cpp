@@ -104,6 +104,22 @@ int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layo
   // (Copies, so that the stores into the staging buffer do not make them be read again.)
   const uint32_t marker_4 = state.zero_fill_marker_4;
   const uint64_t marker_8 = state.zero_fill_marker_8;
+  if constexpr (kFourByte) {
+    // All fields are words: read once, then placed.
+    if (p + 4 * layout.source_fields > window_end) return -1;
+    uint32_t words[8];
+    for (int32_t k = 0; k < layout.source_fields; ++k) {
+      std::memcpy(&words[k], window + p + 4 * k, 4);
+      if (words[k] == marker_4) return -1;
+    }
+    for (int32_t position = 0; position < layout.output_fields; ++position) {
+      const int32_t source = layout.sources[position];
+      const uint32_t word = source == kZeroField ? 0 : words[source];
+      std::memcpy(state.staging_buffer + 4 * position, &word, 4);
+    }
+    state.zero_fill_state = 0;
+    return p + 4 * layout.source_fields;
+  }
   int32_t offsets[8];
   int32_t sizes[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
