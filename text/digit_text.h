@@ -95,8 +95,12 @@ inline void copy_short(char* destination, const char* source, size_t n) {
   } else if (n >= 4) {
     std::memcpy(destination, source, 4);
     std::memcpy(destination + n - 4, source + n - 4, 4);
-  } else {
-    for (size_t i = 0; i < n; ++i) destination[i] = source[i];
+  } else if (n >= 2) {
+    // Fixed-size moves, which the compiler does not turn into a library call as it does a loop.
+    std::memcpy(destination, source, 2);
+    std::memcpy(destination + n - 2, source + n - 2, 2);
+  } else if (n == 1) {
+    destination[0] = source[0];
   }
 }
 
@@ -115,8 +119,11 @@ inline void fill_short(char* destination, char c, size_t n) {
   } else if (n >= 4) {
     std::memcpy(destination, pattern, 4);
     std::memcpy(destination + n - 4, pattern, 4);
-  } else {
-    for (size_t i = 0; i < n; ++i) destination[i] = c;
+  } else if (n >= 2) {
+    std::memcpy(destination, pattern, 2);
+    std::memcpy(destination + n - 2, pattern, 2);
+  } else if (n == 1) {
+    destination[0] = c;
   }
 }
 
