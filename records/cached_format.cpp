@@ -19,6 +19,7 @@ int32_t reset_format(conversion_state& state, const uint8_t* window, int32_t* re
     return -1;
   }
   state.format_table[code] = format_entry{};
+  ++state.format_generation;
   *read_pos += 2;
   return 0;
 }

@@ -9,12 +9,14 @@ namespace asciify {
 
 void clear_format_table(conversion_state& state) {
   for (format_entry& slot : state.format_table) slot = format_entry{};
+  ++state.format_generation;
 }
 
 void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count) {
   std::memcpy(state.format_storage[code], bytes, count);
   state.format_table[code] = format_entry{count, state.format_storage[code]};
   summarize_format(state.format_table[code]);
+  ++state.format_generation;
 }
 
 void report(const conversion_state& state, const char* format, ...) {

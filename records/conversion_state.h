@@ -34,6 +34,20 @@ struct conversion_state {
   format_entry hardwired_format{0, hardwired_storage};
   uint8_t hardwired_storage[kHardwiredFormatSize] = {};
 
+  // Counts the changes of the format table, so that what is derived from it can be kept until
+  // the next one.
+  uint32_t format_generation = 0;
+  // The line format of the last 'long' hard-wired record whose format came from a cached code,
+  // kept for the next record of the same code and selector (code 0: nothing kept).
+  struct {
+    uint8_t code = 0;
+    uint8_t selector = 0;
+    uint32_t generation = 0;
+    uint8_t source_bytes[kHardwiredFormatSize] = {};
+    uint8_t line_bytes[kHardwiredFormatSize] = {};
+    format_entry line_format{};
+  } long_line;
+
   // Unpacked field format bytes of the current FC_LSF4 record.
   uint8_t lsf_buffer[kLsfBufferSize] = {};
 

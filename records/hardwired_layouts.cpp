@@ -189,6 +189,27 @@ void apply_layout(format_entry& format, uint8_t* bytes, const hardwired_layout& 
   summarize_format(format);
 }
 
+// Whether the line format of a 'long' record of this code with this cached selector is kept.
+bool kept_long_line(const conversion_state& state, uint8_t code, uint8_t selector) {
+  return selector >= FC_FIRST_CACHED && state.long_line.code == code &&
+         state.long_line.selector == selector &&
+         state.long_line.generation == state.format_generation;
+}
+
+// Keeps the line format just built in the scratch format, from `source_bytes`, the format of
+// a cached selector.
+void keep_long_line(conversion_state& state, uint8_t code, uint8_t selector,
+                    const uint8_t* source_bytes) {
+  auto& kept = state.long_line;
+  kept.code = code;
+  kept.selector = selector;
+  kept.generation = state.format_generation;
+  std::memcpy(kept.source_bytes, source_bytes, kHardwiredFormatSize);
+  std::memcpy(kept.line_bytes, state.hardwired_storage, kHardwiredFormatSize);
+  kept.line_format = state.hardwired_format;
+  kept.line_format.bytes = kept.line_bytes;
+}
+
 // The line format of each default layout (codes 10-17): the default field formats in output
 // order, the same for every record of the code.
 struct default_line_format {
@@ -267,6 +288,7 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   int32_t p = *read_pos;
   const uint8_t code = window[p++];
   int32_t long_count = 0;
+  uint8_t selector = 0;
   if (code >= 30) {
     if (p >= window_end) {
       report(state,
@@ -275,7 +297,17 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
              line_number(*lines_written));
       return -1;
     }
-    const uint8_t selector = window[p++];
+    selector = window[p++];
+    if (kept_long_line(state, code, selector)) {
+      // The same code and cached format as the last record: its line format is kept.
+      const int32_t plain_end = stage_plain_record<false>(
+          state, kLayouts[code - 30], state.long_line.source_bytes, window, p, window_end);
+      if (plain_end >= 0 && state.long_line.line_format.plain_size >= 0) {
+        *read_pos = plain_end;
+        return write_plain_line(state, out, state.long_line.line_format, state.staging_buffer,
+                                lines_written);
+      }
+    }
     p = read_long_format(state, window, p, window_end, selector, &long_count, *lines_written);
     if (p < 0) return -1;
   }
@@ -319,7 +351,10 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   if (is_default) {
     line_format = &default_line_format_of(layout_index).format;
   } else {
+    uint8_t source_bytes[kHardwiredFormatSize];
+    std::memcpy(source_bytes, state.hardwired_storage, kHardwiredFormatSize);
     apply_layout(state.hardwired_format, state.hardwired_storage, layout);
+    if (selector >= FC_FIRST_CACHED) keep_long_line(state, code, selector, source_bytes);
     if (plain_end >= 0 && state.hardwired_format.plain_size >= 0) {
       // The staged fields hold no zero-fill marker, and the appended zeros are none either.
       return write_plain_line(state, out, state.hardwired_format, state.staging_buffer,

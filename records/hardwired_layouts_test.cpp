@@ -1,5 +1,6 @@
 // copy_buffer at the end of the window: bytes past the window end exist and would complete the
-// field; they must not be read. Whole hard-wired records are checked end to end.
+// field; they must not be read. A 'long' record's line format, kept from the record before,
+// is not used once its cached format is gone. Whole hard-wired records are checked end to end.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "records/record_handlers.h"
+#include "tests/support/convert_in_memory.h"
 
 namespace asciify {
 namespace {
@@ -35,6 +37,34 @@ TEST(CopyBuffer, NeverReadsPastTheWindowEnd) {
         << r.name;
     std::fclose(state->messages);
   }
+}
+
+TEST(HardwiredLine, KeptLongFormatGoesWithItsCachedFormat) {
+  auto state = std::make_unique<conversion_state>();
+  testing::memory_stream output, messages;
+  state->messages = messages.file;
+  const uint8_t format[] = {8, 8, 8, 8};
+  define_format(*state, 91, format, 4);
+  // Code 30 through cached format 91, four 4-byte integers.
+  std::string record = std::string("\x1E\x5B") + std::string(16, '\0');
+  auto convert = [&] {
+    int32_t read_pos = 0;
+    int64_t lines = 0;
+    return process_hardwired_line(*state, output.file,
+                                  reinterpret_cast<const uint8_t*>(record.data()), &read_pos,
+                                  static_cast<int32_t>(record.size()), &lines);
+  };
+  ASSERT_EQ(convert(), 0);
+  ASSERT_EQ(convert(), 0);  // now with the kept line format
+  const uint8_t reset[] = {4, 91};
+  int32_t reset_pos = 0;
+  ASSERT_EQ(reset_format(*state, reset, &reset_pos, 2, 0), 0);
+  EXPECT_EQ(convert(), -1);
+  EXPECT_EQ(messages.text(),
+            "Error parsing 'long' cached format code 91 in <process_hardwired_line> at line 1\n");
+  EXPECT_EQ(output.text(),
+            "       0       0       0       0       0       0\n"
+            "       0       0       0       0       0       0\n");
 }
 
 }  // namespace

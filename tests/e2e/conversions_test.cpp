@@ -234,6 +234,13 @@ std::vector<row> rows() {
      S().fsf4(30, std::vector<uint8_t>(19, 1)).i32s({1, 2, 3, 4})
          .fsf8(30, std::vector<uint8_t>(19, 8)).i32s({5, 6, 7, 8}),
      ints("1 2 3 4 0 0") + "\n" + ints("5 6 7 8 0 0") + "\n"},
+    {"a cached format of a 'long' code changed between records",
+     S().define(91, {0x0A, 0x0A, 0x0A, 0x0A}).define(92, {4, 4, 4, 4}).byte(30).byte(91)
+         .i32s({1, 2, 3, 4}).byte(30).byte(92).i32s({5, 6, 7, 8}).byte(30).byte(91)
+         .i32s({1, 2, 3, 4}).reset(91).define(91, {0x14, 0x14, 0x14, 0x14}).byte(30).byte(91)
+         .i32s({1, 2, 3, 4}).byte(30).byte(92).i32s({5, 6, 7, 8}),
+     ints("1 2 3 4 0 0", 10) + "\n" + ints("5 6 7 8 0 0", 4) + "\n" + ints("1 2 3 4 0 0", 10) + "\n"
+         + ints("1 2 3 4 0 0", 20) + "\n" + ints("5 6 7 8 0 0", 4) + "\n"},
     {"cached format of more than 20 bytes",
      S().define(91, std::vector<uint8_t>(30, 4)).byte(31).byte(91).i32s({1, 2, 3, 4, 5, 6})
          .text_record("after"), ints("1 2 3 4 5 6 6 6 6 6", 4) + "\nafter\n"},
