@@ -106,25 +106,13 @@ inline void copy_short(char* destination, const char* source, size_t n) {
 
 // Sets n bytes to c; up to 32 with a few fixed-size stores.
 inline void fill_short(char* destination, char c, size_t n) {
-  char pattern[16];
-  std::memset(pattern, c, sizeof pattern);
   if (n > 32) {
     std::memset(destination, c, n);
-  } else if (n >= 16) {
-    std::memcpy(destination, pattern, 16);
-    std::memcpy(destination + n - 16, pattern, 16);
-  } else if (n >= 8) {
-    std::memcpy(destination, pattern, 8);
-    std::memcpy(destination + n - 8, pattern, 8);
-  } else if (n >= 4) {
-    std::memcpy(destination, pattern, 4);
-    std::memcpy(destination + n - 4, pattern, 4);
-  } else if (n >= 2) {
-    std::memcpy(destination, pattern, 2);
-    std::memcpy(destination + n - 2, pattern, 2);
-  } else if (n == 1) {
-    destination[0] = c;
+    return;
   }
+  char pattern[32];
+  std::memset(pattern, c, sizeof pattern);
+  copy_short(destination, pattern, n);
 }
 
 }  // namespace asciify::digit_text

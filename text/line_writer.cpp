@@ -56,6 +56,52 @@ void put_zero_text(line_in_progress& line, const field_format& field, bool free_
   }
 }
 
+// An integer field: the quick path for fixed columns, else the field writer. Returns whether
+// the field was written as '*'.
+template <typename Integer>
+[[gnu::always_inline]] inline int32_t put_integer(const line_settings& settings, char* text,
+                                                  int32_t* position, int32_t width,
+                                                  const uint8_t* bytes, bool is_marker,
+                                                  bool free_format) {
+  Integer value = 0;
+  if (!is_marker) std::memcpy(&value, bytes, sizeof value);
+  const Integer own = settings.swap_needed != 0 ? field_text::reversed(value) : value;
+  if (!free_format && field_text::put_fixed_integer(own, width, text + *position)) {
+    *position += width;
+    return 0;
+  }
+  const int32_t flag = free_format ? 1 : 0;
+  if constexpr (sizeof(Integer) == 4) {
+    return format_int32_field(value, width, flag, text, position, settings.swap_needed);
+  } else {
+    return format_int64_field(value, width, flag, text, position, settings.swap_needed);
+  }
+}
+
+// A real field: a non-zero value in fixed columns written in place, else the field writer.
+template <typename Real>
+[[gnu::always_inline]] inline int32_t put_real(const line_settings& settings, char* text,
+                                               int32_t* position, int32_t width,
+                                               const uint8_t* bytes, bool is_marker,
+                                               bool free_format) {
+  Real value = 0;
+  if (!is_marker) std::memcpy(&value, bytes, sizeof value);
+  if (!free_format && value != 0) {
+    const Real own = settings.swap_needed != 0 ? field_text::reversed(value) : value;
+    const bool fits = sizeof(Real) == 4
+                          ? float_to_text(static_cast<float>(own), width, text + *position, 0, 8)
+                          : double_to_text(own, width, text + *position, 0, 15);
+    *position += width;
+    return !fits && width > 0 ? 1 : 0;
+  }
+  const int32_t flag = free_format ? 1 : 0;
+  if constexpr (sizeof(Real) == 4) {
+    return format_float_field(value, width, flag, text, position, settings.swap_needed);
+  } else {
+    return format_double_field(value, width, flag, text, position, settings.swap_needed);
+  }
+}
+
 // Renders a numeric value from its raw bytes; a zero-fill marker renders as zero. Fixed fields
 // take the writers' quick paths directly: integers of up to 8 characters in 8 columns or more,
 // and non-zero reals, whose text float_to_text and double_to_text write in place (the zero
@@ -63,66 +109,27 @@ void put_zero_text(line_in_progress& line, const field_format& field, bool free_
 [[gnu::always_inline]] inline void put_number(const line_settings& settings, line_in_progress& line,
                                               const field_format& field, const uint8_t* bytes,
                                               bool is_marker, bool free_format) {
-  const int32_t flag = free_format ? 1 : 0;
-  const bool swap = settings.swap_needed != 0;
-  char* const at = line.text + line.position;
   // The writers advance a copy of the position, so that the line itself never escapes and its
   // position can stay in a register.
   int32_t position = line.position;
   int32_t starred = 0;
   switch (field.type) {
-    case field_type::int32: {
-      int32_t value = 0;
-      if (!is_marker) std::memcpy(&value, bytes, 4);
-      if (!free_format && field_text::put_fixed_integer(swap ? field_text::reversed(value) : value,
-                                                        field.width, at)) {
-        position += field.width;
-        break;
-      }
-      starred =
-          format_int32_field(value, field.width, flag, line.text, &position, settings.swap_needed);
+    case field_type::int32:
+      starred = put_integer<int32_t>(settings, line.text, &position, field.width, bytes, is_marker,
+                                     free_format);
       break;
-    }
-    case field_type::int64: {
-      int64_t value = 0;
-      if (!is_marker) std::memcpy(&value, bytes, 8);
-      if (!free_format && field_text::put_fixed_integer(swap ? field_text::reversed(value) : value,
-                                                        field.width, at)) {
-        position += field.width;
-        break;
-      }
-      starred =
-          format_int64_field(value, field.width, flag, line.text, &position, settings.swap_needed);
+    case field_type::int64:
+      starred = put_integer<int64_t>(settings, line.text, &position, field.width, bytes, is_marker,
+                                     free_format);
       break;
-    }
-    case field_type::float32: {
-      float value = 0.0f;
-      if (!is_marker) std::memcpy(&value, bytes, 4);
-      if (!free_format && value != 0.0f) {
-        const bool fits =
-            float_to_text(swap ? field_text::reversed(value) : value, field.width, at, 0, 8);
-        position += field.width;
-        starred = !fits && field.width > 0 ? 1 : 0;
-        break;
-      }
-      starred =
-          format_float_field(value, field.width, flag, line.text, &position, settings.swap_needed);
+    case field_type::float32:
+      starred = put_real<float>(settings, line.text, &position, field.width, bytes, is_marker,
+                                free_format);
       break;
-    }
-    case field_type::float64: {
-      double value = 0.0;
-      if (!is_marker) std::memcpy(&value, bytes, 8);
-      if (!free_format && value != 0.0) {
-        const bool fits =
-            double_to_text(swap ? field_text::reversed(value) : value, field.width, at, 0, 15);
-        position += field.width;
-        starred = !fits && field.width > 0 ? 1 : 0;
-        break;
-      }
-      starred =
-          format_double_field(value, field.width, flag, line.text, &position, settings.swap_needed);
+    case field_type::float64:
+      starred = put_real<double>(settings, line.text, &position, field.width, bytes, is_marker,
+                                 free_format);
       break;
-    }
     case field_type::string:
       break;
   }
