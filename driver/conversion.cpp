@@ -83,6 +83,8 @@ conversion_result convert_stream(conversion_state& state, FILE* input, FILE* out
 
   for (;;) {
     if (refill(w, input) && progress != nullptr) {
+      // A warning the writing found goes out with the display's next refresh.
+      if (queue != nullptr) report_line_queue_warning(*queue);
       progress->update(progress->context, w.bytes_read, lines_written);
     }
     if (w.read_error) {

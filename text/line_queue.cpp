@@ -2,6 +2,7 @@
 
 #include <stdio_ext.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdarg>
@@ -37,18 +38,27 @@ static_assert(kLineBufferSize <= kBatchText && kWindowSize <= kBatchText);
 // A line to render from its format and data, one rendered already, or bytes copied as they are.
 enum class queued_kind : uint8_t { formatted, rendered, text };
 
+// Written by the reading thread only and read by the renderer, which keeps its results apart:
+// each cache line of a batch then crosses between the cores once per trip round the ring.
 struct queued_line {
   int64_t lines_before;
   uint64_t zero_fill_marker_8;
   uint32_t zero_fill_marker_4;
-  int32_t bytes_offset;  // the format bytes, then the data, in the batch's bytes
-  int32_t data_length;
-  int32_t text_end;          // set when rendered: where its text ends in the batch's text
-  int32_t first_star_width;  // set when rendered (queued with a rendered line)
-  int16_t format_count;
+  int32_t queued_star_width;  // of a line queued rendered, as render_line gave it
+  uint16_t bytes_offset;      // the format bytes, then the data, in the batch's bytes
+  uint16_t data_length;
+  uint8_t format_count;
   queued_kind kind;
   uint8_t swap_needed;
   bool only_numbers;  // as measured
+};
+static_assert(sizeof(queued_line) == 32);
+static_assert(kBatchBytes <= UINT16_MAX && kMaxFormatFields <= UINT8_MAX);
+
+// What rendering a line gave, kept apart from the queued lines: written by the renderer.
+struct rendered_line {
+  int32_t text_end;  // where its text ends in the batch's text
+  int32_t first_star_width;
 };
 
 enum class batch_stage : uint8_t { filling, filled, rendering, rendered };
@@ -59,6 +69,7 @@ struct line_batch {
   int32_t byte_count = 0;
   int32_t text_bound = 0;  // sum of the lines' text bounds
   queued_line lines[kBatchLines];
+  rendered_line rendered[kBatchLines];
   uint8_t bytes[kBatchBytes];
   char text[kBatchText + kRenderRoom];
 };
@@ -91,7 +102,7 @@ struct line_queue {
   char failure_message[192] = {};
 
   // The '*' warning found by the writer, to be printed by the reading thread.
-  bool warning_pending = false;
+  std::atomic<bool> warning_pending{false};  // set and cleared with the lock held
   int32_t warning_width = 0;
   int64_t warning_line = 0;
 
@@ -108,19 +119,21 @@ line_batch& batch_at(line_queue& queue, int64_t sequence) {
 void render_batch(line_batch& batch) {
   int32_t text_end = 0;
   for (int32_t i = 0; i < batch.line_count; ++i) {
-    queued_line& line = batch.lines[i];
+    const queued_line& line = batch.lines[i];
+    rendered_line& result = batch.rendered[i];
     const uint8_t* bytes = batch.bytes + line.bytes_offset;
     if (line.kind == queued_kind::formatted) {
       const line_settings settings{line.zero_fill_marker_4, line.zero_fill_marker_8,
                                    line.swap_needed};
       text_end += render_line(settings, bytes, line.format_count, bytes + line.format_count,
                               line.data_length, line.only_numbers, batch.text + text_end,
-                              &line.first_star_width);
+                              &result.first_star_width);
     } else {
       std::memcpy(batch.text + text_end, bytes, line.data_length);
       text_end += line.data_length;
+      result.first_star_width = line.queued_star_width;
     }
-    line.text_end = text_end;
+    result.text_end = text_end;
   }
 }
 
@@ -137,12 +150,12 @@ void record_failure(line_queue& queue, int64_t lines_before, const char* format,
 }
 
 // Notes the first line written with a '*' field, for the warning.
-void note_wide_values(line_queue& queue, const queued_line& line) {
-  if (line.first_star_width < 0 || queue.state->wide_value_warning_given) return;
+void note_wide_values(line_queue& queue, const queued_line& line, const rendered_line& result) {
+  if (result.first_star_width < 0 || queue.state->wide_value_warning_given) return;
   queue.state->wide_value_warning_given = true;
   std::lock_guard<std::mutex> lock(queue.mutex);
-  queue.warning_pending = true;
-  queue.warning_width = line.first_star_width;
+  queue.warning_pending.store(true, std::memory_order_release);
+  queue.warning_width = result.first_star_width;
   queue.warning_line = line.lines_before + 1;
 }
 
@@ -158,20 +171,23 @@ bool fits_stream_buffer(FILE* out, int32_t length) {
 void write_batch(line_queue& queue, const line_batch& batch) {
   FILE* const out = queue.out;
   const int32_t batch_length =
-      batch.line_count > 0 ? batch.lines[batch.line_count - 1].text_end : 0;
+      batch.line_count > 0 ? batch.rendered[batch.line_count - 1].text_end : 0;
   if (!queue.failed.load(std::memory_order_relaxed) && fits_stream_buffer(out, batch_length) &&
       ferror_unlocked(out) == 0) {
     fwrite_unlocked(batch.text, 1, batch_length, out);
-    for (int32_t i = 0; i < batch.line_count; ++i) note_wide_values(queue, batch.lines[i]);
+    for (int32_t i = 0; i < batch.line_count; ++i) {
+      note_wide_values(queue, batch.lines[i], batch.rendered[i]);
+    }
     return;
   }
   int32_t text_start = 0;
   for (int32_t i = 0; i < batch.line_count; ++i) {
     if (queue.failed.load(std::memory_order_relaxed)) return;
     const queued_line& line = batch.lines[i];
-    const int32_t length = line.text_end - text_start;
+    const rendered_line& result = batch.rendered[i];
+    const int32_t length = result.text_end - text_start;
     const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, out);
-    text_start = line.text_end;
+    text_start = result.text_end;
     const long long line_number = static_cast<long long>(line.lines_before + 1);
     if (line.kind != queued_kind::text && done < static_cast<size_t>(length)) {
       record_failure(queue, line.lines_before,
@@ -185,7 +201,7 @@ void write_batch(line_queue& queue, const line_batch& batch) {
                      "Failed to write %d bytes to output file at line %lld\n", length, line_number);
       return;
     }
-    note_wide_values(queue, line);
+    note_wide_values(queue, line, result);
   }
 }
 
@@ -272,23 +288,24 @@ void run_worker(line_queue* queue) {
   }
 }
 
+// Prints the '*' warning when the writer has found one.
+void print_pending_warning(line_queue& queue) {
+  if (!queue.warning_pending.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  if (!queue.warning_pending.load(std::memory_order_relaxed)) return;
+  queue.warning_pending.store(false, std::memory_order_relaxed);
+  std::fprintf(queue.state->messages,
+               "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
+               queue.warning_width, static_cast<long long>(queue.warning_line));
+}
+
 // Prints the warning and the failure that the writing found, each once.
 bool report_written(line_queue& queue) {
-  FILE* const messages = queue.state->messages;
-  {
-    std::lock_guard<std::mutex> lock(queue.mutex);
-    if (queue.warning_pending) {
-      queue.warning_pending = false;
-      std::fprintf(messages,
-                   "Warning: value too wide for its %d-column field at line %lld, written as "
-                   "'*'\n",
-                   queue.warning_width, static_cast<long long>(queue.warning_line));
-    }
-  }
+  print_pending_warning(queue);
   if (!queue.failed.load(std::memory_order_acquire)) return true;
   if (!queue.failure_reported) {
     queue.failure_reported = true;
-    std::fputs(queue.failure_message, messages);
+    std::fputs(queue.failure_message, queue.state->messages);
   }
   return false;
 }
@@ -346,6 +363,25 @@ line_batch* batch_with_room(line_queue& queue, int32_t bytes, int32_t text) {
   return batch;
 }
 
+// The ring's memory was last read by the other core; asking for the cache lines a few lines
+// ahead of the writing lets their transfers overlap instead of stalling each store.
+inline void prefetch_line_for_writing(const void* address) {
+#if defined(__x86_64__)
+  asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(address)));
+#else
+  __builtin_prefetch(address, 1);
+#endif
+}
+
+inline void prefetch_for_writing(const line_batch& batch) {
+  constexpr int32_t kAheadLines = 32;
+  constexpr int32_t kAheadBytes = 1024;
+  prefetch_line_for_writing(
+      &batch.lines[std::min(batch.line_count + kAheadLines, kBatchLines - 1)]);
+  prefetch_line_for_writing(
+      &batch.bytes[std::min(batch.byte_count + kAheadBytes, kBatchBytes - 1)]);
+}
+
 }  // namespace
 
 std::unique_ptr<line_queue> open_line_queue(conversion_state& state, FILE* out) {
@@ -368,13 +404,14 @@ bool queue_formatted_line(line_queue& queue, const line_settings& settings,
                           int32_t length, const line_measure& measure, int64_t lines_before) {
   line_batch* batch = batch_with_room(queue, count + length, measure.text_bound);
   if (batch == nullptr) return false;
+  prefetch_for_writing(*batch);
   queued_line& line = batch->lines[batch->line_count++];
   line.lines_before = lines_before;
   line.zero_fill_marker_8 = settings.zero_fill_marker_8;
   line.zero_fill_marker_4 = settings.zero_fill_marker_4;
-  line.bytes_offset = batch->byte_count;
-  line.data_length = length;
-  line.format_count = static_cast<int16_t>(count);
+  line.bytes_offset = static_cast<uint16_t>(batch->byte_count);
+  line.data_length = static_cast<uint16_t>(length);
+  line.format_count = static_cast<uint8_t>(count);
   line.kind = queued_kind::formatted;
   line.swap_needed = static_cast<uint8_t>(settings.swap_needed);
   line.only_numbers = measure.only_numbers;
@@ -392,11 +429,12 @@ bool queue_bytes(line_queue& queue, queued_kind kind, const void* bytes, int32_t
                  int32_t first_star_width, int64_t lines_before) {
   line_batch* batch = batch_with_room(queue, length, length);
   if (batch == nullptr) return false;
+  prefetch_for_writing(*batch);
   queued_line& line = batch->lines[batch->line_count++];
   line.lines_before = lines_before;
-  line.bytes_offset = batch->byte_count;
-  line.data_length = length;
-  line.first_star_width = first_star_width;
+  line.bytes_offset = static_cast<uint16_t>(batch->byte_count);
+  line.data_length = static_cast<uint16_t>(length);
+  line.queued_star_width = first_star_width;
   line.format_count = 0;
   line.kind = kind;
   std::memcpy(batch->bytes + batch->byte_count, bytes, length);
@@ -414,6 +452,10 @@ bool queue_rendered_line(line_queue& queue, const char* text, int32_t length,
 
 bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before) {
   return queue_bytes(queue, queued_kind::text, bytes, length, -1, lines_before);
+}
+
+void report_line_queue_warning(line_queue& queue) {
+  print_pending_warning(queue);
 }
 
 bool drain_line_queue(line_queue& queue) {

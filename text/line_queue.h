@@ -49,6 +49,10 @@ bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t
 // failure is printed only once.
 bool drain_line_queue(line_queue& queue);
 
+// Prints the '*' warning if the writing has found it since the last report, without waiting
+// for the lines queued: a progress display can then show it while the input stalls.
+void report_line_queue_warning(line_queue& queue);
+
 // Lines written before the failed write, when drain_line_queue returned false.
 int64_t lines_before_failure(const line_queue& queue);
 
