@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
@@ -138,6 +141,40 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
       EXPECT_TRUE(queued.written == at_once.written) << name << ": the written bytes differ";
     }
   }
+}
+
+// The '*' warning of a line the other thread wrote can be printed while the reading thread
+// waits (for input, say) with lines still queued, once and in the words of the warning.
+TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
+  memory_stream output, messages;
+  auto state = std::make_unique<conversion_state>();
+  state->messages = messages.file;
+  std::unique_ptr<line_queue> queue = open_line_queue(*state, output.file);
+  ASSERT_NE(queue, nullptr);
+  const std::string plain = "plain line\n";
+  const std::string starred = "********   7\n";
+  // Two batches' worth: the first (with the starred second line) goes to the other thread.
+  constexpr int kLines = 2500;
+  for (int line = 0; line < kLines; ++line) {
+    const bool ok = line == 1 ? queue_rendered_line(*queue, starred.data(), 13, 8, line)
+                              : queue_text(*queue, reinterpret_cast<const uint8_t*>(plain.data()),
+                                           static_cast<int32_t>(plain.size()), line);
+    ASSERT_TRUE(ok);
+  }
+  const std::string warning =
+      "Warning: value too wide for its 8-column field at line 2, written as '*'\n";
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
+    report_line_queue_warning(*queue);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(messages.text(), warning);
+  EXPECT_TRUE(close_line_queue(*queue));
+  report_line_queue_warning(*queue);
+  EXPECT_EQ(messages.text(), warning);
+  std::string expected;
+  for (int line = 0; line < kLines; ++line) expected += line == 1 ? starred : plain;
+  EXPECT_TRUE(output.text() == expected);
 }
 
 }  // namespace
