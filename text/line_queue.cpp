@@ -161,49 +161,70 @@ void note_wide_values(line_queue& queue, const queued_line& line, const rendered
   queue.warning_line = line.lines_before + 1;
 }
 
-// Whether `length` more bytes fit the stream's buffer as it stands, so that writing them
-// line by line would only copy them there and could not fail: then one write of them all does
-// the same. Not for a line-buffered stream, which passes each line on at once.
-bool fits_stream_buffer(FILE* out, int32_t length) {
-  return __flbf(out) == 0 && __fpending(out) + static_cast<size_t>(length) <= __fbufsize(out);
+// The end of the longest run of the batch's lines from `first` on (whose text starts at
+// `text_start`) that fits the stream's buffer as it stands: written line by line they would
+// only be copied there and could not fail, so one write of them all does the same. `first`
+// when none fits, and always for a line-buffered stream, which passes each line on at once.
+int32_t end_of_fitting_lines(FILE* out, const line_batch& batch, int32_t first,
+                             int32_t text_start) {
+  if (__flbf(out) != 0 || ferror_unlocked(out) != 0) return first;
+  const size_t pending = __fpending(out);
+  const size_t size = __fbufsize(out);
+  // Strictly less than the room: a write that exactly fills a stream's buffer before its first
+  // use may go to the file at once.
+  if (pending + 1 >= size) return first;
+  const int64_t limit = text_start + static_cast<int64_t>(size - pending - 1);
+  // Text ends grow from line to line: the first line ending beyond the room does not fit.
+  const rendered_line* beyond =
+      std::upper_bound(batch.rendered + first, batch.rendered + batch.line_count, limit,
+                       [](int64_t end, const rendered_line& line) { return end < line.text_end; });
+  return static_cast<int32_t>(beyond - batch.rendered);
 }
 
-// Writes the batch's lines, in effect one by one, each with one write and the same checks and
-// messages as when it is written at once. Stops at the first failure.
-void write_batch(line_queue& queue, const line_batch& batch) {
-  FILE* const out = queue.out;
-  const int32_t batch_length =
-      batch.line_count > 0 ? batch.rendered[batch.line_count - 1].text_end : 0;
-  if (!queue.failed.load(std::memory_order_relaxed) && fits_stream_buffer(out, batch_length) &&
-      ferror_unlocked(out) == 0) {
-    fwrite_unlocked(batch.text, 1, batch_length, out);
-    for (int32_t i = 0; i < batch.line_count; ++i) {
-      note_wide_values(queue, batch.lines[i], batch.rendered[i]);
-    }
-    return;
+// Writes line `i` of the batch, whose text starts at `text_start`, with one write and the same
+// checks and messages as when it is written at once. Returns false when it failed.
+bool write_batch_line(line_queue& queue, const line_batch& batch, int32_t i, int32_t text_start) {
+  const queued_line& line = batch.lines[i];
+  const rendered_line& result = batch.rendered[i];
+  const int32_t length = result.text_end - text_start;
+  const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, queue.out);
+  const long long line_number = static_cast<long long>(line.lines_before + 1);
+  if (line.kind != queued_kind::text && done < static_cast<size_t>(length)) {
+    record_failure(queue, line.lines_before,
+                   "Failed to write output buffer to file (only %d of %d characters output) "
+                   "at line %lld\n",
+                   static_cast<int>(done), length, line_number);
+    return false;
   }
+  if (done < static_cast<size_t>(length) || ferror_unlocked(queue.out) != 0) {
+    record_failure(queue, line.lines_before,
+                   "Failed to write %d bytes to output file at line %lld\n", length, line_number);
+    return false;
+  }
+  note_wide_values(queue, line, result);
+  return true;
+}
+
+// Writes the batch's lines, in effect one by one. The lines that fit the stream's buffer go
+// in one write; a line that does not (its write passes the buffer on) is written alone, so
+// that a failure is found and reported on the very line it would be without the queue. Stops
+// at the first failure.
+void write_batch(line_queue& queue, const line_batch& batch) {
   int32_t text_start = 0;
-  for (int32_t i = 0; i < batch.line_count; ++i) {
+  int32_t i = 0;
+  while (i < batch.line_count) {
     if (queue.failed.load(std::memory_order_relaxed)) return;
-    const queued_line& line = batch.lines[i];
-    const rendered_line& result = batch.rendered[i];
-    const int32_t length = result.text_end - text_start;
-    const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, out);
-    text_start = result.text_end;
-    const long long line_number = static_cast<long long>(line.lines_before + 1);
-    if (line.kind != queued_kind::text && done < static_cast<size_t>(length)) {
-      record_failure(queue, line.lines_before,
-                     "Failed to write output buffer to file (only %d of %d characters output) "
-                     "at line %lld\n",
-                     static_cast<int>(done), length, line_number);
-      return;
+    const int32_t fitting_end = end_of_fitting_lines(queue.out, batch, i, text_start);
+    if (fitting_end > i) {
+      const int32_t text_end = batch.rendered[fitting_end - 1].text_end;
+      fwrite_unlocked(batch.text + text_start, 1, text_end - text_start, queue.out);
+      for (; i < fitting_end; ++i) note_wide_values(queue, batch.lines[i], batch.rendered[i]);
+      text_start = text_end;
+      continue;
     }
-    if (done < static_cast<size_t>(length) || ferror_unlocked(out) != 0) {
-      record_failure(queue, line.lines_before,
-                     "Failed to write %d bytes to output file at line %lld\n", length, line_number);
-      return;
-    }
-    note_wide_values(queue, line, result);
+    if (!write_batch_line(queue, batch, i, text_start)) return;
+    text_start = batch.rendered[i].text_end;
+    ++i;
   }
 }
 

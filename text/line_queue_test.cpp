@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
@@ -113,12 +114,21 @@ struct sink_run {
   std::string written;
 };
 
+// How the sink's stream buffers: unbuffered, the stream's own buffer, or a buffer of `size`.
+struct sink_buffering {
+  std::string name;
+  int mode = _IOFBF;
+  size_t size = 0;  // 0: the stream's own
+};
+
 sink_run convert_into_limited_sink(const std::string& input, size_t capacity, bool queued,
-                                   bool unbuffered) {
+                                   const sink_buffering& buffering) {
   FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
   limited_sink sink{"", capacity};
   FILE* out = fopencookie(&sink, "wb", {nullptr, write_limited, nullptr, nullptr});
-  if (unbuffered) std::setvbuf(out, nullptr, _IONBF, 0);
+  std::vector<char> buffer(buffering.size);
+  if (buffering.mode == _IONBF) std::setvbuf(out, nullptr, _IONBF, 0);
+  if (buffering.size > 0) std::setvbuf(out, buffer.data(), buffering.mode, buffer.size());
   sink_run run;
   run.capture = convert_streams(in, out, {.use_line_queue = queued});
   std::fclose(in);
@@ -126,19 +136,40 @@ sink_run convert_into_limited_sink(const std::string& input, size_t capacity, bo
   return run;
 }
 
+// Formatted lines of 64 bytes (seven integers in 9 columns): with a buffer of 4096 bytes,
+// the 64th line fills it exactly and the 65th passes it on.
+std::string lines_of_64_bytes(int count) {
+  encoder e;
+  e.start_binary().define(71, std::vector<uint8_t>(7, 0x09));
+  for (int32_t line = 0; line < count; ++line) {
+    e.byte(71).i32s({line, 1, -2, 30, 400, -5000, 60000});
+  }
+  return e.end_binary().bytes;
+}
+
 TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
-  const std::string input = slow_lines_input() + long_input();
-  const std::string full = convert_in_memory(input).output;
-  for (const bool unbuffered : {true, false}) {
-    for (const size_t capacity :
-         {size_t{0}, size_t{5000}, full.size() / 3, full.size() / 2 + 77, full.size() - 1}) {
-      const std::string name = std::string(unbuffered ? "unbuffered" : "buffered") +
-                               " output full after " + std::to_string(capacity) + " bytes";
-      const sink_run at_once = convert_into_limited_sink(input, capacity, false, unbuffered);
-      const sink_run queued = convert_into_limited_sink(input, capacity, true, unbuffered);
-      EXPECT_EQ(at_once.capture.status, 2) << name;
-      expect_same_run(queued.capture, at_once.capture, name);
-      EXPECT_TRUE(queued.written == at_once.written) << name << ": the written bytes differ";
+  const std::string mixed = slow_lines_input() + long_input();
+  const std::string even = lines_of_64_bytes(5000);
+  const sink_buffering bufferings[] = {{"unbuffered", _IONBF},
+                                       {"buffered", _IOFBF},
+                                       {"4096-byte buffer", _IOFBF, 4096},
+                                       {"line-buffered", _IOLBF, 4096}};
+  for (const std::string* input : {&mixed, &even}) {
+    const std::string full = convert_in_memory(*input).output;
+    if (input == &even) {
+      ASSERT_EQ(full.size(), 5000u * 64);
+    }
+    for (const sink_buffering& buffering : bufferings) {
+      for (const size_t capacity : {size_t{0}, size_t{4096}, size_t{5000}, full.size() / 3,
+                                    full.size() / 2 + 77, full.size() - 1}) {
+        const std::string name = buffering.name + " output full after " + std::to_string(capacity) +
+                                 " bytes of " + std::to_string(full.size());
+        const sink_run at_once = convert_into_limited_sink(*input, capacity, false, buffering);
+        const sink_run queued = convert_into_limited_sink(*input, capacity, true, buffering);
+        EXPECT_EQ(at_once.capture.status, 2) << name;
+        expect_same_run(queued.capture, at_once.capture, name);
+        EXPECT_TRUE(queued.written == at_once.written) << name << ": the written bytes differ";
+      }
     }
   }
 }
