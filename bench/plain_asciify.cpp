@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "driver/command_line.h"
 #include "driver/conversion.h"
 
 int main(int argc, char** argv) {
@@ -13,14 +14,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   FILE* input = std::fopen(argv[1], "rb");
+  if (input == nullptr) {
+    std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[1]);
+    return 1;
+  }
   FILE* output = std::fopen(argv[2], "wb");
-  if (input == nullptr || output == nullptr) {
-    std::fprintf(stderr, "plain_asciify: cannot open %s or %s\n", argv[1], argv[2]);
+  if (output == nullptr) {
+    std::fclose(input);
+    std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[2]);
     return 1;
   }
   // The stream buffers of the command line.
-  static char input_buffer[1 << 16];
-  static char output_buffer[1 << 18];
+  static char input_buffer[asciify::kInputBufferSize];
+  static char output_buffer[asciify::kOutputBufferSize];
   std::setvbuf(input, input_buffer, _IOFBF, sizeof input_buffer);
   std::setvbuf(output, output_buffer, _IOFBF, sizeof output_buffer);
   auto state = std::make_unique<asciify::conversion_state>();

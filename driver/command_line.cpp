@@ -13,11 +13,9 @@
 namespace asciify {
 namespace {
 
-// Large stream buffers keep reads and writes few. They belong to the run and outlive both
-// streams. The output gets one only when it is a regular file: devices and pipes keep the
-// stream's own buffering. The window rules of the conversion do not depend on either.
-constexpr size_t kOutputBufferSize = 1 << 18;
-constexpr size_t kInputBufferSize = 1 << 16;
+// The stream buffers belong to the run and outlive both streams. The output gets one only
+// when it is a regular file: devices and pipes keep the stream's own buffering. The window
+// rules of the conversion do not depend on either.
 
 struct stream_buffers {
   char input[kInputBufferSize];
