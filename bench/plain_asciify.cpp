@@ -7,6 +7,7 @@
 
 #include "driver/command_line.h"
 #include "driver/conversion.h"
+#include "output/destination.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -18,21 +19,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[1]);
     return 1;
   }
-  FILE* output = std::fopen(argv[2], "wb");
-  if (output == nullptr) {
+  asciify::destination target;
+  if (asciify::open_destination(argv[2], &target) != 0) {
     std::fclose(input);
     std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[2]);
     return 1;
   }
-  // The stream buffers of the command line.
+  // The buffer sizes of the command line.
   static char input_buffer[asciify::kInputBufferSize];
-  static char output_buffer[asciify::kOutputBufferSize];
   std::setvbuf(input, input_buffer, _IOFBF, sizeof input_buffer);
-  std::setvbuf(output, output_buffer, _IOFBF, sizeof output_buffer);
+  auto out = std::make_unique<asciify::output>();
+  out->name = argv[2];
+  asciify::open_output(*out, asciify::destination_sink(target), asciify::kOutputBufferSize, false,
+                       false);
   auto state = std::make_unique<asciify::conversion_state>();
   const asciify::conversion_result result =
-      asciify::convert_stream(*state, input, output, argv[1], nullptr);
+      asciify::convert_stream(*state, *out, input, argv[1], nullptr);
   std::fclose(input);
-  const bool output_ok = std::fclose(output) == 0;
-  return asciify::finish_run(*state, result, output_ok, argv[2]);
+  return asciify::finish_run(*out, result, asciify::close_destination(target));
 }

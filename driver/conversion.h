@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "output/output.h"
 #include "records/conversion_state.h"
 
 namespace asciify {
@@ -16,9 +17,12 @@ constexpr int32_t kReadSize = 512;
 
 struct conversion_result {
   bool finished = false;      // the whole input was converted
-  bool write_failed = false;  // the run ended on a failed write, already reported
-  int64_t lines_written = 0;
+  int64_t lines_written = 0;  // complete lines in the output
   int64_t bytes_read = 0;
+  // Whether the input ended in binary mode, and where that mode was last entered: the input
+  // offset of the marker line.
+  bool ended_in_binary = false;
+  int64_t binary_entered_at = 0;
 };
 
 // Told how far a conversion is, after every read of input.
@@ -27,17 +31,17 @@ struct progress_hook {
   void* context = nullptr;
 };
 
-// Converts `input` to `output` until the input is used up or the first error, which is
-// reported on the state's message stream (a read error as "Failed to read input file
-// <input_name>."). Prints no summary and closes nothing.
-conversion_result convert_stream(conversion_state& state, FILE* input, FILE* output,
+// Converts `input` into `out` until the input is used up or the first error, which is
+// reported on the output's message stream (a read error as "Failed to read input file
+// <input_name>." and its reason), then writes out and closes `out`. Prints no summary.
+conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
                                  const char* input_name, const progress_hook* progress = nullptr);
 
-// Prints the end of a run and returns its exit status. `output_ok` tells whether the output
-// was flushed and closed without error; when it was not, and no failed write was reported
-// yet, "Failed to write output file <output_name>." comes first. Then the summary: the
-// finished line (on the info stream, status 0) or the failure line (status 2).
-int finish_run(const conversion_state& state, const conversion_result& result, bool output_ok,
-               const char* output_name);
+// Prints the end of a run and returns its exit status. `close_error` is the system's error
+// number when closing the destination failed (0 when it did not); unless a failed write was
+// reported already, "Failed to write output file <name>." and its reason come first. Then
+// the summary: the finished line (on the info stream, status 0), after a warning when the
+// input ended inside a binary section, or the failure line (status 2).
+int finish_run(output& out, const conversion_result& result, int close_error);
 
 }  // namespace asciify

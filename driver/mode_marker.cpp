@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "output/output.h"
 #include "text/byte_order.h"
-#include "text/line_queue.h"
 
 namespace asciify {
 namespace {
@@ -27,27 +27,27 @@ int32_t find_end_of_line(const uint8_t* window, int32_t from, int32_t window_end
   return found ? static_cast<int32_t>(static_cast<const uint8_t*>(found) - window) : -1;
 }
 
-int32_t fail(const conversion_state& state, const char* message) {
-  report(state, "%s", message);
+int32_t fail(output& out, const char* message) {
+  report(out, "%s", message);
   return -1;
 }
 
 // Reads the header line after *START_BINARY, decides the byte order and starts a new section.
 // Returns the position after the header line, or -1 after a message.
-int32_t start_binary_section(conversion_state& state, const uint8_t* window, int32_t p,
+int32_t start_binary_section(conversion_state& state, output& out, const uint8_t* window, int32_t p,
                              int32_t window_end) {
   const int32_t marker_end = find_end_of_line(window, p + kStart.size() - 1, window_end);
   if (marker_end < 0) {
-    return fail(state,
+    return fail(out,
                 "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n");
   }
   const int32_t header_start = marker_end + 1;
   section_header header;
   if (parse_section_header(window + header_start, window_end - header_start, &header) < 10) {
-    return fail(state, "Error parsing data line following *START_BINARY, cannot continue.\n");
+    return fail(out, "Error parsing data line following *START_BINARY, cannot continue.\n");
   }
   if (header.major > 1 || header.minor > 0) {
-    report(state, "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1, 0,
+    report(out, "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1, 0,
            header.major, header.minor);
     return -1;
   }
@@ -63,19 +63,20 @@ int32_t start_binary_section(conversion_state& state, const uint8_t* window, int
       endian_swap(&state.zero_fill_marker_4, 4);
       endian_swap(&state.zero_fill_marker_8, 8);
       // After the lines before it, which may still be queued.
-      if (state.queue != nullptr && !drain_line_queue(*state.queue)) return -1;
-      std::fprintf(state.info,
-                   "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n");
+      if (!report_info(
+              out, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n")) {
+        return -1;
+      }
       break;
     case byte_order::unknown:
-      return fail(state,
+      return fail(out,
                   "Format mismatch. Binary format of file does not match that of this "
                   "computer.\n");
   }
 
   const int32_t header_end = find_end_of_line(window, header_start, window_end);
   if (header_end < 0) {
-    return fail(state,
+    return fail(out,
                 "Failed to find <end_of_line> after data line following *START_BINARY when "
                 "reading in ASCII mode.\n");
   }
@@ -123,34 +124,34 @@ byte_order byte_order_of_probes(const section_header& header) {
   return byte_order::unknown;
 }
 
-int32_t check_mode_marker(conversion_state& state, const uint8_t* window, int32_t* read_pos,
-                          int32_t window_end, int32_t* binary_mode) {
+int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
+                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode) {
   int32_t p = *read_pos + (*binary_mode ? 1 : 0);
   if (marker_at(window, p, window_end, kStart)) {
     if (*binary_mode) {
-      return fail(state, "Encountered *START_BINARY when already in binary mode.\n");
+      return fail(out, "Encountered *START_BINARY when already in binary mode.\n");
     }
-    p = start_binary_section(state, window, p, window_end);
+    p = start_binary_section(state, out, window, p, window_end);
     if (p < 0) return -1;
   } else if (marker_at(window, p, window_end, kSuspend)) {
     if (!*binary_mode) {
-      return fail(state, "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
+      return fail(out, "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
     }
     p = skip_closing_marker(window, p, window_end, kSuspend);
   } else if (marker_at(window, p, window_end, kResume)) {
     if (*binary_mode) {
-      return fail(state, "Encountered *RESUME_BINARY when already in BINARY mode.\n");
+      return fail(out, "Encountered *RESUME_BINARY when already in BINARY mode.\n");
     }
     const int32_t end_of_line = find_end_of_line(window, p, window_end);
     if (end_of_line < 0) {
-      return fail(state,
+      return fail(out,
                   "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII "
                   "mode.\n");
     }
     p = end_of_line + 1;
   } else if (marker_at(window, p, window_end, kEnd)) {
     if (!*binary_mode) {
-      return fail(state, "Encountered *END_BINARY when already in ASCII mode.\n");
+      return fail(out, "Encountered *END_BINARY when already in ASCII mode.\n");
     }
     p = skip_closing_marker(window, p, window_end, kEnd);
   } else {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "output/output.h"
 #include "records/conversion_state.h"
 
 namespace asciify {
@@ -30,7 +31,7 @@ byte_order byte_order_of_probes(const section_header& header);
 // is allowed in the current mode and consumes it. Returns 1 when a marker was consumed
 // (*read_pos moved past it, *binary_mode flipped), 0 when the text is no marker, -1 after a
 // message.
-int32_t check_mode_marker(conversion_state& state, const uint8_t* window, int32_t* read_pos,
-                          int32_t window_end, int32_t* binary_mode);
+int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
+                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode);
 
 }  // namespace asciify

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
 namespace asciify {
@@ -85,8 +86,9 @@ TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
     int32_t read_pos = 0;
     int32_t mode = r.mode;
     const auto length = static_cast<int32_t>(std::strlen(r.bytes));
-    EXPECT_EQ(check_mode_marker(*state, reinterpret_cast<const uint8_t*>(r.bytes), &read_pos,
-                                length, &mode),
+    testing::memory_output output;
+    EXPECT_EQ(check_mode_marker(*state, *output.out, reinterpret_cast<const uint8_t*>(r.bytes),
+                                &read_pos, length, &mode),
               r.result)
         << r.bytes;
     EXPECT_EQ(read_pos, r.read_pos) << r.bytes;

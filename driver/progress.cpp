@@ -141,8 +141,8 @@ int progress_delay_from_environment() {
   return static_cast<int>(value);
 }
 
-bool progress_wanted(FILE* input, FILE* output) {
-  return isatty(STDERR_FILENO) == 1 && isatty(fileno(input)) == 0 && isatty(fileno(output)) == 0;
+bool progress_wanted(FILE* input, bool output_is_terminal) {
+  return isatty(STDERR_FILENO) == 1 && isatty(fileno(input)) == 0 && !output_is_terminal;
 }
 
 progress_display::progress_display(FILE* input, bool hold_stdout, int delay_ms)

@@ -42,7 +42,7 @@ int progress_delay_from_environment();
 
 // Whether a run should show progress: standard error is a terminal, and neither the input
 // nor the output is one (the line would tear through typed input or through the text).
-bool progress_wanted(FILE* input, FILE* output);
+bool progress_wanted(FILE* input, bool output_is_terminal);
 
 class progress_display {
  public:

@@ -1,21 +1,20 @@
 #include <cstring>
 
+#include "output/output.h"
 #include "records/record_handlers.h"
-#include "text/line_writer.h"
 
 namespace asciify {
 
-int32_t reset_format(conversion_state& state, const uint8_t* window, int32_t* read_pos,
-                     int32_t window_end, int64_t lines_written) {
+int32_t reset_format(conversion_state& state, output& out, const uint8_t* window, int32_t* read_pos,
+                     int32_t window_end) {
   if (window_end - *read_pos < 2) {
-    report(state, "Buffer too short in <reset_format> at line %lld\n",
-           static_cast<long long>(lines_written + 1));
+    report(out, "Buffer too short in <reset_format> at line %lld\n", next_line(out));
     return -1;
   }
   const uint8_t code = window[*read_pos + 1];
   if (code < FC_FIRST_CACHED) {
-    report(state, "Attempt to reset reserved format code %d in <reset_format> at line %lld\n", code,
-           static_cast<long long>(lines_written + 1));
+    report(out, "Attempt to reset reserved format code %d in <reset_format> at line %lld\n", code,
+           next_line(out));
     return -1;
   }
   state.format_table[code] = format_entry{};
@@ -24,19 +23,18 @@ int32_t reset_format(conversion_state& state, const uint8_t* window, int32_t* re
   return 0;
 }
 
-int32_t process_formatted_line(conversion_state& state, FILE* out, const uint8_t* window,
-                               int32_t* read_pos, int32_t window_end, int64_t* lines_written) {
+int32_t process_formatted_line(conversion_state& state, output& out, const uint8_t* window,
+                               int32_t* read_pos, int32_t window_end) {
   const int32_t p = *read_pos;
   const uint8_t code = window[p];
   if (code < FC_FIRST_CACHED) {
-    report(state, "Encountered reserved format code %d in <process_formatted_line> at line %lld\n",
-           code, static_cast<long long>(*lines_written + 1));
+    report(out, "Encountered reserved format code %d in <process_formatted_line> at line %lld\n",
+           code, next_line(out));
     return -1;
   }
   const format_entry& slot = state.format_table[code];
   if (slot.count != 0) {
-    return write_formatted_line(state, out, slot, window, p + 1, window_end, read_pos,
-                                lines_written);
+    return write_formatted_line(out, settings_of(state), slot, window, p + 1, window_end, read_pos);
   }
 
   // An empty slot: this record defines the code's format.
@@ -44,14 +42,14 @@ int32_t process_formatted_line(conversion_state& state, FILE* out, const uint8_t
   const void* zero =
       first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
   if (zero == nullptr) {
-    report(state, "Error reading new format %d in <process_formatted_line> at line %lld\n", code,
-           static_cast<long long>(*lines_written + 1));
+    report(out, "Error reading new format %d in <process_formatted_line> at line %lld\n", code,
+           next_line(out));
     return -1;
   }
   const int32_t count = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window) - first;
   if (count > kMaxFormatFields) {
-    report(state, "Format has more than 255 fields in <process_formatted_line> at line %lld\n",
-           static_cast<long long>(*lines_written + 1));
+    report(out, "Format has more than 255 fields in <process_formatted_line> at line %lld\n",
+           next_line(out));
     return -1;
   }
   define_format(state, code, window + first, static_cast<uint8_t>(count));

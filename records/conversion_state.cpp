@@ -1,9 +1,6 @@
 #include "records/conversion_state.h"
 
-#include <cstdarg>
 #include <cstring>
-
-#include "text/line_queue.h"
 
 namespace asciify {
 
@@ -17,14 +14,6 @@ void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, 
   state.format_table[code] = format_entry{count, state.format_storage[code]};
   summarize_format(state.format_table[code]);
   ++state.format_generation;
-}
-
-void report(const conversion_state& state, const char* format, ...) {
-  if (state.queue != nullptr && !drain_line_queue(*state.queue)) return;
-  va_list arguments;
-  va_start(arguments, format);
-  std::vfprintf(state.messages, format, arguments);
-  va_end(arguments);
 }
 
 }  // namespace asciify

@@ -4,22 +4,15 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 
 #include "records/format_codes.h"
+#include "text/line_writer.h"
 
 namespace asciify {
 
-struct line_queue;
-
-constexpr int32_t kMaxFormatFields = 255;            // a format_entry count is one byte
 constexpr int32_t kHardwiredFormatSize = 20;         // field format bytes of a hard-wired line
 constexpr int32_t kWindowSize = 1024;                // bytes of input held at once
 constexpr int32_t kLsfBufferSize = 2 * kWindowSize;  // two packed codes per window byte
-// Room for the widest line any format can describe: 255 fields of up to 127 characters,
-// their separators and the newline, with slack for a field writer's closing zero byte.
-constexpr int32_t kLineBufferSize = kMaxFormatFields * 128 + 64;
 // Room for any hard-wired record: ten fields, strings up to 127 characters or open-ended
 // (an open-ended string is bounded by the window).
 constexpr int32_t kStagingBufferSize = 10 * kWindowSize;
@@ -62,23 +55,8 @@ struct conversion_state {
   // Zero fill within one hard-wired record: 0 none, 1 marker just met, 2 filling.
   int32_t zero_fill_state = 0;
 
-  // Working areas of the line writer and the hard-wired handler.
-  char line_buffer[kLineBufferSize];
+  // Working area of the hard-wired handler.
   uint8_t staging_buffer[kStagingBufferSize];
-
-  // Where messages go: errors, and the informational byte-order note. Neither may be the
-  // output stream itself, which a line queue writes from its own thread.
-  FILE* messages = stderr;
-  FILE* info = stdout;
-
-  // The warning about values written as '*' is given once per run.
-  bool wide_value_warning_given = false;
-
-  // When set, a conversion renders and writes its lines on a second thread, in order, while
-  // this one reads the input (see text/line_queue.h); the result is the same.
-  bool use_line_queue = false;
-  // The queue of the conversion in progress, when it has one.
-  line_queue* queue = nullptr;
 };
 
 // Empties every slot of the format table.
@@ -87,32 +65,13 @@ void clear_format_table(conversion_state& state);
 // Defines slot `code` with `count` field format bytes copied from `bytes`.
 void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count);
 
-}  // namespace asciify
-
-namespace asciify {
-
-// True when the `size` (4 or 8) raw bytes of a numeric field are the zero-fill marker of that
-// size, which ends the stored data of a record.
-inline bool matches_zero_fill_marker(uint32_t marker_4, uint64_t marker_8, const uint8_t* bytes,
-                                     int32_t size) {
-  if (size == 4) {
-    uint32_t raw;
-    std::memcpy(&raw, bytes, 4);
-    return raw == marker_4;
-  }
-  uint64_t raw;
-  std::memcpy(&raw, bytes, 8);
-  return raw == marker_8;
-}
-
 inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
   return matches_zero_fill_marker(state.zero_fill_marker_4, state.zero_fill_marker_8, bytes, size);
 }
 
-// Prints one message to the run's message stream (standard error by default). With a line
-// queue, the lines queued before are written first; when one of them failed, its message is
-// printed instead, as the run would have ended there.
-void report(const conversion_state& state, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+// The settings of the current binary section, which the text of its lines depends on.
+inline line_settings settings_of(const conversion_state& state) {
+  return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
+}
 
 }  // namespace asciify

@@ -2,11 +2,14 @@
 #include <array>
 #include <cstring>
 
+#include "output/output.h"
 #include "records/record_handlers.h"
-#include "text/line_writer.h"
 
 namespace asciify {
 namespace {
+
+// Lines are made from the staging buffer or from the window.
+static_assert(kStagingBufferSize <= kMaxLineData && kWindowSize <= kMaxLineData);
 
 constexpr int32_t kZeroField = -1;
 
@@ -34,28 +37,23 @@ constexpr hardwired_layout kLayouts[8] = {
 constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
 constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
 
-long long line_number(int64_t lines_written) {
-  return static_cast<long long>(lines_written + 1);
-}
-
-int32_t fail_long_format(const conversion_state& state, const char* kind, int64_t lines_written) {
-  report(state, "Error parsing 'long' %s format code in <process_hardwired_line> at line %lld\n",
-         kind, line_number(lines_written));
+int32_t fail_long_format(output& out, const char* kind) {
+  report(out, "Error parsing 'long' %s format code in <process_hardwired_line> at line %lld\n",
+         kind, next_line(out));
   return -1;
 }
 
 // Reads the 'long' format that `selector` chooses into hardwired_format's bytes, from `p` on.
 // Returns the position after it, or -1 after a message; *count receives its length.
-int32_t read_long_format(conversion_state& state, const uint8_t* window, int32_t p,
-                         int32_t window_end, uint8_t selector, int32_t* count,
-                         int64_t lines_written) {
+int32_t read_long_format(conversion_state& state, output& out, const uint8_t* window, int32_t p,
+                         int32_t window_end, uint8_t selector, int32_t* count) {
   uint8_t* bytes = state.hardwired_storage;
   int32_t stored = 0;
   if (selector == FSF4) {
     // Packed codes, high nibble first, ended by a zero code; at most 19 codes fit.
     for (;;) {
       if (stored == kHardwiredFormatSize || p >= window_end) {
-        return fail_long_format(state, "FSF4", lines_written);
+        return fail_long_format(out, "FSF4");
       }
       const uint8_t packed = window[p++];
       if ((packed >> 4) == 0) break;
@@ -66,11 +64,11 @@ int32_t read_long_format(conversion_state& state, const uint8_t* window, int32_t
   } else if (selector == FSF8) {
     // Plain field format bytes ended by a zero byte; at most 19 fit.
     for (;;) {
-      if (p >= window_end) return fail_long_format(state, "FSF8", lines_written);
+      if (p >= window_end) return fail_long_format(out, "FSF8");
       const uint8_t byte = window[p++];
       if (byte == 0) break;
       bytes[stored++] = byte;
-      if (stored == kHardwiredFormatSize) return fail_long_format(state, "FSF8", lines_written);
+      if (stored == kHardwiredFormatSize) return fail_long_format(out, "FSF8");
     }
   } else if (selector >= FC_FIRST_CACHED && state.format_table[selector].count != 0) {
     // A cached format; only its first bytes fit the scratch format.
@@ -78,10 +76,10 @@ int32_t read_long_format(conversion_state& state, const uint8_t* window, int32_t
     stored = std::min<int32_t>(slot.count, kHardwiredFormatSize);
     std::memcpy(bytes, slot.bytes, stored);
   } else {
-    report(state,
+    report(out,
            "Error parsing 'long' cached format code %d in <process_hardwired_line> at line "
            "%lld\n",
-           selector, line_number(lines_written));
+           selector, next_line(out));
     return -1;
   }
   *count = stored;
@@ -153,8 +151,8 @@ int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layo
 // Copies the source fields into the staging buffer in output order, a repeated field once per
 // output position, then the zero fields. Returns the position after the record's last source
 // field, or -1 after a message.
-int32_t stage_fields(conversion_state& state, const hardwired_layout& layout, const uint8_t* window,
-                     int32_t p, int32_t window_end, int64_t lines_written) {
+int32_t stage_fields(conversion_state& state, output& out, const hardwired_layout& layout,
+                     const uint8_t* window, int32_t p, int32_t window_end) {
   int32_t staging_offset = 0;
   int32_t source_start = p;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
@@ -167,8 +165,8 @@ int32_t stage_fields(conversion_state& state, const hardwired_layout& layout, co
     const bool repeated = position > 0 && layout.sources[position - 1] == source;
     if (!repeated) source_start = p;
     const int32_t next =
-        copy_buffer(state, state.hardwired_format, source, state.staging_buffer, &staging_offset,
-                    window, source_start, window_end, lines_written);
+        copy_buffer(state, out, state.hardwired_format, source, state.staging_buffer,
+                    &staging_offset, window, source_start, window_end);
     if (next < 0) return -1;
     if (!repeated) p = next;
   }
@@ -233,9 +231,9 @@ const default_line_format& default_line_format_of(int32_t layout_index) {
 
 }  // namespace
 
-int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t field_index,
-                    uint8_t* staging, int32_t* staging_offset, const uint8_t* window,
-                    int32_t source, int32_t window_end, int64_t lines_written) {
+int32_t copy_buffer(conversion_state& state, output& out, const format_entry& format,
+                    int32_t field_index, uint8_t* staging, int32_t* staging_offset,
+                    const uint8_t* window, int32_t source, int32_t window_end) {
   if (field_index == 0) state.zero_fill_state = 0;
   const field_format& field = decompose_field_format(format.bytes[field_index]);
   uint8_t* destination = staging + *staging_offset;
@@ -249,7 +247,7 @@ int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t
       return source;
     }
     if (source + size > window_end) {
-      report(state, "Buffer overrun in <copy_buffer> on line %lld\n", line_number(lines_written));
+      report(out, "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
       return -1;
     }
     if (is_zero_fill_marker(state, window + source, size)) {
@@ -267,7 +265,7 @@ int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t
   for (;; ++length) {
     if (!field.open_ended && length == field.width) break;
     if (source + length >= window_end) {
-      report(state, "Buffer overrun in <copy_buffer> on line %lld\n", line_number(lines_written));
+      report(out, "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
       return -1;
     }
     if (window[source + length] == 0) break;
@@ -283,18 +281,18 @@ int32_t copy_buffer(conversion_state& state, const format_entry& format, int32_t
   return source + length + (length < field.width ? 1 : 0);
 }
 
-int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t* window,
-                               int32_t* read_pos, int32_t window_end, int64_t* lines_written) {
+int32_t process_hardwired_line(conversion_state& state, output& out, const uint8_t* window,
+                               int32_t* read_pos, int32_t window_end) {
   int32_t p = *read_pos;
   const uint8_t code = window[p++];
   int32_t long_count = 0;
   uint8_t selector = 0;
   if (code >= 30) {
     if (p >= window_end) {
-      report(state,
+      report(out,
              "Record data runs past the end of the input in <process_hardwired_line> at line "
              "%lld\n",
-             line_number(*lines_written));
+             next_line(out));
       return -1;
     }
     selector = window[p++];
@@ -304,28 +302,27 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
           state, kLayouts[code - 30], state.long_line.source_bytes, window, p, window_end);
       if (plain_end >= 0 && state.long_line.line_format.plain_size >= 0) {
         *read_pos = plain_end;
-        return write_plain_line(state, out, state.long_line.line_format, state.staging_buffer,
-                                lines_written);
+        return write_plain_line(out, settings_of(state), state.long_line.line_format,
+                                state.staging_buffer);
       }
     }
-    p = read_long_format(state, window, p, window_end, selector, &long_count, *lines_written);
+    p = read_long_format(state, out, window, p, window_end, selector, &long_count);
     if (p < 0) return -1;
   }
   const bool is_default = code >= 10 && code <= 17;
   const bool is_long = code >= 30 && code <= 37;
   if (!is_default && !is_long) {
-    report(state,
-           "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n", code,
-           line_number(*lines_written));
+    report(out, "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
+           code, next_line(out));
     return -1;
   }
   const int32_t layout_index = code - (is_default ? 10 : 30);
   const hardwired_layout& layout = kLayouts[layout_index];
   if (is_long && long_count < layout.source_fields) {
-    report(state,
+    report(out,
            "'long' format too short for format code %d in <process_hardwired_line> at line "
            "%lld\n",
-           code, line_number(*lines_written));
+           code, next_line(out));
     return -1;
   }
 
@@ -337,13 +334,13 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
   if (plain_end >= 0) {
     *read_pos = plain_end;
     if (is_default) {
-      return write_plain_line(state, out, default_line_format_of(layout_index).format,
-                              state.staging_buffer, lines_written);
+      return write_plain_line(out, settings_of(state), default_line_format_of(layout_index).format,
+                              state.staging_buffer);
     }
   } else {
     if (is_default)
       set_default_formats(state.hardwired_storage, layout_index, layout.source_fields);
-    p = stage_fields(state, layout, window, p, window_end, *lines_written);
+    p = stage_fields(state, out, layout, window, p, window_end);
     if (p < 0) return -1;
     *read_pos = p;
   }
@@ -357,13 +354,13 @@ int32_t process_hardwired_line(conversion_state& state, FILE* out, const uint8_t
     if (selector >= FC_FIRST_CACHED) keep_long_line(state, code, selector, source_bytes);
     if (plain_end >= 0 && state.hardwired_format.plain_size >= 0) {
       // The staged fields hold no zero-fill marker, and the appended zeros are none either.
-      return write_plain_line(state, out, state.hardwired_format, state.staging_buffer,
-                              lines_written);
+      return write_plain_line(out, settings_of(state), state.hardwired_format,
+                              state.staging_buffer);
     }
   }
   int32_t staging_read_pos = 0;
-  return write_formatted_line(state, out, *line_format, state.staging_buffer, 0, kStagingBufferSize,
-                              &staging_read_pos, lines_written);
+  return write_formatted_line(out, settings_of(state), *line_format, state.staging_buffer, 0,
+                              kStagingBufferSize, &staging_read_pos);
 }
 
 }  // namespace asciify

@@ -27,41 +27,38 @@ TEST(CopyBuffer, NeverReadsPastTheWindowEnd) {
   };
   for (const auto& r : rows) {
     auto state = std::make_unique<conversion_state>();
-    state->messages = std::fopen("/dev/null", "w");
+    testing::memory_output output;
     uint8_t staging[64];
     int32_t staging_offset = 0;
     const format_entry format{1, reinterpret_cast<const uint8_t*>(r.format.data())};
-    EXPECT_EQ(copy_buffer(*state, format, 0, staging, &staging_offset,
-                          reinterpret_cast<const uint8_t*>(r.window.data()), 0, r.window_end, 0),
+    EXPECT_EQ(copy_buffer(*state, *output.out, format, 0, staging, &staging_offset,
+                          reinterpret_cast<const uint8_t*>(r.window.data()), 0, r.window_end),
               r.next_source)
         << r.name;
-    std::fclose(state->messages);
   }
 }
 
 TEST(HardwiredLine, KeptLongFormatGoesWithItsCachedFormat) {
   auto state = std::make_unique<conversion_state>();
-  testing::memory_stream output, messages;
-  state->messages = messages.file;
+  testing::memory_output output;
   const uint8_t format[] = {8, 8, 8, 8};
   define_format(*state, 91, format, 4);
   // Code 30 through cached format 91, four 4-byte integers.
   std::string record = std::string("\x1E\x5B") + std::string(16, '\0');
   auto convert = [&] {
     int32_t read_pos = 0;
-    int64_t lines = 0;
-    return process_hardwired_line(*state, output.file,
+    return process_hardwired_line(*state, *output.out,
                                   reinterpret_cast<const uint8_t*>(record.data()), &read_pos,
-                                  static_cast<int32_t>(record.size()), &lines);
+                                  static_cast<int32_t>(record.size()));
   };
   ASSERT_EQ(convert(), 0);
   ASSERT_EQ(convert(), 0);  // now with the kept line format
   const uint8_t reset[] = {4, 91};
   int32_t reset_pos = 0;
-  ASSERT_EQ(reset_format(*state, reset, &reset_pos, 2, 0), 0);
+  ASSERT_EQ(reset_format(*state, *output.out, reset, &reset_pos, 2), 0);
   EXPECT_EQ(convert(), -1);
-  EXPECT_EQ(messages.text(),
-            "Error parsing 'long' cached format code 91 in <process_hardwired_line> at line 1\n");
+  EXPECT_EQ(output.messages.text(),
+            "Error parsing 'long' cached format code 91 in <process_hardwired_line> at line 3\n");
   EXPECT_EQ(output.text(),
             "       0       0       0       0       0       0\n"
             "       0       0       0       0       0       0\n");

@@ -1,7 +1,7 @@
 #include <cstring>
 
+#include "output/output.h"
 #include "records/record_handlers.h"
-#include "text/line_writer.h"
 
 namespace asciify {
 namespace {
@@ -31,8 +31,8 @@ int32_t unpack_packed_format(conversion_state& state, const uint8_t* window, int
 
 }  // namespace
 
-int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* window,
-                         int32_t* read_pos, int32_t window_end, int64_t* lines_written) {
+int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* window,
+                         int32_t* read_pos, int32_t window_end) {
   const int32_t first = *read_pos + 1;
   int32_t count = 0;
   int32_t data_start = -1;
@@ -41,8 +41,7 @@ int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* wind
   if (window[*read_pos] == FC_LSF4) {
     data_start = unpack_packed_format(state, window, first, window_end, &count);
     if (data_start < 0) {
-      report(state, "FC_LSF4 formatting error at line %lld\n",
-             static_cast<long long>(*lines_written + 1));
+      report(out, "FC_LSF4 formatting error at line %lld\n", next_line(out));
       return -1;
     }
     bytes = state.lsf_buffer;
@@ -51,8 +50,7 @@ int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* wind
     const void* zero =
         first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
     if (zero == nullptr) {
-      report(state, "FC_LSF8 formatting error at line %lld\n",
-             static_cast<long long>(*lines_written + 1));
+      report(out, "FC_LSF8 formatting error at line %lld\n", next_line(out));
       return -1;
     }
     count = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window) - first;
@@ -61,13 +59,13 @@ int32_t process_lsf_line(conversion_state& state, FILE* out, const uint8_t* wind
   }
 
   if (count > kMaxFormatFields) {
-    report(state, "Format has more than 255 fields in <process_lsf_line> at line %lld\n",
-           static_cast<long long>(*lines_written + 1));
+    report(out, "Format has more than 255 fields in <process_lsf_line> at line %lld\n",
+           next_line(out));
     return -1;
   }
   const format_entry format{static_cast<uint8_t>(count), bytes};
-  return write_formatted_line(state, out, format, window, data_start, window_end, read_pos,
-                              lines_written);
+  return write_formatted_line(out, settings_of(state), format, window, data_start, window_end,
+                              read_pos);
 }
 
 }  // namespace asciify

@@ -4,7 +4,6 @@
 
 #include "text/field_text.h"
 #include "text/field_writers.h"
-#include "text/line_queue.h"
 #include "text/real_text.h"
 
 namespace asciify {
@@ -141,15 +140,6 @@ template <typename Real>
 // and 19 digits, or the " 0.0" of a real zero; and the comma before it.
 constexpr int32_t kFreeFieldSlack = 22;
 
-// How laying out a line ended.
-enum class layout_result {
-  complete,
-  past_limit,               // a field's data runs past the limit
-  unterminated_open_ended,  // an open-ended string without its zero byte
-  open_ended_too_long,      // an open-ended string that would make the line too long
-  needs_rendering,          // (measuring only) the answer depends on the rendered text
-};
-
 // Walks the fields of a line over its data from `start`, never reading at or past `limit`, and
 // sets *end to the offset just past the data used. With kRender the text goes into line.text;
 // without, nothing is written and line.position measures the text instead: exactly in fixed
@@ -255,11 +245,11 @@ bool holds_zero_fill_marker(const line_settings& settings, const format_entry& f
   return false;
 }
 
-// Measures a line for the queue: one of a plain format whose data hold no zero-fill marker
-// from the format's summary, any other by walking its fields.
-layout_result measure_queued_line(const line_settings& settings, const format_entry& format,
-                                  const uint8_t* data, int32_t start, int32_t limit,
-                                  line_measure* measure) {
+}  // namespace
+
+layout_result measure_formatted_line(const line_settings& settings, const format_entry& format,
+                                     const uint8_t* data, int32_t start, int32_t limit,
+                                     line_measure* measure) {
   if (format.plain_size >= 0 && start + format.plain_size <= limit &&
       !holds_zero_fill_marker(settings, format, data + start)) {
     *measure = line_measure{format.plain_width + 1, start + format.plain_size, true};
@@ -273,77 +263,25 @@ layout_result measure_queued_line(const line_settings& settings, const format_en
   return result;
 }
 
-int32_t report_layout_failure(const conversion_state& state, layout_result result,
-                              int64_t lines_written) {
-  const auto line = static_cast<long long>(lines_written + 1);
-  switch (result) {
-    case layout_result::unterminated_open_ended:
-      report(state, "Error reading open-ended C format in <write_formatted_line> at line %lld\n",
-             line);
-      break;
-    case layout_result::open_ended_too_long:
-      report(state,
-             "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at "
-             "line %lld\n",
-             line);
-      break;
-    default:
-      report(state,
-             "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
-             line);
-      break;
-  }
-  return -1;
-}
-
-// Renders the line and writes it to `out` at once.
-int32_t write_line_now(conversion_state& state, FILE* out, const format_entry& format,
-                       const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
-                       int64_t* lines_written) {
-  line_in_progress line{state.line_buffer, 0, -1};
-  int32_t end = 0;
-  const layout_result result = lay_out_line<true>(settings_of(state), format.bytes, format.count,
-                                                  data, start, limit, line, &end);
-  if (result != layout_result::complete) {
-    return report_layout_failure(state, result, *lines_written);
-  }
-
-  line.text[line.position++] = '\n';
-  const size_t written = fwrite_unlocked(line.text, 1, line.position, out);
-  if (written < static_cast<size_t>(line.position)) {
-    report(state,
-           "Failed to write output buffer to file (only %d of %d characters output) at line %lld\n",
-           static_cast<int>(written), line.position, static_cast<long long>(*lines_written + 1));
-    return -1;
-  }
-  if (ferror_unlocked(out) != 0) {
-    // Every byte was taken, yet the stream failed to pass them on.
-    report(state, "Failed to write %d bytes to output file at line %lld\n", line.position,
-           static_cast<long long>(*lines_written + 1));
-    return -1;
-  }
-  ++*lines_written;
-  *read_pos = end;
-  if (line.first_star_width >= 0 && !state.wide_value_warning_given) {
-    state.wide_value_warning_given = true;
-    report(state, "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
-           line.first_star_width, static_cast<long long>(*lines_written));
-  }
-  return 0;
-}
-
-}  // namespace
-
-line_settings settings_of(const conversion_state& state) {
-  return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
-}
-
 bool measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
                   const uint8_t* data, int32_t start, int32_t limit, line_measure* measure) {
   format_entry format{static_cast<uint8_t>(count), format_bytes};
   summarize_format(format);
-  return measure_queued_line(settings, format, data, start, limit, measure) ==
+  return measure_formatted_line(settings, format, data, start, limit, measure) ==
          layout_result::complete;
+}
+
+layout_result render_formatted_line(const line_settings& settings, const format_entry& format,
+                                    const uint8_t* data, int32_t start, int32_t limit, char* text,
+                                    rendered_text* rendered) {
+  line_in_progress line{text, 0, -1};
+  const layout_result result = lay_out_line<true>(settings, format.bytes, format.count, data, start,
+                                                  limit, line, &rendered->end);
+  if (result != layout_result::complete) return result;
+  line.text[line.position++] = '\n';
+  rendered->length = line.position;
+  rendered->first_star_width = line.first_star_width;
+  return result;
 }
 
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
@@ -364,70 +302,6 @@ int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, 
   line.text[line.position++] = '\n';
   *first_star_width = line.first_star_width;
   return line.position;
-}
-
-bool write_plain_text(const conversion_state& state, FILE* out, const uint8_t* bytes, int32_t count,
-                      int64_t lines_written) {
-  if (state.queue != nullptr) return queue_text(*state.queue, bytes, count, lines_written);
-  // A stream may take every byte and still fail (an unbuffered one whose write failed): its
-  // error flag tells.
-  if (fwrite_unlocked(bytes, 1, count, out) < static_cast<size_t>(count) ||
-      ferror_unlocked(out) != 0) {
-    report(state, "Failed to write %d bytes to output file at line %lld\n", count,
-           static_cast<long long>(lines_written + 1));
-    return false;
-  }
-  return true;
-}
-
-int32_t write_plain_line(conversion_state& state, FILE* out, const format_entry& format,
-                         const uint8_t* data, int64_t* lines_written) {
-  int32_t read_pos = 0;
-  if (state.queue == nullptr) {
-    return write_line_now(state, out, format, data, 0, format.plain_size, &read_pos, lines_written);
-  }
-  const line_measure measure{format.plain_width + 1, format.plain_size, true};
-  if (!queue_formatted_line(*state.queue, settings_of(state), format.bytes, format.count, data,
-                            format.plain_size, measure, *lines_written)) {
-    return -1;
-  }
-  ++*lines_written;
-  return 0;
-}
-
-int32_t write_formatted_line(conversion_state& state, FILE* out, const format_entry& format,
-                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos,
-                             int64_t* lines_written) {
-  if (state.queue == nullptr) {
-    return write_line_now(state, out, format, data, start, limit, read_pos, lines_written);
-  }
-  // With a line queue the line is only measured and checked here; it is rendered and written
-  // in order with the others later.
-  const line_settings settings = settings_of(state);
-  line_measure measure{};
-  const layout_result result = measure_queued_line(settings, format, data, start, limit, &measure);
-  if (result == layout_result::needs_rendering) {
-    // Only the text tells whether the line is valid: it is rendered here and queued as text.
-    line_in_progress line{state.line_buffer, 0, -1};
-    const layout_result rendered = lay_out_line<true>(settings, format.bytes, format.count, data,
-                                                      start, limit, line, &measure.end);
-    if (rendered != layout_result::complete) {
-      return report_layout_failure(state, rendered, *lines_written);
-    }
-    line.text[line.position++] = '\n';
-    if (!queue_rendered_line(*state.queue, line.text, line.position, line.first_star_width,
-                             *lines_written)) {
-      return -1;
-    }
-  } else if (result != layout_result::complete) {
-    return report_layout_failure(state, result, *lines_written);
-  } else if (!queue_formatted_line(*state.queue, settings, format.bytes, format.count, data + start,
-                                   measure.end - start, measure, *lines_written)) {
-    return -1;
-  }
-  ++*lines_written;
-  *read_pos = measure.end;
-  return 0;
 }
 
 }  // namespace asciify

@@ -17,7 +17,11 @@
 namespace asciify::testing {
 namespace {
 
-const std::string kUsage = "Format is <input binary filename> <output ascii filename>\n";
+const std::string kUsage =
+    "Format is <input binary filename> <output ascii filename>\n"
+    "Try 'asciify --help' for more information.\n";
+const std::string kNoSpace = "No space left on device\n";
+const std::string kNoFile = "No such file or directory\n";
 const std::string kSwapped =
     "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
@@ -63,18 +67,45 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {"\"$ASCIIFY\"", 1, "", kUsage},
       {"\"$ASCIIFY\" in.dat", 1, "", kUsage},
       {"\"$ASCIIFY\" missing.dat out.txt", 1, "",
-       "Couldn't open input binary file missing.dat for reading.\n"},
+       "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile},
       {"\"$ASCIIFY\" in.dat no-dir/out.txt", 1, "",
-       "Couldn't open output ascii file no-dir/out.txt for writing.\n"},
-      {"\"$ASCIIFY\" in.dat out.txt extra more", 0, finished_summary(2), "", kTwoLines},
+       "Couldn't open output ascii file no-dir/out.txt for writing.\nasciify: no-dir/out.txt: " +
+       kNoFile},
+      // A third file name is refused before anything is opened.
+      {"\"$ASCIIFY\" in.dat out.txt extra more", 1, "", kUsage},
+      {"\"$ASCIIFY\" in.dat section.dat out.txt; s=$?; test -e out.txt && echo made; exit $s", 1,
+       "", kUsage},
+      // The input is never its own output, by whatever name or stream.
+      {"\"$ASCIIFY\" in.dat in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: in.dat and in.dat are the same file; nothing was written.\n"},
+      {"\"$ASCIIFY\" in.dat ./in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: in.dat and ./in.dat are the same file; nothing was written.\n"},
+      {"ln -s in.dat link.dat; \"$ASCIIFY\" in.dat link.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: in.dat and link.dat are the same file; nothing was written.\n"},
+      {"ln in.dat hard.dat; \"$ASCIIFY\" hard.dat in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: hard.dat and in.dat are the same file; nothing was written.\n"},
+      {"\"$ASCIIFY\" - in.dat < in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: - and in.dat are the same file; nothing was written.\n"},
+      {"\"$ASCIIFY\" in.dat - >> in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: in.dat and - are the same file; nothing was written.\n"},
+      {"\"$ASCIIFY\" - - < in.dat >> in.dat; s=$?; cat in.dat; exit $s", 1, kTwoLines,
+       "asciify: - and - are the same file; nothing was written.\n"},
+      {"\"$ASCIIFY\" /dev/null /dev/null", 0, finished_summary(0), ""},
       {"echo old contents that are longer > out.txt; \"$ASCIIFY\" in.dat out.txt", 0,
        finished_summary(2), "", kTwoLines},
+      // Nothing reaches a full device: no line was written.
       {"\"$ASCIIFY\" in.dat /dev/full", 2, "",
-       "Failed to write output file /dev/full.\n" + failed_summary(2)},
+       "Failed to write 7 bytes to output file at line 1\nasciify: /dev/full: " + kNoSpace +
+       failed_summary(0)},
       {"\"$ASCIIFY\" in.dat - > /dev/full", 2, "",
-       "Failed to write output file -.\n" + failed_summary(2)},
-      {"\"$ASCIIFY\" dir out.txt", 2, "", "Failed to read input file dir.\n" + failed_summary(0)},
-      {"\"$ASCIIFY\" - out.txt < dir", 2, "", "Failed to read input file -.\n" + failed_summary(0)},
+       "Failed to write 7 bytes to output file at line 1\nasciify: standard output: " + kNoSpace +
+       failed_summary(0)},
+      // A directory is no input, and its output is not even created.
+      {"\"$ASCIIFY\" dir out.txt; s=$?; test -e out.txt && echo made; exit $s", 1, "",
+       "Couldn't open input binary file dir for reading.\nasciify: dir: Is a directory\n"},
+      {"\"$ASCIIFY\" - out.txt < dir", 1, "",
+       "Couldn't open input binary file - for reading.\nasciify: standard input: Is a "
+       "directory\n"},
       // The bundled example converts to the committed text.
       {"\"$ASCIIFY\" '" ASCIIFY_EXAMPLE_INPUT "' out.txt", 0, kSwapped + finished_summary(41), "",
        read_file(ASCIIFY_SOURCE_DIR "/examples/example.txt")},
@@ -97,9 +128,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "1\n1\n1\n1\n1\n", kUsage + kUsage + kUsage + kUsage + kUsage},
       // With an output name every argument is a file name.
       {"\"$ASCIIFY\" --help /nonexistent-dir/out.txt", 1, "",
-       "Couldn't open input binary file --help for reading.\n"},
+       "Couldn't open input binary file --help for reading.\nasciify: --help: " + kNoFile},
       {"\"$ASCIIFY\" --version -h", 1, "",
-       "Couldn't open input binary file --version for reading.\n"},
+       "Couldn't open input binary file --version for reading.\nasciify: --version: " + kNoFile},
       {"\"$ASCIIFY\" -h out.txt", 0, finished_summary(1), "", "one\n"},
       {"\"$ASCIIFY\" in.dat --help && cat ./--help", 0, finished_summary(2) + kTwoLines, ""},
   };
@@ -135,10 +166,63 @@ TEST(CommandLine, LargeOutputOnAFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
     const command_result result = run_shell("\"$ASCIIFY\" in.dat " + std::string(output), dir.path);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_TRUE(result.err.starts_with("Failed to write ")) << result.err;
-    EXPECT_NE(result.err.find("\nFile conversion failed after writing "), std::string::npos);
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    EXPECT_TRUE(result.err.starts_with("Failed to write 49 bytes to output file at line 1\n"))
+        << result.err;
+    EXPECT_TRUE(result.err.ends_with(kNoSpace + failed_summary(0))) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 3) << result.err;
   }
+}
+
+// A file system that fills up part way through ASCII lines or formatted lines: the file keeps
+// exactly the lines counted (a line cut by the end of the space is removed again), and the
+// message names the first line that is missing. Needs the right to mount a small tmpfs.
+TEST(CommandLine, FullFileSystemKeepsExactlyTheLinesCounted) {
+  scratch_dir dir;
+  std::filesystem::create_directory(dir.file("small"));
+  if (run_shell("mount -t tmpfs -o size=64k tmpfs small 2>/dev/null", dir.path).status != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+  }
+  struct unmount_at_end {
+    std::string dir;
+    ~unmount_at_end() { run_shell("umount small", dir); }
+  } unmount{dir.path};
+  long long count = 0;
+  encoder numbers = encoder{}.line("rows").start_binary().define(71, std::vector<uint8_t>(7, 9));
+  for (int32_t row = 0; row < 5000; ++row) numbers.byte(71).i32s({row, 1, -2, 30, 400, -5, 6});
+  const std::string inputs[] = {ascii_lines(1 << 20, &count), numbers.end_binary().bytes};
+  for (const std::string& input : inputs) {
+    write_file(dir.file("in.dat"), input);
+    const std::string full = convert_file(input).output;
+    const command_result result = run_shell("\"$ASCIIFY\" in.dat small/out.txt", dir.path);
+    const std::string kept = read_file(dir.file("small/out.txt"));
+    const long long lines = std::count(kept.begin(), kept.end(), '\n');
+    EXPECT_EQ(result.status, 2);
+    EXPECT_GT(lines, 100);
+    EXPECT_TRUE(kept.ends_with('\n') && full.starts_with(kept));
+    const size_t next_length = full.find('\n', kept.size()) + 1 - kept.size();
+    const std::string line = std::to_string(lines + 1);
+    const std::regex failure("Failed to write (" + std::to_string(next_length) +
+                             " bytes to output file|output buffer to file \\(only [0-9]+ of " +
+                             std::to_string(next_length) + " characters output\\)) at line " +
+                             line + "\n");
+    const size_t reason = result.err.find("asciify: ");
+    EXPECT_TRUE(std::regex_match(result.err.substr(0, reason), failure)) << result.err;
+    EXPECT_EQ(result.err.substr(reason),
+              "asciify: small/out.txt: " + kNoSpace + failed_summary(lines));
+  }
+}
+
+// ./run takes file names as they are meant in the caller's folder.
+TEST(RunScript, NamesAreTakenInTheCallersFolder) {
+  if (!std::filesystem::exists(ASCIIFY_SOURCE_DIR "/build/release/asciify")) {
+    GTEST_SKIP() << "./run's build (build/release) is not there yet";
+  }
+  scratch_dir dir;
+  write_file(dir.file("in.dat"), kTwoLines);
+  const command_result result = run_shell("'" ASCIIFY_SOURCE_DIR "/run' in.dat out.txt", dir.path);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, finished_summary(2));
+  EXPECT_EQ(read_file(dir.file("out.txt")), kTwoLines);
 }
 
 TEST(Streams, PipelineGivesTheSameTextAsFiles) {

@@ -275,7 +275,8 @@ TEST_P(Conversions, ConvertExactly) {
                      (unterminated_tail(r.output).empty() ? 0 : 1);
   EXPECT_EQ(result.output, r.output);
   EXPECT_EQ(result.out, r.note + finished_summary(lines));
-  EXPECT_EQ(result.err, r.err);
+  const int64_t open_section = r.input.open_section_at;
+  EXPECT_EQ(result.err, r.err + (open_section >= 0 ? cut_short_warning(open_section) : ""));
   EXPECT_EQ(result.status, 0);
 }
 

@@ -49,7 +49,7 @@ TEST(Truncation, EveryCutGivesAPrefixOfTheFullOutput) {
   ASSERT_EQ(full.info, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n" +
                            finished_summary(41));
 
-  int finished_cuts = 0, failed_cuts = 0, cuts_in_a_line = 0;
+  int finished_cuts = 0, failed_cuts = 0, cuts_in_a_line = 0, cuts_in_a_section = 0;
   for (size_t cut = 0; cut < cuts.runs.size(); ++cut) {
     const conversion_capture& run = cuts.runs[cut];
     SCOPED_TRACE("cut at " + std::to_string(cut));
@@ -67,9 +67,20 @@ TEST(Truncation, EveryCutGivesAPrefixOfTheFullOutput) {
     if (run.status != 0) {
       EXPECT_EQ(std::count(run.messages.begin(), run.messages.end(), '\n'), 2) << run.messages;
     }
+    // A finished run that ended in binary mode warns about the section it was in.
+    if (run.status == 0 && !run.messages.empty()) {
+      const size_t offset = run.messages.find_first_of("0123456789");
+      const size_t entered = std::stoul(run.messages.substr(offset));
+      const std::string_view marker = std::string_view(cuts.input).substr(entered);
+      EXPECT_EQ(run.messages, cut_short_warning(static_cast<int64_t>(entered)));
+      EXPECT_TRUE(entered < cut &&
+                  (marker.starts_with("*START_BINARY\n") || marker.starts_with("*RESUME_BINARY")));
+      ++cuts_in_a_section;
+    }
     run.status == 0 ? ++finished_cuts : ++failed_cuts;
     if (HasFailure()) break;
   }
+  EXPECT_GT(cuts_in_a_section, 30);
   // Cuts inside ASCII lines finish, cuts inside records fail: both must have happened.
   EXPECT_GT(finished_cuts, 100);
   EXPECT_GT(failed_cuts, 500);

@@ -19,26 +19,59 @@ size_t count_of(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-conversion_capture convert_streams(FILE* in, FILE* out, run_options options) {
+output_sink sink_into(memory_sink& sink) {
+  output_sink result;
+  result.context = &sink;
+  result.write = [](void* context, const char* bytes, size_t count, int* error) {
+    auto& target = *static_cast<memory_sink*>(context);
+    const size_t room = target.capacity - std::min(target.capacity, target.bytes.size());
+    const size_t taken = std::min({count, room, target.step});
+    target.bytes.append(bytes, taken);
+    if (taken == 0) *error = target.error;
+    return taken;
+  };
+  result.cut = [](void* context, int64_t count) {
+    auto& target = *static_cast<memory_sink*>(context);
+    if (!target.regular) return false;
+    target.bytes.resize(target.bytes.size() - static_cast<size_t>(count));
+    return true;
+  };
+  return result;
+}
+
+memory_output::memory_output() : out(std::make_unique<output>()) {
+  out->messages = messages.file;
+  out->info = info.file;
+  open_output(*out, sink_into(sink), 1 << 16, false, false);
+}
+
+std::string memory_output::text() {
+  flush_output(out->file);
+  return sink.bytes;
+}
+
+conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options options) {
   const uint8_t scratch_fill = options.scratch_fill;
   memory_stream messages, info;
   auto state = std::make_unique<conversion_state>();
-  std::memset(state->line_buffer, scratch_fill, sizeof state->line_buffer);
   std::memset(state->staging_buffer, scratch_fill, sizeof state->staging_buffer);
   std::memset(state->format_storage, scratch_fill, sizeof state->format_storage);
   std::memset(state->lsf_buffer, scratch_fill, sizeof state->lsf_buffer);
   std::memset(state->hardwired_storage, scratch_fill, sizeof state->hardwired_storage);
-  state->messages = messages.file;
-  state->info = info.file;
-  state->use_line_queue = options.use_line_queue;
-  const conversion_result result = convert_stream(*state, in, out, "input");
-  const bool written = std::ferror(out) == 0;
-  const bool output_ok = std::fclose(out) == 0 && written;
+  auto out = std::make_unique<output>();
+  std::memset(out->line_buffer, scratch_fill, sizeof out->line_buffer);
+  out->name = "output";
+  out->messages = messages.file;
+  out->info = info.file;
+  open_output(*out, sink_into(sink), options.buffer_size, options.line_buffered,
+              options.use_line_queue);
+  const conversion_result result = convert_stream(*state, *out, in, "input");
   conversion_capture capture;
-  capture.status = finish_run(*state, result, output_ok, "output");
+  capture.status = finish_run(*out, result, 0);
   capture.lines_written = result.lines_written;
   capture.messages = messages.text();
   capture.info = info.text();
+  capture.output = sink.bytes;
   return capture;
 }
 
@@ -46,11 +79,9 @@ conversion_capture convert_in_memory(std::string_view input, run_options options
   // An empty input is read from /dev/null, as a memory stream cannot be empty.
   FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
                            : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
-  memory_stream output;
-  conversion_capture capture = convert_streams(in, output.file, options);
+  memory_sink sink;
+  conversion_capture capture = convert_into_sink(in, sink, options);
   std::fclose(in);
-  output.file = nullptr;  // closed by the conversion
-  capture.output = output.text();
   return capture;
 }
 

@@ -2,11 +2,15 @@
 // and checks what must hold at the end of every run, whatever its input.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "output/output.h"
 
 namespace asciify::testing {
 
@@ -24,21 +28,47 @@ struct memory_stream {
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed
-  std::string output;    // the converted text (empty from convert_streams)
+  std::string output;    // the converted text
   std::string messages;  // errors and warnings
   std::string info;      // informational lines and the finished summary
   int64_t lines_written = 0;
 };
 
+// A destination in memory. It takes at most `step` bytes a write, and fails with `error`
+// once it holds `capacity` bytes, as a full device would; a `regular` one can be cut back as
+// a file.
+struct memory_sink {
+  std::string bytes;
+  size_t capacity = SIZE_MAX;
+  size_t step = SIZE_MAX;
+  int error = ENOSPC;
+  bool regular = true;
+};
+
+// An output sink that writes into `sink`.
+output_sink sink_into(memory_sink& sink);
+
 // How a conversion in memory is run: the byte the state's scratch areas are filled with
-// first, and whether lines go through the line queue (a second thread).
+// first, whether lines go through the line queue (a second thread), and the output buffer.
 struct run_options {
   uint8_t scratch_fill = 0;
   bool use_line_queue = false;
+  size_t buffer_size = 1 << 18;
+  bool line_buffered = false;
 };
 
-// Converts `in` to `out` as the command line does: convert, close `out`, print the summary.
-conversion_capture convert_streams(FILE* in, FILE* out, run_options options = {});
+// An output collecting lines and messages in memory, for handlers called directly.
+struct memory_output {
+  memory_sink sink;
+  memory_stream messages, info;
+  std::unique_ptr<output> out;
+  memory_output();
+  // What was written so far (the buffered lines are written first).
+  std::string text();
+};
+
+// Converts `in` into `sink` as the command line does: convert, close, print the summary.
+conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options options = {});
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);

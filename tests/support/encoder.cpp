@@ -39,6 +39,29 @@ encoder& encoder::start_binary(order section_order, int major, int minor) {
   return raw("*START_BINARY\n").raw(header_line(section_order, major, minor));
 }
 
+encoder& encoder::raw(std::string_view text) {
+  const size_t at = bytes.size();
+  if (open_section_at < 0) {
+    // ASCII lines start after an end-of-line byte, or where a closing marker record ended.
+    const bool line_start = at == 0 || bytes.back() == '\n' || at == ascii_since ||
+                            (at == ascii_since + 1 && bytes.back() == 0);
+    if (line_start && (text.starts_with("*START_BINARY") || text.starts_with("*RESUME_BINARY"))) {
+      open_section_at = static_cast<int64_t>(at);
+    }
+  } else if (at > 0 && bytes.back() == 3 &&
+             (text.starts_with("*SUSPEND_BINARY") || text.starts_with("*END_BINARY"))) {
+    open_section_at = -1;
+    ascii_since = at + (text.starts_with("*END_BINARY") ? 11 : 15);
+  }
+  bytes.append(text);
+  return *this;
+}
+
+std::string cut_short_warning(int64_t offset) {
+  return "Warning: the input ended inside a binary section entered at input byte " +
+         std::to_string(offset) + "; it may be cut short.\n";
+}
+
 encoder& encoder::define(uint8_t code, const std::vector<uint8_t>& field_formats) {
   byte(code);
   for (uint8_t field : field_formats) byte(field);

@@ -23,9 +23,13 @@ std::string pack_nibbles(const std::vector<uint8_t>& nibbles);
 struct encoder {
   std::string bytes;
   order numbers = order::native;  // byte order of the numbers appended
+  // Where the marker line of the binary section still open begins; -1 in ASCII mode. Markers
+  // are recognised where they are appended: lines that open a section, records that close it.
+  int64_t open_section_at = -1;
+  size_t ascii_since = 0;  // where the last closing marker's text ended
 
   // ASCII mode.
-  encoder& raw(std::string_view text) { return bytes.append(text), *this; }  // bytes as given
+  encoder& raw(std::string_view text);  // bytes as given
   encoder& line(std::string_view text) { return raw(text).byte('\n'); }
   encoder& start_binary(order section_order = order::native, int major = 1, int minor = 0);
   encoder& resume_binary() { return line("*RESUME_BINARY"); }
@@ -69,9 +73,13 @@ struct encoder {
 // Input given as text or built by an encoder, for tables of cases.
 struct bytes_in {
   std::string bytes;
+  int64_t open_section_at = -1;  // as the encoder left it
   bytes_in(const char* text) : bytes(text) {}
   bytes_in(std::string text) : bytes(std::move(text)) {}
-  bytes_in(const encoder& built) : bytes(built.bytes) {}
+  bytes_in(const encoder& built) : bytes(built.bytes), open_section_at(built.open_section_at) {}
 };
+
+// The warning of a run whose input ended inside the binary section entered at `offset`.
+std::string cut_short_warning(int64_t offset);
 
 }  // namespace asciify::testing

@@ -1,11 +1,8 @@
-#include "text/line_queue.h"
-
-#include <stdio_ext.h>
+#include "output/line_queue.h"
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -31,14 +28,15 @@ constexpr int32_t kRenderRoom = 64;
 // microseconds) before it sleeps: waking a sleeping thread costs more than a batch's wait.
 constexpr int32_t kSpins = 2000;
 
-// Any single line fits an empty batch: a format of 255 bytes with the data of a hard-wired
-// record (the staging buffer) or of a window, a rendered line, and the widest line text.
-static_assert(kMaxFormatFields + kStagingBufferSize <= kBatchBytes);
+// Any single line fits an empty batch: a format of 255 bytes with its data, a rendered line,
+// and the widest line text.
+static_assert(kMaxFormatFields + kMaxLineData <= kBatchBytes);
 static_assert(kLineBufferSize <= kBatchBytes);
-static_assert(kLineBufferSize <= kBatchText && kWindowSize <= kBatchText);
+static_assert(kLineBufferSize <= kBatchText && kMaxLineData <= kBatchText);
 
-// A line to render from its format and data, one rendered already, or bytes copied as they are.
-enum class queued_kind : uint8_t { formatted, rendered, text };
+// A line to render from its format and data, one rendered already, or bytes copied as they are:
+// a whole line, or the part of a line that goes on in the next.
+enum class queued_kind : uint8_t { formatted, rendered, text, text_part };
 
 // Written by the reading thread only and read by the renderer, which keeps its results apart:
 // each cache line of a batch then crosses between the cores once per trip round the ring.
@@ -79,8 +77,7 @@ struct line_batch {
 }  // namespace
 
 struct line_queue {
-  conversion_state* state = nullptr;
-  FILE* out = nullptr;
+  output* out = nullptr;
 
   std::mutex mutex;
   std::condition_variable changed;
@@ -99,9 +96,6 @@ struct line_queue {
 
   // Set by the writer when a write fails; the queue takes nothing more afterwards.
   std::atomic<bool> failed{false};
-  bool failure_reported = false;
-  int64_t failure_lines_before = 0;
-  char failure_message[192] = {};
 
   // The '*' warning found by the writer, to be printed by the reading thread.
   std::atomic<bool> warning_pending{false};  // set and cleared with the lock held
@@ -139,92 +133,34 @@ void render_batch(line_batch& batch) {
   }
 }
 
-void record_failure(line_queue& queue, int64_t lines_before, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-
-void record_failure(line_queue& queue, int64_t lines_before, const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(queue.failure_message, sizeof queue.failure_message, format, arguments);
-  va_end(arguments);
-  queue.failure_lines_before = lines_before;
-  queue.failed.store(true, std::memory_order_release);
-}
-
 // Notes the first line written with a '*' field, for the warning.
 void note_wide_values(line_queue& queue, const queued_line& line, const rendered_line& result) {
-  if (result.first_star_width < 0 || queue.state->wide_value_warning_given) return;
-  queue.state->wide_value_warning_given = true;
+  if (result.first_star_width < 0 || queue.out->wide_value_warning_given) return;
+  queue.out->wide_value_warning_given = true;
   std::lock_guard<std::mutex> lock(queue.mutex);
   queue.warning_pending.store(true, std::memory_order_release);
   queue.warning_width = result.first_star_width;
   queue.warning_line = line.lines_before + 1;
 }
 
-// The end of the longest run of the batch's lines from `first` on (whose text starts at
-// `text_start`) that fits the stream's buffer as it stands: written line by line they would
-// only be copied there and could not fail, so one write of them all does the same. `first`
-// when none fits, and always for a line-buffered stream, which passes each line on at once.
-int32_t end_of_fitting_lines(FILE* out, const line_batch& batch, int32_t first,
-                             int32_t text_start) {
-  if (__flbf(out) != 0 || ferror_unlocked(out) != 0) return first;
-  const size_t pending = __fpending(out);
-  const size_t size = __fbufsize(out);
-  // Strictly less than the room: a write that exactly fills a stream's buffer before its first
-  // use may go to the file at once.
-  if (pending + 1 >= size) return first;
-  const int64_t limit = text_start + static_cast<int64_t>(size - pending - 1);
-  // Text ends grow from line to line: the first line ending beyond the room does not fit.
-  const rendered_line* beyond =
-      std::upper_bound(batch.rendered + first, batch.rendered + batch.line_count, limit,
-                       [](int64_t end, const rendered_line& line) { return end < line.text_end; });
-  return static_cast<int32_t>(beyond - batch.rendered);
-}
-
-// Writes line `i` of the batch, whose text starts at `text_start`, with one write and the same
-// checks and messages as when it is written at once. Returns false when it failed.
-bool write_batch_line(line_queue& queue, const line_batch& batch, int32_t i, int32_t text_start) {
-  const queued_line& line = batch.lines[i];
-  const rendered_line& result = batch.rendered[i];
-  const int32_t length = result.text_end - text_start;
-  const size_t done = fwrite_unlocked(batch.text + text_start, 1, length, queue.out);
-  const long long line_number = static_cast<long long>(line.lines_before + 1);
-  if (line.kind != queued_kind::text && done < static_cast<size_t>(length)) {
-    record_failure(queue, line.lines_before,
-                   "Failed to write output buffer to file (only %d of %d characters output) "
-                   "at line %lld\n",
-                   static_cast<int>(done), length, line_number);
-    return false;
-  }
-  if (done < static_cast<size_t>(length) || ferror_unlocked(queue.out) != 0) {
-    record_failure(queue, line.lines_before,
-                   "Failed to write %d bytes to output file at line %lld\n", length, line_number);
-    return false;
-  }
-  note_wide_values(queue, line, result);
-  return true;
-}
-
-// Writes the batch's lines, in effect one by one. The lines that fit the stream's buffer go
-// in one write; a line that does not (its write passes the buffer on) is written alone, so
-// that a failure is found and reported on the very line it would be without the queue. Stops
-// at the first failure.
+// Writes the batch's lines in order; stops at the first failure.
 void write_batch(line_queue& queue, const line_batch& batch) {
+  if (queue.failed.load(std::memory_order_relaxed)) return;
+  output_file& file = queue.out->file;
   int32_t text_start = 0;
-  int32_t i = 0;
-  while (i < batch.line_count) {
-    if (queue.failed.load(std::memory_order_relaxed)) return;
-    const int32_t fitting_end = end_of_fitting_lines(queue.out, batch, i, text_start);
-    if (fitting_end > i) {
-      const int32_t text_end = batch.rendered[fitting_end - 1].text_end;
-      fwrite_unlocked(batch.text + text_start, 1, text_end - text_start, queue.out);
-      for (; i < fitting_end; ++i) note_wide_values(queue, batch.lines[i], batch.rendered[i]);
-      text_start = text_end;
-      continue;
+  for (int32_t i = 0; i < batch.line_count; ++i) {
+    const queued_line& line = batch.lines[i];
+    const int32_t text_end = batch.rendered[i].text_end;
+    const bool plain = line.kind == queued_kind::text || line.kind == queued_kind::text_part;
+    const line_kind kind = plain ? line_kind::plain : line_kind::formatted;
+    begin_line(file, kind);
+    if (!append_part(file, batch.text + text_start, text_end - text_start) ||
+        (line.kind != queued_kind::text_part && !end_line(file, kind))) {
+      queue.failed.store(true, std::memory_order_release);
+      return;
     }
-    if (!write_batch_line(queue, batch, i, text_start)) return;
-    text_start = batch.rendered[i].text_end;
-    ++i;
+    note_wide_values(queue, line, batch.rendered[i]);
+    text_start = text_end;
   }
 }
 
@@ -317,7 +253,7 @@ void print_pending_warning(line_queue& queue) {
   std::lock_guard<std::mutex> lock(queue.mutex);
   if (!queue.warning_pending.load(std::memory_order_relaxed)) return;
   queue.warning_pending.store(false, std::memory_order_relaxed);
-  std::fprintf(queue.state->messages,
+  std::fprintf(queue.out->messages,
                "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
                queue.warning_width, static_cast<long long>(queue.warning_line));
 }
@@ -326,10 +262,7 @@ void print_pending_warning(line_queue& queue) {
 bool report_written(line_queue& queue) {
   print_pending_warning(queue);
   if (!queue.failed.load(std::memory_order_acquire)) return true;
-  if (!queue.failure_reported) {
-    queue.failure_reported = true;
-    std::fputs(queue.failure_message, queue.state->messages);
-  }
+  report_write_failure(*queue.out);
   return false;
 }
 
@@ -407,12 +340,9 @@ inline void prefetch_for_writing(const line_batch& batch) {
 
 }  // namespace
 
-std::unique_ptr<line_queue> open_line_queue(conversion_state& state, FILE* out) {
+std::unique_ptr<line_queue> open_line_queue(output& out) {
   std::unique_ptr<line_queue> queue(new (std::nothrow) line_queue);
-  if (queue != nullptr) {
-    queue->state = &state;
-    queue->out = out;
-  }
+  if (queue != nullptr) queue->out = &out;
   return queue;
 }
 
@@ -475,8 +405,10 @@ bool queue_rendered_line(line_queue& queue, const char* text, int32_t length,
   return queue_bytes(queue, queued_kind::rendered, text, length, first_star_width, lines_before);
 }
 
-bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before) {
-  return queue_bytes(queue, queued_kind::text, bytes, length, -1, lines_before);
+bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, bool ends_line,
+                int64_t lines_before) {
+  const queued_kind kind = ends_line ? queued_kind::text : queued_kind::text_part;
+  return queue_bytes(queue, kind, bytes, length, -1, lines_before);
 }
 
 void report_line_queue_warning(line_queue& queue) {
@@ -506,10 +438,6 @@ bool close_line_queue(line_queue& queue) {
     queue.worker_running = false;
   }
   return ok;
-}
-
-int64_t lines_before_failure(const line_queue& queue) {
-  return queue.failure_lines_before;
 }
 
 }  // namespace asciify

@@ -1,7 +1,7 @@
 // The line queue renders and writes on a second thread; a conversion through it must give
 // exactly what writing each line at once gives: output, messages, line count and status, also
 // when the input breaks off or the output fails part way.
-#include "text/line_queue.h"
+#include "output/line_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -96,48 +96,7 @@ TEST(LineQueue, GivesWhatWritingAtOnceGives) {
   EXPECT_GT(failures, 4);  // the damage has to end some runs with an error
 }
 
-// A sink that takes `capacity` bytes and fails every write after them.
-struct limited_sink {
-  std::string bytes;
-  size_t capacity;
-};
-
-ssize_t write_limited(void* cookie, const char* buffer, size_t size) {
-  auto* sink = static_cast<limited_sink*>(cookie);
-  const size_t count = std::min(size, sink->capacity - sink->bytes.size());
-  sink->bytes.append(buffer, count);
-  return count == 0 ? -1 : static_cast<ssize_t>(count);
-}
-
-struct sink_run {
-  conversion_capture capture;
-  std::string written;
-};
-
-// How the sink's stream buffers: unbuffered, the stream's own buffer, or a buffer of `size`.
-struct sink_buffering {
-  std::string name;
-  int mode = _IOFBF;
-  size_t size = 0;  // 0: the stream's own
-};
-
-sink_run convert_into_limited_sink(const std::string& input, size_t capacity, bool queued,
-                                   const sink_buffering& buffering) {
-  FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
-  limited_sink sink{"", capacity};
-  FILE* out = fopencookie(&sink, "wb", {nullptr, write_limited, nullptr, nullptr});
-  std::vector<char> buffer(buffering.size);
-  if (buffering.mode == _IONBF) std::setvbuf(out, nullptr, _IONBF, 0);
-  if (buffering.size > 0) std::setvbuf(out, buffer.data(), buffering.mode, buffer.size());
-  sink_run run;
-  run.capture = convert_streams(in, out, {.use_line_queue = queued});
-  std::fclose(in);
-  run.written = sink.bytes;
-  return run;
-}
-
-// Formatted lines of 64 bytes (seven integers in 9 columns): with a buffer of 4096 bytes,
-// the 64th line fills it exactly and the 65th passes it on.
+// Formatted lines of 64 bytes (seven integers in 9 columns).
 std::string lines_of_64_bytes(int count) {
   encoder e;
   e.start_binary().define(71, std::vector<uint8_t>(7, 0x09));
@@ -147,28 +106,58 @@ std::string lines_of_64_bytes(int count) {
   return e.end_binary().bytes;
 }
 
+conversion_capture convert_into_full_sink(const std::string& input, memory_sink sink,
+                                          run_options options) {
+  FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  conversion_capture run = convert_into_sink(in, sink, options);
+  std::fclose(in);
+  return run;
+}
+
+// The destination fills up part way: the run ends at the same line with the same messages
+// whether lines are queued or written at once, whatever the buffer and however much each
+// write takes; a regular file holds exactly the lines counted, a pipe what it took.
 TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
   const std::string mixed = slow_lines_input() + long_input();
   const std::string even = lines_of_64_bytes(5000);
-  const sink_buffering bufferings[] = {{"unbuffered", _IONBF},
-                                       {"buffered", _IOFBF},
-                                       {"4096-byte buffer", _IOFBF, 4096},
-                                       {"line-buffered", _IOLBF, 4096}};
+  struct destination_kind {
+    std::string name;
+    size_t buffer_size, step;
+    bool regular, line_buffered;
+  };
+  const destination_kind kinds[] = {{"file", 1 << 18, SIZE_MAX, true, false},
+                                    {"small buffer, writes of 1000 bytes", 1, 1000, true, false},
+                                    {"pipe", 1 << 16, 4096, false, false},
+                                    {"terminal", 1 << 16, SIZE_MAX, false, true}};
   for (const std::string* input : {&mixed, &even}) {
     const std::string full = convert_in_memory(*input).output;
-    if (input == &even) {
-      ASSERT_EQ(full.size(), 5000u * 64);
-    }
-    for (const sink_buffering& buffering : bufferings) {
+    for (const destination_kind& kind : kinds) {
       for (const size_t capacity : {size_t{0}, size_t{4096}, size_t{5000}, full.size() / 3,
                                     full.size() / 2 + 77, full.size() - 1}) {
-        const std::string name = buffering.name + " output full after " + std::to_string(capacity) +
+        const std::string name = kind.name + " full after " + std::to_string(capacity) +
                                  " bytes of " + std::to_string(full.size());
-        const sink_run at_once = convert_into_limited_sink(*input, capacity, false, buffering);
-        const sink_run queued = convert_into_limited_sink(*input, capacity, true, buffering);
-        EXPECT_EQ(at_once.capture.status, 2) << name;
-        expect_same_run(queued.capture, at_once.capture, name);
-        EXPECT_TRUE(queued.written == at_once.written) << name << ": the written bytes differ";
+        memory_sink sink;
+        sink.capacity = capacity;
+        sink.step = kind.step;
+        sink.regular = kind.regular;
+        run_options options;
+        options.buffer_size = kind.buffer_size;
+        options.line_buffered = kind.line_buffered;
+        const conversion_capture at_once = convert_into_full_sink(*input, sink, options);
+        options.use_line_queue = true;
+        const conversion_capture queued = convert_into_full_sink(*input, sink, options);
+        EXPECT_EQ(at_once.status, 2) << name;
+        expect_same_run(queued, at_once, name);
+        EXPECT_TRUE(full.starts_with(at_once.output)) << name;
+        if (input != &even) continue;
+        const size_t whole_lines = capacity / 64;
+        EXPECT_EQ(at_once.lines_written, static_cast<int64_t>(whole_lines)) << name;
+        EXPECT_EQ(at_once.output.size(), kind.regular ? whole_lines * 64 : capacity) << name;
+        EXPECT_TRUE(at_once.messages.starts_with(
+            "Failed to write output buffer to file (only " + std::to_string(capacity % 64) +
+            " of 64 characters output) at line " + std::to_string(whole_lines + 1) +
+            "\nasciify: output: No space left on device\n"))
+            << name << ": " << at_once.messages;
       }
     }
   }
@@ -177,10 +166,8 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
 // The '*' warning of a line the other thread wrote can be printed while the reading thread
 // waits (for input, say) with lines still queued, once and in the words of the warning.
 TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
-  memory_stream output, messages;
-  auto state = std::make_unique<conversion_state>();
-  state->messages = messages.file;
-  std::unique_ptr<line_queue> queue = open_line_queue(*state, output.file);
+  memory_output output;
+  std::unique_ptr<line_queue> queue = open_line_queue(*output.out);
   ASSERT_NE(queue, nullptr);
   const std::string plain = "plain line\n";
   const std::string starred = "********   7\n";
@@ -189,20 +176,20 @@ TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
   for (int line = 0; line < kLines; ++line) {
     const bool ok = line == 1 ? queue_rendered_line(*queue, starred.data(), 13, 8, line)
                               : queue_text(*queue, reinterpret_cast<const uint8_t*>(plain.data()),
-                                           static_cast<int32_t>(plain.size()), line);
+                                           static_cast<int32_t>(plain.size()), true, line);
     ASSERT_TRUE(ok);
   }
   const std::string warning =
       "Warning: value too wide for its 8-column field at line 2, written as '*'\n";
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
+  while (output.messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
     report_line_queue_warning(*queue);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  EXPECT_EQ(messages.text(), warning);
+  EXPECT_EQ(output.messages.text(), warning);
   EXPECT_TRUE(close_line_queue(*queue));
   report_line_queue_warning(*queue);
-  EXPECT_EQ(messages.text(), warning);
+  EXPECT_EQ(output.messages.text(), warning);
   std::string expected;
   for (int line = 0; line < kLines; ++line) expected += line == 1 ? starred : plain;
   EXPECT_TRUE(output.text() == expected);

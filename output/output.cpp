@@ -1,0 +1,214 @@
+#include "output/output.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "output/line_queue.h"
+
+namespace asciify {
+namespace {
+
+static_assert(kLineBufferSize <= static_cast<int32_t>(kMinOutputBuffer) &&
+              kMaxLineData <= static_cast<int32_t>(kMinOutputBuffer));
+
+// Writes everything made so far. Returns false after reporting a failed write.
+bool settle(output& out) {
+  if (out.queue != nullptr && !drain_line_queue(*out.queue)) return false;
+  if (flush_output(out.file)) return true;
+  report_write_failure(out);
+  return false;
+}
+
+void report_layout_failure(output& out, layout_result result) {
+  switch (result) {
+    case layout_result::unterminated_open_ended:
+      report(out, "Error reading open-ended C format in <write_formatted_line> at line %lld\n",
+             next_line(out));
+      break;
+    case layout_result::open_ended_too_long:
+      report(out,
+             "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at "
+             "line %lld\n",
+             next_line(out));
+      break;
+    default:
+      report(out,
+             "Record data runs past the end of the input in <write_formatted_line> at line %lld\n",
+             next_line(out));
+      break;
+  }
+}
+
+// Gives the '*' warning for the line just written, once per run.
+void note_wide_values(output& out, int32_t first_star_width) {
+  if (first_star_width < 0 || out.wide_value_warning_given) return;
+  out.wide_value_warning_given = true;
+  report(out, "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
+         first_star_width, static_cast<long long>(out.lines_written));
+}
+
+// Appends a complete line to the file. Returns false after reporting a failed write.
+bool append_now(output& out, const char* text, int32_t length, line_kind kind) {
+  if (!append_line(out.file, text, static_cast<size_t>(length), kind)) {
+    report_write_failure(out);
+    return false;
+  }
+  ++out.lines_written;
+  return true;
+}
+
+// Renders the line and writes it at once.
+int32_t write_line_now(output& out, const line_settings& settings, const format_entry& format,
+                       const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos) {
+  rendered_text rendered;
+  const layout_result result =
+      render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
+  if (result != layout_result::complete) {
+    report_layout_failure(out, result);
+    return -1;
+  }
+  if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) return -1;
+  *read_pos = rendered.end;
+  note_wide_values(out, rendered.first_star_width);
+  return 0;
+}
+
+}  // namespace
+
+void open_output(output& out, output_sink sink, size_t buffer_size, bool line_buffered,
+                 bool use_queue) {
+  open_output_file(out.file, sink, buffer_size, line_buffered);
+  out.lines_written = 0;
+  out.wide_value_warning_given = false;
+  out.write_failure_reported = false;
+  out.queue = use_queue ? open_line_queue(out) : nullptr;
+}
+
+bool close_output(output& out) {
+  bool ok = true;
+  if (out.queue != nullptr) {
+    ok = close_line_queue(*out.queue);
+    out.queue = nullptr;
+  }
+  return ok && settle(out);
+}
+
+void report(output& out, const char* format, ...) {
+  if (!settle(out)) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(out.messages, format, arguments);
+  va_end(arguments);
+}
+
+bool report_info(output& out, const char* format, ...) {
+  if (!settle(out)) return false;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(out.info, format, arguments);
+  va_end(arguments);
+  return true;
+}
+
+void report_write_failure(output& out) {
+  if (out.write_failure_reported) return;
+  out.write_failure_reported = true;
+  const write_failure& failure = out.file.failure;
+  const auto line = static_cast<long long>(failure.lines_in_output + 1);
+  if (failure.kind == line_kind::formatted) {
+    std::fprintf(out.messages,
+                 "Failed to write output buffer to file (only %d of %d characters output) at line "
+                 "%lld\n",
+                 static_cast<int>(failure.line_accepted), static_cast<int>(failure.line_length),
+                 line);
+  } else {
+    std::fprintf(out.messages, "Failed to write %lld bytes to output file at line %lld\n",
+                 static_cast<long long>(failure.line_length), line);
+  }
+  std::fprintf(out.messages, "asciify: %s: %s\n", out.name, std::strerror(failure.error));
+}
+
+void report_reason(output& out, const char* name, int error) {
+  report(out, "asciify: %s: %s\n", name, std::strerror(error));
+}
+
+void report_pending_warning(output& out) {
+  if (out.queue != nullptr) report_line_queue_warning(*out.queue);
+}
+
+bool put_plain_line(output& out, const uint8_t* bytes, int32_t count) {
+  if (out.queue == nullptr) {
+    return append_now(out, reinterpret_cast<const char*>(bytes), count, line_kind::plain);
+  }
+  if (!queue_text(*out.queue, bytes, count, true, out.lines_written)) return false;
+  ++out.lines_written;
+  return true;
+}
+
+bool put_line_part(output& out, const uint8_t* bytes, int32_t count) {
+  if (out.queue != nullptr) return queue_text(*out.queue, bytes, count, false, out.lines_written);
+  begin_line(out.file, line_kind::plain);
+  if (append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count))) {
+    return true;
+  }
+  report_write_failure(out);
+  return false;
+}
+
+bool end_plain_line(output& out) {
+  static constexpr uint8_t kNothing = 0;
+  return put_plain_line(out, &kNothing, 0);
+}
+
+int32_t write_plain_line(output& out, const line_settings& settings, const format_entry& format,
+                         const uint8_t* data) {
+  int32_t read_pos = 0;
+  if (out.queue == nullptr) {
+    return write_line_now(out, settings, format, data, 0, format.plain_size, &read_pos);
+  }
+  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
+                            format.plain_size, measure, out.lines_written)) {
+    return -1;
+  }
+  ++out.lines_written;
+  return 0;
+}
+
+int32_t write_formatted_line(output& out, const line_settings& settings, const format_entry& format,
+                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos) {
+  if (out.queue == nullptr) {
+    return write_line_now(out, settings, format, data, start, limit, read_pos);
+  }
+  // With a line queue the line is only measured and checked here; it is rendered and written
+  // in order with the others later.
+  line_measure measure{};
+  const layout_result result =
+      measure_formatted_line(settings, format, data, start, limit, &measure);
+  if (result == layout_result::needs_rendering) {
+    // Only the text tells whether the line is valid: it is rendered here and queued as text.
+    rendered_text rendered;
+    const layout_result outcome =
+        render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
+    if (outcome != layout_result::complete) {
+      report_layout_failure(out, outcome);
+      return -1;
+    }
+    if (!queue_rendered_line(*out.queue, out.line_buffer, rendered.length,
+                             rendered.first_star_width, out.lines_written)) {
+      return -1;
+    }
+    measure.end = rendered.end;
+  } else if (result != layout_result::complete) {
+    report_layout_failure(out, result);
+    return -1;
+  } else if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data + start,
+                                   measure.end - start, measure, out.lines_written)) {
+    return -1;
+  }
+  ++out.lines_written;
+  *read_pos = measure.end;
+  return 0;
+}
+
+}  // namespace asciify

@@ -1,0 +1,110 @@
+// The output of one conversion run: the text file with its buffered writer, the count of
+// lines made and of lines known to be in the file, the message streams, the once-per-run
+// warning, and (privately) the second thread that renders and writes lines in order.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "output/output_file.h"
+#include "text/line_writer.h"
+
+namespace asciify {
+
+struct line_queue;
+void delete_line_queue(line_queue* queue);
+
+}  // namespace asciify
+
+// Lets std::unique_ptr<line_queue> delete a queue whose type is private to line_queue.cpp.
+template <>
+struct std::default_delete<asciify::line_queue> {
+  void operator()(asciify::line_queue* queue) const { asciify::delete_line_queue(queue); }
+};
+
+namespace asciify {
+
+// The most data bytes a formatted line may use, and the most bytes of one part of a plain
+// line.
+constexpr int32_t kMaxLineData = 16 * 1024;
+
+struct output {
+  output_file file;
+  const char* name = "output";  // the destination, for messages
+  // Where messages go: errors and warnings, and the informational notes. Neither may be the
+  // destination of the text, which the second thread writes.
+  FILE* messages = stderr;
+  FILE* info = stdout;
+
+  // Lines made so far, whether queued, buffered or written; a message about the line being
+  // made names the next one.
+  int64_t lines_written = 0;
+  // The warning about values written as '*' is given once per run.
+  bool wide_value_warning_given = false;
+  // A failed write is reported once.
+  bool write_failure_reported = false;
+
+  std::unique_ptr<line_queue> queue;
+  char line_buffer[kLineBufferSize];
+};
+
+// Prepares `out` to write to `sink` through a buffer of `buffer_size` bytes. With `use_queue`
+// lines are rendered and written on a second thread, in order, while the caller reads on; the
+// result is the same.
+void open_output(output& out, output_sink sink, size_t buffer_size, bool line_buffered,
+                 bool use_queue);
+
+// Writes everything still queued or buffered and stops the second thread. Returns false when
+// a write failed (reported).
+bool close_output(output& out);
+
+// Complete lines known to be in the destination: after a failed write, those before it.
+inline int64_t lines_in_output(const output& out) {
+  return out.file.failed ? out.file.lines_in_output : out.lines_written;
+}
+
+// The number of the line being made, for messages.
+inline long long next_line(const output& out) {
+  return static_cast<long long>(out.lines_written + 1);
+}
+
+// Prints one message to the message stream, after everything made before it has been
+// written. When one of those writes failed, its message is printed instead (once).
+void report(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Prints one informational note likewise, on the info stream. Returns false when a write
+// failed instead.
+bool report_info(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Prints the message of the failed write, its reason on the next line; once per run.
+void report_write_failure(output& out);
+
+// Prints the line "asciify: NAME: REASON" for the system's error number `error`, like report.
+void report_reason(output& out, const char* name, int error);
+
+// Prints the '*' warning if the second thread has found it since, without waiting for the
+// lines queued.
+void report_pending_warning(output& out);
+
+// Writes `count` bytes as one complete line. Returns false after a failed write (reported).
+bool put_plain_line(output& out, const uint8_t* bytes, int32_t count);
+
+// Writes `count` bytes of a line whose end comes later (a line longer than the input window),
+// and ends it. Return false after a failed write (reported).
+bool put_line_part(output& out, const uint8_t* bytes, int32_t count);
+bool end_plain_line(output& out);
+
+// Renders the fields of `format` from `data` (from `start`, never reading at or past `limit`)
+// and writes the line. Returns 0 with *read_pos just past the data used, or -1 after one
+// message with nothing changed.
+int32_t write_formatted_line(output& out, const line_settings& settings, const format_entry& format,
+                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos);
+
+// Writes a line of a format of numbers in fixed columns (format.plain_size >= 0) from its
+// plain_size data bytes, which the caller has found free of the zero-fill marker. Returns 0,
+// or -1 after a message.
+int32_t write_plain_line(output& out, const line_settings& settings, const format_entry& format,
+                         const uint8_t* data);
+
+}  // namespace asciify
