@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "driver/explanation.h"
 #include "driver/mode_marker.h"
 #include "output/output.h"
 #include "records/record_handlers.h"
@@ -44,6 +45,18 @@ bool refill(input_window_state& w, FILE* input) {
   return true;
 }
 
+// The fault behind a line that the line writer could not lay out.
+input_fault fault_of_layout(layout_result result) {
+  switch (result) {
+    case layout_result::complete:
+      return input_fault::none;
+    case layout_result::open_ended_too_long:
+      return input_fault::line_too_long;
+    default:
+      return input_fault::record_unended;
+  }
+}
+
 // Copies one ASCII line, or the part of a long line that the window holds. Returns false
 // after a message.
 bool copy_ascii_line(output& out, input_window_state& w, bool* inside_long_line) {
@@ -69,15 +82,98 @@ bool copy_ascii_line(output& out, input_window_state& w, bool* inside_long_line)
   return put_plain_line(out, start, available);
 }
 
-}  // namespace
-
-conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
-                                 const char* input_name, const progress_hook* progress) {
+// Everything one conversion works with.
+struct conversion_run {
+  conversion_state& state;
+  output& out;
   input_window_state w;
   int32_t binary_mode = 0;
   bool inside_long_line = false;
   conversion_result result;
+  conversion_census* census;
+};
 
+// Prints where in the input the item at `item` failed and why, unless the failure was the
+// output's.
+void report_where(conversion_run& run, int32_t item) {
+  if (run.out.write_failure_reported) return;
+  const input_window_state& w = run.w;
+  fault_context context;
+  context.fault = run.state.fault;
+  if (context.fault == input_fault::none) context.fault = fault_of_layout(run.out.layout_failure);
+  context.input_ended = !w.input_open;
+  context.first_byte = w.input_window[item];
+  const bool header_fault = context.fault == input_fault::header_unreadable ||
+                            context.fault == input_fault::header_too_new ||
+                            context.fault == input_fault::header_byte_order_unknown ||
+                            context.fault == input_fault::marker_line_unended;
+  context.carriage_return =
+      run.state.section.carriage_return && (run.binary_mode == 1 || header_fault);
+  run.result.failure_input_byte = input_offset(w, item);
+  run.result.failure_explanation = explain_fault(context);
+  report(run.out, "asciify: input byte %lld: %s\n",
+         static_cast<long long>(run.result.failure_input_byte),
+         run.result.failure_explanation.c_str());
+}
+
+// Notes a section started or suspended.
+void take_census_of_marker(conversion_run& run, marker_kind kind, int64_t offset) {
+  std::vector<section_census>& sections = run.census->sections;
+  if (kind == marker_kind::start) {
+    const section_settings& section = run.state.section;
+    sections.push_back({offset, section.swapped, section.major, section.minor, 0});
+  } else if (kind == marker_kind::suspend && !sections.empty()) {
+    ++sections.back().suspensions;
+  }
+}
+
+// Offers the bytes at the read position to the marker check when they may be a marker.
+// Returns false after a failure.
+bool check_for_marker(conversion_run& run, bool* consumed) {
+  input_window_state& w = run.w;
+  const uint8_t* window = w.input_window;
+  const bool possible = run.binary_mode == 0
+                            ? !run.inside_long_line && window[w.read_pos] == '*'
+                            : window[w.read_pos] == FC_TEXT_LINE && w.read_pos + 1 < w.window_end &&
+                                  window[w.read_pos + 1] == '*';
+  *consumed = false;
+  if (!possible) return true;
+  const int32_t at = w.read_pos;
+  marker_kind kind;
+  const int32_t marker = check_mode_marker(run.state, run.out, window, &w.read_pos, w.window_end,
+                                           &run.binary_mode, &kind);
+  if (marker == -1) return false;
+  *consumed = marker == 1;
+  if (!*consumed) return true;
+  if (run.binary_mode == 1) run.result.binary_entered_at = input_offset(w, at);
+  if (run.census != nullptr) take_census_of_marker(run, kind, input_offset(w, at));
+  return true;
+}
+
+// Handles the marker, ASCII line or record at the read position. Returns false after a
+// failure.
+bool convert_item(conversion_run& run) {
+  input_window_state& w = run.w;
+  const int32_t item = w.read_pos;
+  bool consumed = false;
+  bool ok = check_for_marker(run, &consumed);
+  if (ok && !consumed && run.binary_mode == 0) {
+    ok = copy_ascii_line(run.out, w, &run.inside_long_line);
+    if (ok && !run.inside_long_line && run.census != nullptr) ++run.census->ascii_lines;
+  } else if (ok && !consumed) {
+    ok = dispatch_record(run.state, run.out, w.input_window, &w.read_pos, w.window_end) != -1;
+  }
+  if (!ok) report_where(run, item);
+  return ok;
+}
+
+}  // namespace
+
+conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
+                                 const char* input_name, const progress_hook* progress,
+                                 conversion_census* census) {
+  conversion_run run{state, out, input_window_state{}, 0, false, conversion_result{}, census};
+  input_window_state& w = run.w;
   for (;;) {
     if (refill(w, input) && progress != nullptr) {
       // A warning the writing found goes out with the display's next refresh.
@@ -92,60 +188,43 @@ conversion_result convert_stream(conversion_state& state, output& out, FILE* inp
     }
     if (!w.input_open && w.read_pos >= w.window_end) {
       // A long last line whose end was written before the input turned out to be used up.
-      if (inside_long_line && !end_plain_line(out)) break;
-      result.finished = true;
+      run.result.finished = !run.inside_long_line || end_plain_line(out);
+      if (run.inside_long_line && census != nullptr) ++census->ascii_lines;
       break;
     }
-    uint8_t* window = w.input_window;
-    const bool marker_possible = binary_mode == 0 ? !inside_long_line && window[w.read_pos] == '*'
-                                                  : window[w.read_pos] == FC_TEXT_LINE &&
-                                                        w.read_pos + 1 < w.window_end &&
-                                                        window[w.read_pos + 1] == '*';
-    if (marker_possible) {
-      const int32_t at = w.read_pos;
-      const int32_t marker =
-          check_mode_marker(state, out, window, &w.read_pos, w.window_end, &binary_mode);
-      if (marker == -1) break;
-      if (marker == 1) {
-        if (binary_mode == 1) result.binary_entered_at = input_offset(w, at);
-        continue;
-      }
-    }
-    if (binary_mode == 0) {
-      if (!copy_ascii_line(out, w, &inside_long_line)) break;
-    } else if (dispatch_record(state, out, window, &w.read_pos, w.window_end) == -1) {
-      break;
-    }
+    if (!convert_item(run)) break;
   }
 
+  conversion_result& result = run.result;
   // The run ends at a failed write, also one found only now.
   if (!close_output(out)) result.finished = false;
-  result.ended_in_binary = binary_mode == 1;
+  result.ended_in_binary = run.binary_mode == 1;
   result.lines_written = lines_in_output(out);
   result.bytes_read = w.bytes_read;
   return result;
 }
 
-int finish_run(output& out, const conversion_result& result, int close_error) {
+int finish_run(output& out, const conversion_result& result, int close_error, const char* label) {
+  const char* separator = *label != '\0' ? ": " : "";
   bool finished = result.finished;
   if (close_error != 0 && !out.write_failure_reported) {
-    std::fprintf(out.messages, "Failed to write output file %s.\n", out.name);
-    std::fprintf(out.messages, "asciify: %s: %s\n", out.name, std::strerror(close_error));
+    print_message(out, "Failed to write output file %s.\n", out.name);
+    print_message(out, "asciify: %s: %s\n", out.name, std::strerror(close_error));
     finished = false;
   }
   if (!finished) {
-    std::fprintf(out.messages, "File conversion failed after writing %lld lines.\n",
-                 static_cast<long long>(result.lines_written));
+    print_message(out, "%s%sFile conversion failed after writing %lld lines.\n", label, separator,
+                  static_cast<long long>(result.lines_written));
     return 2;
   }
   if (result.ended_in_binary) {
-    std::fprintf(out.messages,
-                 "Warning: the input ended inside a binary section entered at input byte %lld; it "
-                 "may be cut short.\n",
-                 static_cast<long long>(result.binary_entered_at));
+    print_message(out,
+                  "Warning: the input ended inside a binary section entered at input byte %lld; it "
+                  "may be cut short.\n",
+                  static_cast<long long>(result.binary_entered_at));
   }
-  std::fprintf(out.info, "Finished converting file, wrote %lld lines.\n",
-               static_cast<long long>(result.lines_written));
+  print_info(out, "%s%sFinished converting file, wrote %lld lines.\n", label, separator,
+             static_cast<long long>(result.lines_written));
   return 0;
 }
 

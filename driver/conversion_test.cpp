@@ -50,8 +50,12 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
       EXPECT_EQ(result.output, padding + text + "\n");
     } else {
       ++failed;
+      const size_t record = offset + encoder{}.start_binary().bytes.size();
       EXPECT_EQ(result.messages, "Failed to find zero-termination of string starting x at line " +
-                                     std::to_string(offset + 1) + "\n" +
+                                     std::to_string(offset + 1) + "\nasciify: input byte " +
+                                     std::to_string(record) +
+                                     ": the record does not end within 256 bytes: the binary "
+                                     "data are damaged\n" +
                                      testing::failed_summary(offset));
     }
   }

@@ -27,9 +27,8 @@ int32_t find_end_of_line(const uint8_t* window, int32_t from, int32_t window_end
   return found ? static_cast<int32_t>(static_cast<const uint8_t*>(found) - window) : -1;
 }
 
-int32_t fail(output& out, const char* message) {
-  report(out, "%s", message);
-  return -1;
+int32_t fail(conversion_state& state, output& out, input_fault fault, const char* message) {
+  return fail_on_input(state, out, fault, "%s", message);
 }
 
 // Reads the header line after *START_BINARY, decides the byte order and starts a new section.
@@ -38,18 +37,27 @@ int32_t start_binary_section(conversion_state& state, output& out, const uint8_t
                              int32_t window_end) {
   const int32_t marker_end = find_end_of_line(window, p + kStart.size() - 1, window_end);
   if (marker_end < 0) {
-    return fail(out,
+    return fail(state, out, input_fault::marker_line_unended,
                 "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n");
   }
   const int32_t header_start = marker_end + 1;
+  const int32_t header_end = find_end_of_line(window, header_start, window_end);
+  // A line ending in a carriage return shows an end-of-line conversion, which damages binary
+  // data; a failure in the section says so.
+  state.section = section_settings{};
+  state.section.carriage_return = window[marker_end - 1] == '\r' ||
+                                  (header_end > header_start && window[header_end - 1] == '\r');
   section_header header;
   if (parse_section_header(window + header_start, window_end - header_start, &header) < 10) {
-    return fail(out, "Error parsing data line following *START_BINARY, cannot continue.\n");
+    return fail(state, out, input_fault::header_unreadable,
+                "Error parsing data line following *START_BINARY, cannot continue.\n");
   }
+  state.section.major = header.major;
+  state.section.minor = header.minor;
   if (header.major > 1 || header.minor > 0) {
-    report(out, "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1, 0,
-           header.major, header.minor);
-    return -1;
+    return fail_on_input(state, out, input_fault::header_too_new,
+                         "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1,
+                         0, header.major, header.minor);
   }
 
   state.zero_fill_marker_4 = 0x80000000u;
@@ -60,6 +68,7 @@ int32_t start_binary_section(conversion_state& state, output& out, const uint8_t
       break;
     case byte_order::swapped:
       state.swap_needed = 1;
+      state.section.swapped = true;
       endian_swap(&state.zero_fill_marker_4, 4);
       endian_swap(&state.zero_fill_marker_8, 8);
       // After the lines before it, which may still be queued.
@@ -69,14 +78,13 @@ int32_t start_binary_section(conversion_state& state, output& out, const uint8_t
       }
       break;
     case byte_order::unknown:
-      return fail(out,
+      return fail(state, out, input_fault::header_byte_order_unknown,
                   "Format mismatch. Binary format of file does not match that of this "
                   "computer.\n");
   }
 
-  const int32_t header_end = find_end_of_line(window, header_start, window_end);
   if (header_end < 0) {
-    return fail(out,
+    return fail(state, out, input_fault::marker_line_unended,
                 "Failed to find <end_of_line> after data line following *START_BINARY when "
                 "reading in ASCII mode.\n");
   }
@@ -125,33 +133,43 @@ byte_order byte_order_of_probes(const section_header& header) {
 }
 
 int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
-                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode) {
+                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode,
+                          marker_kind* consumed) {
   int32_t p = *read_pos + (*binary_mode ? 1 : 0);
+  marker_kind kind;
   if (marker_at(window, p, window_end, kStart)) {
+    kind = marker_kind::start;
     if (*binary_mode) {
-      return fail(out, "Encountered *START_BINARY when already in binary mode.\n");
+      return fail(state, out, input_fault::start_in_binary_mode,
+                  "Encountered *START_BINARY when already in binary mode.\n");
     }
     p = start_binary_section(state, out, window, p, window_end);
     if (p < 0) return -1;
   } else if (marker_at(window, p, window_end, kSuspend)) {
+    kind = marker_kind::suspend;
     if (!*binary_mode) {
-      return fail(out, "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
+      return fail(state, out, input_fault::close_in_ascii_mode,
+                  "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
     }
     p = skip_closing_marker(window, p, window_end, kSuspend);
   } else if (marker_at(window, p, window_end, kResume)) {
+    kind = marker_kind::resume;
     if (*binary_mode) {
-      return fail(out, "Encountered *RESUME_BINARY when already in BINARY mode.\n");
+      return fail(state, out, input_fault::resume_in_binary_mode,
+                  "Encountered *RESUME_BINARY when already in BINARY mode.\n");
     }
     const int32_t end_of_line = find_end_of_line(window, p, window_end);
     if (end_of_line < 0) {
-      return fail(out,
+      return fail(state, out, input_fault::marker_line_unended,
                   "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII "
                   "mode.\n");
     }
     p = end_of_line + 1;
   } else if (marker_at(window, p, window_end, kEnd)) {
+    kind = marker_kind::end;
     if (!*binary_mode) {
-      return fail(out, "Encountered *END_BINARY when already in ASCII mode.\n");
+      return fail(state, out, input_fault::close_in_ascii_mode,
+                  "Encountered *END_BINARY when already in ASCII mode.\n");
     }
     p = skip_closing_marker(window, p, window_end, kEnd);
   } else {
@@ -159,6 +177,7 @@ int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* w
   }
   *binary_mode = *binary_mode ? 0 : 1;
   *read_pos = p;
+  if (consumed != nullptr) *consumed = kind;
   return 1;
 }
 

@@ -27,11 +27,14 @@ enum class byte_order { native, swapped, unknown };
 // Tells from the probes whether the section's numbers have this machine's byte order.
 byte_order byte_order_of_probes(const section_header& header);
 
+enum class marker_kind { start, suspend, resume, end };
+
 // Recognises a marker at *read_pos (in binary mode: a text-line record carrying it), checks it
 // is allowed in the current mode and consumes it. Returns 1 when a marker was consumed
-// (*read_pos moved past it, *binary_mode flipped), 0 when the text is no marker, -1 after a
-// message.
+// (*read_pos moved past it, *binary_mode flipped, *consumed tells which when given), 0 when
+// the text is no marker, -1 after a message.
 int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
-                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode);
+                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode,
+                          marker_kind* consumed = nullptr);
 
 }  // namespace asciify

@@ -25,6 +25,7 @@ file_identity identity_of(const struct stat& status) {
   identity.inode = static_cast<uint64_t>(status.st_ino);
   identity.regular = S_ISREG(status.st_mode);
   identity.directory = S_ISDIR(status.st_mode);
+  if (identity.regular) identity.size = static_cast<int64_t>(status.st_size);
   identity.stream = S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
   return identity;
 }

@@ -15,6 +15,7 @@ struct file_identity {
   uint64_t inode = 0;
   bool regular = false;
   bool directory = false;
+  int64_t size = -1;  // of a regular file
   // A terminal, a pipe, a socket or a device such as the null device: reading and writing it
   // at once destroys nothing stored.
   bool stream = false;

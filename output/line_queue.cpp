@@ -253,9 +253,9 @@ void print_pending_warning(line_queue& queue) {
   std::lock_guard<std::mutex> lock(queue.mutex);
   if (!queue.warning_pending.load(std::memory_order_relaxed)) return;
   queue.warning_pending.store(false, std::memory_order_relaxed);
-  std::fprintf(queue.out->messages,
-               "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
-               queue.warning_width, static_cast<long long>(queue.warning_line));
+  print_message(*queue.out,
+                "Warning: value too wide for its %d-column field at line %lld, written as '*'\n",
+                queue.warning_width, static_cast<long long>(queue.warning_line));
 }
 
 // Prints the warning and the failure that the writing found, each once.

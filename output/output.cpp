@@ -1,5 +1,6 @@
 #include "output/output.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
@@ -11,6 +12,17 @@ namespace {
 static_assert(kLineBufferSize <= static_cast<int32_t>(kMinOutputBuffer) &&
               kMaxLineData <= static_cast<int32_t>(kMinOutputBuffer));
 
+// Prints to `log` when there is one, else to `stream` when there is one.
+void print_to(std::string* log, FILE* stream, const char* format, va_list arguments) {
+  if (log == nullptr) {
+    if (stream != nullptr) std::vfprintf(stream, format, arguments);
+    return;
+  }
+  char text[512];
+  const int length = std::vsnprintf(text, sizeof text, format, arguments);
+  if (length > 0) log->append(text, std::min<size_t>(static_cast<size_t>(length), sizeof text - 1));
+}
+
 // Writes everything made so far. Returns false after reporting a failed write.
 bool settle(output& out) {
   if (out.queue != nullptr && !drain_line_queue(*out.queue)) return false;
@@ -20,6 +32,7 @@ bool settle(output& out) {
 }
 
 void report_layout_failure(output& out, layout_result result) {
+  out.layout_failure = result;
   switch (result) {
     case layout_result::unterminated_open_ended:
       report(out, "Error reading open-ended C format in <write_formatted_line> at line %lld\n",
@@ -69,6 +82,7 @@ int32_t write_line_now(output& out, const line_settings& settings, const format_
   }
   if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) return -1;
   *read_pos = rendered.end;
+  out.starred_fields += rendered.star_count;
   note_wide_values(out, rendered.first_star_width);
   return 0;
 }
@@ -81,6 +95,8 @@ void open_output(output& out, output_sink sink, size_t buffer_size, bool line_bu
   out.lines_written = 0;
   out.wide_value_warning_given = false;
   out.write_failure_reported = false;
+  out.starred_fields = 0;
+  out.layout_failure = layout_result::complete;
   out.queue = use_queue ? open_line_queue(out) : nullptr;
 }
 
@@ -93,11 +109,25 @@ bool close_output(output& out) {
   return ok && settle(out);
 }
 
+void print_message(output& out, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  print_to(out.message_log, out.messages, format, arguments);
+  va_end(arguments);
+}
+
+void print_info(output& out, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  print_to(nullptr, out.info, format, arguments);
+  va_end(arguments);
+}
+
 void report(output& out, const char* format, ...) {
   if (!settle(out)) return;
   va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(out.messages, format, arguments);
+  print_to(out.message_log, out.messages, format, arguments);
   va_end(arguments);
 }
 
@@ -105,7 +135,7 @@ bool report_info(output& out, const char* format, ...) {
   if (!settle(out)) return false;
   va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(out.info, format, arguments);
+  print_to(nullptr, out.info, format, arguments);
   va_end(arguments);
   return true;
 }
@@ -116,16 +146,16 @@ void report_write_failure(output& out) {
   const write_failure& failure = out.file.failure;
   const auto line = static_cast<long long>(failure.lines_in_output + 1);
   if (failure.kind == line_kind::formatted) {
-    std::fprintf(out.messages,
-                 "Failed to write output buffer to file (only %d of %d characters output) at line "
-                 "%lld\n",
-                 static_cast<int>(failure.line_accepted), static_cast<int>(failure.line_length),
-                 line);
+    print_message(out,
+                  "Failed to write output buffer to file (only %d of %d characters output) at line "
+                  "%lld\n",
+                  static_cast<int>(failure.line_accepted), static_cast<int>(failure.line_length),
+                  line);
   } else {
-    std::fprintf(out.messages, "Failed to write %lld bytes to output file at line %lld\n",
-                 static_cast<long long>(failure.line_length), line);
+    print_message(out, "Failed to write %lld bytes to output file at line %lld\n",
+                  static_cast<long long>(failure.line_length), line);
   }
-  std::fprintf(out.messages, "asciify: %s: %s\n", out.name, std::strerror(failure.error));
+  print_message(out, "asciify: %s: %s\n", out.name, std::strerror(failure.error));
 }
 
 void report_reason(output& out, const char* name, int error) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "output/output_file.h"
 #include "text/line_writer.h"
@@ -35,15 +36,21 @@ struct output {
   // Where messages go: errors and warnings, and the informational notes. Neither may be the
   // destination of the text, which the second thread writes.
   FILE* messages = stderr;
-  FILE* info = stdout;
+  FILE* info = stdout;  // null: the informational notes are left out
+  // When set, messages are collected here instead of being printed.
+  std::string* message_log = nullptr;
 
   // Lines made so far, whether queued, buffered or written; a message about the line being
   // made names the next one.
   int64_t lines_written = 0;
   // The warning about values written as '*' is given once per run.
   bool wide_value_warning_given = false;
+  // Fields written as '*', counted when lines are written at once (without a queue).
+  int64_t starred_fields = 0;
   // A failed write is reported once.
   bool write_failure_reported = false;
+  // Why the last line that could not be laid out failed (complete: none did).
+  layout_result layout_failure = layout_result::complete;
 
   std::unique_ptr<line_queue> queue;
   char line_buffer[kLineBufferSize];
@@ -68,6 +75,12 @@ inline int64_t lines_in_output(const output& out) {
 inline long long next_line(const output& out) {
   return static_cast<long long>(out.lines_written + 1);
 }
+
+// Prints one message to the message stream (or its log) at once.
+void print_message(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Prints one informational note to the info stream at once, unless notes are left out.
+void print_info(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Prints one message to the message stream, after everything made before it has been
 // written. When one of those writes failed, its message is printed instead (once).

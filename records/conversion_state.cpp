@@ -1,5 +1,7 @@
 #include "records/conversion_state.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace asciify {
@@ -14,6 +16,18 @@ void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, 
   state.format_table[code] = format_entry{count, state.format_storage[code]};
   summarize_format(state.format_table[code]);
   ++state.format_generation;
+}
+
+int32_t fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format,
+                      ...) {
+  state.fault = fault;
+  char message[256];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(message, sizeof message, format, arguments);
+  va_end(arguments);
+  report(out, "%s", message);
+  return -1;
 }
 
 }  // namespace asciify

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "output/output.h"
 #include "records/format_codes.h"
 #include "text/line_writer.h"
 
@@ -16,6 +17,43 @@ constexpr int32_t kLsfBufferSize = 2 * kWindowSize;  // two packed codes per win
 // Room for any hard-wired record: ten fields, strings up to 127 characters or open-ended
 // (an open-ended string is bounded by the window).
 constexpr int32_t kStagingBufferSize = 10 * kWindowSize;
+
+// What was wrong with the input when a marker or a record failed, for the explanation that
+// follows the message.
+enum class input_fault : uint8_t {
+  none,
+  start_in_binary_mode,       // *START_BINARY inside a binary section
+  close_in_ascii_mode,        // *SUSPEND_BINARY or *END_BINARY outside one
+  resume_in_binary_mode,      // *RESUME_BINARY inside one
+  marker_line_unended,        // a marker or header line with no end-of-line byte in reach
+  header_unreadable,          // fewer than ten header items
+  header_too_new,             // a format version above this converter's
+  header_byte_order_unknown,  // probes of neither byte order
+  record_unended,             // a record's format, text or data running past what is in reach
+  too_many_fields,            // a format of more than 255 fields
+  unknown_code,               // a format code that stands for nothing
+  reset_of_reserved_code,     // a format reset naming a code below 50
+  undefined_cached_format,    // a 'long' record naming an empty cached format
+  long_format_too_short,      // a 'long' record's format with too few fields for its layout
+  line_too_long,              // an open-ended string that makes the line too long
+};
+
+struct section_settings {
+  int32_t major = 0;
+  int32_t minor = 0;
+  bool swapped = false;
+  bool carriage_return = false;
+};
+
+// Records handled, by kind.
+struct record_counts {
+  int64_t text_lines = 0;
+  int64_t format_resets = 0;
+  int64_t cached_definitions = 0;
+  int64_t cached_data = 0;
+  int64_t line_specific[2] = {};  // packed (code 1), plain (code 2)
+  int64_t hardwired[FC_FIRST_CACHED] = {};
+};
 
 struct conversion_state {
   // Cached formats by format code; a slot is defined when its count is non-zero. Each slot's
@@ -57,6 +95,15 @@ struct conversion_state {
 
   // Working area of the hard-wired handler.
   uint8_t staging_buffer[kStagingBufferSize];
+
+  // What the header of the current binary section said, and whether its lines ended in a
+  // carriage return.
+  section_settings section;
+
+  record_counts counts;
+
+  // Set with the message of a failure that the input's content caused.
+  input_fault fault = input_fault::none;
 };
 
 // Empties every slot of the format table.
@@ -64,6 +111,10 @@ void clear_format_table(conversion_state& state);
 
 // Defines slot `code` with `count` field format bytes copied from `bytes`.
 void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count);
+
+// Notes `fault` and prints the message of the failure it caused. Returns -1.
+int32_t fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format,
+                      ...) __attribute__((format(printf, 4, 5)));
 
 inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
   return matches_zero_fill_marker(state.zero_fill_marker_4, state.zero_fill_marker_8, bytes, size);

@@ -1,14 +1,15 @@
 #include "records/record_handlers.h"
 
 namespace asciify {
+namespace {
 
-int32_t dispatch_record(conversion_state& state, output& out, uint8_t* window, int32_t* read_pos,
-                        int32_t window_end) {
-  switch (record_kind_for_code(window[*read_pos])) {
+int32_t handle_record(conversion_state& state, output& out, record_kind kind, uint8_t* window,
+                      int32_t* read_pos, int32_t window_end) {
+  switch (kind) {
     case record_kind::line_specific:
       return process_lsf_line(state, out, window, read_pos, window_end);
     case record_kind::text_line:
-      return write_text_line(out, window, read_pos, window_end);
+      return write_text_line(state, out, window, read_pos, window_end);
     case record_kind::format_reset:
       return reset_format(state, out, window, read_pos, window_end);
     case record_kind::cached_format:
@@ -17,6 +18,39 @@ int32_t dispatch_record(conversion_state& state, output& out, uint8_t* window, i
       break;
   }
   return process_hardwired_line(state, out, window, read_pos, window_end);
+}
+
+// Counts a record that was handled.
+void count_record(record_counts& counts, record_kind kind, uint8_t code, bool defined) {
+  switch (kind) {
+    case record_kind::line_specific:
+      ++counts.line_specific[code == FC_LSF4 ? 0 : 1];
+      break;
+    case record_kind::text_line:
+      ++counts.text_lines;
+      break;
+    case record_kind::format_reset:
+      ++counts.format_resets;
+      break;
+    case record_kind::cached_format:
+      ++(defined ? counts.cached_definitions : counts.cached_data);
+      break;
+    case record_kind::hardwired:
+      ++counts.hardwired[code];
+      break;
+  }
+}
+
+}  // namespace
+
+int32_t dispatch_record(conversion_state& state, output& out, uint8_t* window, int32_t* read_pos,
+                        int32_t window_end) {
+  const uint8_t code = window[*read_pos];
+  const record_kind kind = record_kind_for_code(code);
+  const bool defines = kind == record_kind::cached_format && state.format_table[code].count == 0;
+  const int32_t result = handle_record(state, out, kind, window, read_pos, window_end);
+  if (result == 0) count_record(state.counts, kind, code, defines);
+  return result;
 }
 
 }  // namespace asciify

@@ -37,10 +37,12 @@ constexpr hardwired_layout kLayouts[8] = {
 constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
 constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
 
-int32_t fail_long_format(output& out, const char* kind) {
-  report(out, "Error parsing 'long' %s format code in <process_hardwired_line> at line %lld\n",
-         kind, next_line(out));
-  return -1;
+int32_t fail_long_format(conversion_state& state, output& out, const char* kind,
+                         input_fault fault) {
+  return fail_on_input(state, out, fault,
+                       "Error parsing 'long' %s format code in <process_hardwired_line> at line "
+                       "%lld\n",
+                       kind, next_line(out));
 }
 
 // Reads the 'long' format that `selector` chooses into hardwired_format's bytes, from `p` on.
@@ -52,9 +54,10 @@ int32_t read_long_format(conversion_state& state, output& out, const uint8_t* wi
   if (selector == FSF4) {
     // Packed codes, high nibble first, ended by a zero code; at most 19 codes fit.
     for (;;) {
-      if (stored == kHardwiredFormatSize || p >= window_end) {
-        return fail_long_format(out, "FSF4");
+      if (stored == kHardwiredFormatSize) {
+        return fail_long_format(state, out, "FSF4", input_fault::too_many_fields);
       }
+      if (p >= window_end) return fail_long_format(state, out, "FSF4", input_fault::record_unended);
       const uint8_t packed = window[p++];
       if ((packed >> 4) == 0) break;
       bytes[stored++] = translate_nibble(packed >> 4);
@@ -64,11 +67,13 @@ int32_t read_long_format(conversion_state& state, output& out, const uint8_t* wi
   } else if (selector == FSF8) {
     // Plain field format bytes ended by a zero byte; at most 19 fit.
     for (;;) {
-      if (p >= window_end) return fail_long_format(out, "FSF8");
+      if (p >= window_end) return fail_long_format(state, out, "FSF8", input_fault::record_unended);
       const uint8_t byte = window[p++];
       if (byte == 0) break;
       bytes[stored++] = byte;
-      if (stored == kHardwiredFormatSize) return fail_long_format(out, "FSF8");
+      if (stored == kHardwiredFormatSize) {
+        return fail_long_format(state, out, "FSF8", input_fault::too_many_fields);
+      }
     }
   } else if (selector >= FC_FIRST_CACHED && state.format_table[selector].count != 0) {
     // A cached format; only its first bytes fit the scratch format.
@@ -76,11 +81,11 @@ int32_t read_long_format(conversion_state& state, output& out, const uint8_t* wi
     stored = std::min<int32_t>(slot.count, kHardwiredFormatSize);
     std::memcpy(bytes, slot.bytes, stored);
   } else {
-    report(out,
-           "Error parsing 'long' cached format code %d in <process_hardwired_line> at line "
-           "%lld\n",
-           selector, next_line(out));
-    return -1;
+    return fail_on_input(
+        state, out, input_fault::undefined_cached_format,
+        "Error parsing 'long' cached format code %d in <process_hardwired_line> at line "
+        "%lld\n",
+        selector, next_line(out));
   }
   *count = stored;
   return p;
@@ -247,8 +252,8 @@ int32_t copy_buffer(conversion_state& state, output& out, const format_entry& fo
       return source;
     }
     if (source + size > window_end) {
-      report(out, "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
-      return -1;
+      return fail_on_input(state, out, input_fault::record_unended,
+                           "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
     }
     if (is_zero_fill_marker(state, window + source, size)) {
       state.zero_fill_state = 2;
@@ -265,8 +270,8 @@ int32_t copy_buffer(conversion_state& state, output& out, const format_entry& fo
   for (;; ++length) {
     if (!field.open_ended && length == field.width) break;
     if (source + length >= window_end) {
-      report(out, "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
-      return -1;
+      return fail_on_input(state, out, input_fault::record_unended,
+                           "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
     }
     if (window[source + length] == 0) break;
   }
@@ -289,11 +294,11 @@ int32_t process_hardwired_line(conversion_state& state, output& out, const uint8
   uint8_t selector = 0;
   if (code >= 30) {
     if (p >= window_end) {
-      report(out,
-             "Record data runs past the end of the input in <process_hardwired_line> at line "
-             "%lld\n",
-             next_line(out));
-      return -1;
+      return fail_on_input(
+          state, out, input_fault::record_unended,
+          "Record data runs past the end of the input in <process_hardwired_line> at line "
+          "%lld\n",
+          next_line(out));
     }
     selector = window[p++];
     if (kept_long_line(state, code, selector)) {
@@ -312,18 +317,19 @@ int32_t process_hardwired_line(conversion_state& state, output& out, const uint8
   const bool is_default = code >= 10 && code <= 17;
   const bool is_long = code >= 30 && code <= 37;
   if (!is_default && !is_long) {
-    report(out, "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
-           code, next_line(out));
-    return -1;
+    return fail_on_input(
+        state, out, input_fault::unknown_code,
+        "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n", code,
+        next_line(out));
   }
   const int32_t layout_index = code - (is_default ? 10 : 30);
   const hardwired_layout& layout = kLayouts[layout_index];
   if (is_long && long_count < layout.source_fields) {
-    report(out,
-           "'long' format too short for format code %d in <process_hardwired_line> at line "
-           "%lld\n",
-           code, next_line(out));
-    return -1;
+    return fail_on_input(
+        state, out, input_fault::long_format_too_short,
+        "'long' format too short for format code %d in <process_hardwired_line> at line "
+        "%lld\n",
+        code, next_line(out));
   }
 
   // A record of numbers is staged in one pass; a default one gives a line of numbers.

@@ -41,8 +41,8 @@ int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* wi
   if (window[*read_pos] == FC_LSF4) {
     data_start = unpack_packed_format(state, window, first, window_end, &count);
     if (data_start < 0) {
-      report(out, "FC_LSF4 formatting error at line %lld\n", next_line(out));
-      return -1;
+      return fail_on_input(state, out, input_fault::record_unended,
+                           "FC_LSF4 formatting error at line %lld\n", next_line(out));
     }
     bytes = state.lsf_buffer;
   } else {
@@ -50,8 +50,8 @@ int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* wi
     const void* zero =
         first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
     if (zero == nullptr) {
-      report(out, "FC_LSF8 formatting error at line %lld\n", next_line(out));
-      return -1;
+      return fail_on_input(state, out, input_fault::record_unended,
+                           "FC_LSF8 formatting error at line %lld\n", next_line(out));
     }
     count = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window) - first;
     data_start = first + count + 1;
@@ -59,9 +59,9 @@ int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* wi
   }
 
   if (count > kMaxFormatFields) {
-    report(out, "Format has more than 255 fields in <process_lsf_line> at line %lld\n",
-           next_line(out));
-    return -1;
+    return fail_on_input(state, out, input_fault::too_many_fields,
+                         "Format has more than 255 fields in <process_lsf_line> at line %lld\n",
+                         next_line(out));
   }
   const format_entry format{static_cast<uint8_t>(count), bytes};
   return write_formatted_line(out, settings_of(state), format, window, data_start, window_end,

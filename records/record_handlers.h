@@ -13,7 +13,8 @@ namespace asciify {
 
 // Code 3: a line of text ending in a zero byte. A text beginning with '*' is preceded by a
 // line holding only "$".
-int32_t write_text_line(output& out, uint8_t* window, int32_t* read_pos, int32_t window_end);
+int32_t write_text_line(conversion_state& state, output& out, uint8_t* window, int32_t* read_pos,
+                        int32_t window_end);
 
 // Code 4: forgets one cached format. Writes nothing.
 int32_t reset_format(conversion_state& state, output& out, const uint8_t* window, int32_t* read_pos,

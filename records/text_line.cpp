@@ -5,7 +5,8 @@
 
 namespace asciify {
 
-int32_t write_text_line(output& out, uint8_t* window, int32_t* read_pos, int32_t window_end) {
+int32_t write_text_line(conversion_state& state, output& out, uint8_t* window, int32_t* read_pos,
+                        int32_t window_end) {
   const int32_t text = *read_pos + 1;
   // The whole record must be in the window before anything of it is written: a text that is
   // cut off leaves no "$" line behind.
@@ -13,9 +14,9 @@ int32_t write_text_line(output& out, uint8_t* window, int32_t* read_pos, int32_t
   if (zero == nullptr) {
     // With no text byte at all in the window, the message shows a space.
     const char first = text < window_end ? static_cast<char>(window[text]) : ' ';
-    report(out, "Failed to find zero-termination of string starting %c at line %lld\n", first,
-           next_line(out));
-    return -1;
+    return fail_on_input(state, out, input_fault::record_unended,
+                         "Failed to find zero-termination of string starting %c at line %lld\n",
+                         first, next_line(out));
   }
   if (window[text] == '*') {
     // A text that could be mistaken for a marker line is flagged by a "$" line before it.

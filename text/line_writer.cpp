@@ -18,9 +18,11 @@ struct line_in_progress {
   int32_t position;
   int32_t first_star_width;  // width of the first field written as '*', or -1
   bool only_numbers = true;  // (measured) numbers in fixed columns, none the zero-fill marker
+  int32_t star_count = 0;    // fields written as '*'
 };
 
 void note_stars(line_in_progress& line, int32_t starred, int32_t width) {
+  line.star_count += starred;
   if (starred && line.first_star_width < 0) line.first_star_width = width;
 }
 
@@ -281,6 +283,7 @@ layout_result render_formatted_line(const line_settings& settings, const format_
   line.text[line.position++] = '\n';
   rendered->length = line.position;
   rendered->first_star_width = line.first_star_width;
+  rendered->star_count = line.star_count;
   return result;
 }
 

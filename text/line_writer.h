@@ -47,6 +47,7 @@ enum class layout_result {
 struct rendered_text {
   int32_t length = 0;             // newline included
   int32_t first_star_width = -1;  // width of the first field written as '*', or -1
+  int32_t star_count = 0;         // fields written as '*'
   int32_t end = 0;                // offset just past the data used
 };
 

@@ -17,14 +17,22 @@
 namespace asciify::testing {
 namespace {
 
-const std::string kUsage =
-    "Format is <input binary filename> <output ascii filename>\n"
-    "Try 'asciify --help' for more information.\n";
+const std::string kTry = "Try 'asciify --help' for more information.\n";
+const std::string kUsage = "Format is <input binary filename> <output ascii filename>\n" + kTry;
+std::string unknown(const std::string& option) {
+  return "asciify: unknown option '" + option + "'\n" + kTry;
+}
 const std::string kNoSpace = "No space left on device\n";
 const std::string kNoFile = "No such file or directory\n";
 const std::string kSwapped =
     "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
+// The line that says where and why, after kEndInAscii for a marker at input byte `at`.
+std::string end_in_ascii_at(size_t at) {
+  return "asciify: input byte " + std::to_string(at) +
+         ": a marker that closes a binary section stands where none is open: a stray marker line "
+         "in the text, or the section's start is damaged\n";
+}
 const std::string kTwoLines = "a line\nanother line\n";
 
 // ASCII lines adding up to at least `bytes` bytes; `count` receives their number.
@@ -117,22 +125,58 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {"\"$ASCIIFY\" - - < section.dat", 0, kSectionLines,
        kSwapped + wide_value_warning(3) + finished_summary(4)},
       {"\"$ASCIIFY\" - - < /dev/null", 0, "", finished_summary(0)},
-      {"\"$ASCIIFY\" - out.txt < failing.dat", 2, "", kEndInAscii + failed_summary(1), "a\n"},
-      {"\"$ASCIIFY\" failing.dat -", 2, "a\n", kEndInAscii + failed_summary(1)},
+      {"\"$ASCIIFY\" - out.txt < failing.dat", 2, "",
+       kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"},
+      {"\"$ASCIIFY\" failing.dat -", 2, "a\n", kEndInAscii + end_in_ascii_at(2) + failed_summary(1)},
       {"\"$ASCIIFY\" --help", 0, help, ""},
       {"\"$ASCIIFY\" -h", 0, help, ""},
       {"\"$ASCIIFY\" --help > /dev/full", 1, "", "Failed to write standard output.\n"},
       {"\"$ASCIIFY\" --version", 0, version, ""},
       {"\"$ASCIIFY\" -V", 0, version, ""},
-      {"for a in --bogus -v --HELP - ''; do \"$ASCIIFY\" \"$a\"; echo $?; done", 0,
-       "1\n1\n1\n1\n1\n", kUsage + kUsage + kUsage + kUsage + kUsage},
-      // With an output name every argument is a file name.
-      {"\"$ASCIIFY\" --help /nonexistent-dir/out.txt", 1, "",
-       "Couldn't open input binary file --help for reading.\nasciify: --help: " + kNoFile},
-      {"\"$ASCIIFY\" --version -h", 1, "",
-       "Couldn't open input binary file --version for reading.\nasciify: --version: " + kNoFile},
-      {"\"$ASCIIFY\" -h out.txt", 0, finished_summary(1), "", "one\n"},
+      // Options come first; an unknown one is named.
+      {"for a in --bogus -v --HELP; do \"$ASCIIFY\" \"$a\" in.dat out.txt; echo $?; done", 0,
+       "1\n1\n1\n", unknown("--bogus") + unknown("-v") + unknown("--HELP")},
+      {"for a in - ''; do \"$ASCIIFY\" \"$a\"; echo $?; done", 0, "1\n1\n", kUsage + kUsage},
+      {"\"$ASCIIFY\" --help /nonexistent-dir/out.txt", 0, help, ""},
+      {"\"$ASCIIFY\" --version -h", 0, help, ""},
+      {"\"$ASCIIFY\" -q in.dat out.txt", 0, "", "", kTwoLines},
+      {"\"$ASCIIFY\" --quiet section.dat out.txt", 0, "", wide_value_warning(3), kSectionLines},
+      {"\"$ASCIIFY\" -q section.dat -", 0, kSectionLines, wide_value_warning(3)},
+      {"\"$ASCIIFY\" -q failing.dat out.txt", 2, "",
+       kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"},
+      // "--" ends the options: then a file may be named like one.
+      {"\"$ASCIIFY\" -- -h out.txt", 0, finished_summary(1), "", "one\n"},
+      {"\"$ASCIIFY\" -q -- -h -", 0, "one\n", ""},
       {"\"$ASCIIFY\" in.dat --help && cat ./--help", 0, finished_summary(2) + kTwoLines, ""},
+      {"\"$ASCIIFY\" -d", 1, "", "asciify: option '-d' needs a folder\n" + kTry},
+      // Many files into a folder: a summary each, then the total; a failure does not stop it.
+      {"\"$ASCIIFY\" -d conv in.dat section.dat failing.dat; s=$?; cat conv/*.txt; exit $s", 2,
+       "in.dat: " + finished_summary(2) + kSwapped + "section.dat: " + finished_summary(4) +
+           "Total: 3 files into conv, 1 failed, 7 lines written.\n" + "a\n" + kTwoLines +
+           kSectionLines,
+       wide_value_warning(3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
+           failed_summary(1)},
+      {"mkdir sub && cp in.dat sub/; \"$ASCIIFY\" -d conv in.dat sub/in.dat; s=$?; test -e conv && "
+       "echo made; exit $s",
+       1, "", "asciify: in.dat and sub/in.dat would both be converted into conv/in.txt; nothing "
+       "was written.\n"},
+      {"cp in.dat in.txt; \"$ASCIIFY\" -q -d . in.txt; s=$?; cat in.txt; exit $s", 1,
+       kTwoLines, "asciify: in.txt and ./in.txt are the same file; nothing was written.\n"},
+      // A look inside, as text and as JSON.
+      {"\"$ASCIIFY\" --list in.dat", 0,
+       "Input: in.dat, 20 bytes\nBinary sections: 0\nRecords: none\nASCII lines copied: 2\n"
+       "Lines a conversion writes: 2\nFields written as '*': 0\nError: none\n", ""},
+      {"\"$ASCIIFY\" -l --json failing.dat", 2,
+       "{\"input\": \"failing.dat\", \"size\": 16, \"lines\": 1, \"ascii_lines\": 1, "
+       "\"starred_fields\": 0, \"sections\": [], \"records\": {\"text_lines\": 0, "
+       "\"format_resets\": 0, \"cached_definitions\": 0, \"cached_data\": 0, "
+       "\"line_specific_packed\": 0, \"line_specific_plain\": 0}, \"error\": {\"message\": "
+       "\"Encountered *END_BINARY when already in ASCII mode.\", \"input_byte\": 2, "
+       "\"explanation\": \"a marker that closes a binary section stands where none is open: a "
+       "stray marker line in the text, or the section's start is damaged\"}}\n", ""},
+      {"\"$ASCIIFY\" -l missing.dat", 1, "",
+       "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile},
+      {"\"$ASCIIFY\" --json in.dat out.txt", 1, "", kUsage},
   };
   // clang-format on
   for (const shell_case& c : cases) {
@@ -150,9 +194,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       EXPECT_EQ(result.out, c.out) << c.script;
       continue;
     }
-    EXPECT_TRUE(result.out.starts_with("Usage: asciify IN OUT\n")) << result.out;
-    for (const char* part : {"--help", "--version", "standard input", "standard output",
-                             "Exit status", "asciify(1)"}) {
+    EXPECT_TRUE(result.out.starts_with("Usage: asciify [OPTIONS] IN OUT\n")) << result.out;
+    for (const char* part : {"--help", "--version", "--quiet", "--list", "--json", "--directory",
+                             "standard input", "standard output", "Exit status", "asciify(1)"}) {
       EXPECT_NE(result.out.find(part), std::string::npos) << part;
     }
   }
@@ -324,7 +368,8 @@ TEST(Progress, ErasedBeforeAnError) {
   const terminal_result result = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt");
   EXPECT_EQ(result.status, 2);
   EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
-  EXPECT_EQ(screen_lines(result.received), screen_lines(kEndInAscii + failed_summary(1)))
+  EXPECT_EQ(screen_lines(result.received),
+            screen_lines(kEndInAscii + end_in_ascii_at(2) + failed_summary(1)))
       << result.received;
 }
 
@@ -348,14 +393,15 @@ TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {
   setenv("ASCIIFY_PROGRESS_DELAY_MS", "0", 1);
   scratch_dir dir;
   long long lines = 0;
-  write_file(dir.file("in.dat"), ascii_lines(1 << 20, &lines) + "*END_BINARY\n");
+  const std::string text = ascii_lines(1 << 20, &lines);
+  write_file(dir.file("in.dat"), text + "*END_BINARY\n");
   for (const std::string& output : {dir.file("out.txt"), std::string("-")}) {
     const command_result result = run_command({dir.file("in.dat"), output});
     EXPECT_EQ(result.status, 2);
     if (output != "-") {
       EXPECT_EQ(result.out, "");
     }
-    EXPECT_EQ(result.err, kEndInAscii + failed_summary(lines));
+    EXPECT_EQ(result.err, kEndInAscii + end_in_ascii_at(text.size()) + failed_summary(lines));
   }
   unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
 }

@@ -63,9 +63,10 @@ TEST(Truncation, EveryCutGivesAPrefixOfTheFullOutput) {
     }
     const auto newlines = std::count(run.output.begin(), run.output.end(), '\n');
     EXPECT_EQ(run.lines_written, newlines + (in_a_line ? 1 : 0));
-    // A failure: one message, then the summary.
+    // A failure: one message, where in the input, then the summary.
     if (run.status != 0) {
-      EXPECT_EQ(std::count(run.messages.begin(), run.messages.end(), '\n'), 2) << run.messages;
+      EXPECT_EQ(std::count(run.messages.begin(), run.messages.end(), '\n'), 3) << run.messages;
+      EXPECT_NE(run.messages.find("\nasciify: input byte "), std::string::npos) << run.messages;
     }
     // A finished run that ended in binary mode warns about the section it was in.
     if (run.status == 0 && !run.messages.empty()) {

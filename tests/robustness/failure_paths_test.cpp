@@ -1,9 +1,11 @@
 // Every way a conversion can fail, each after lines have been written, through the built
-// executable: status 2, exactly one message and the failure summary on standard error, nothing
-// on standard output, and the lines written before the error kept in the output file.
+// executable: status 2, exactly one message, where in the input and why, and the failure
+// summary on standard error, nothing on standard output, and the lines written before the
+// error kept in the output file.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/e2e/run_asciify.h"
@@ -18,6 +20,7 @@ struct failure_case {
   bool in_binary_mode;  // whether the failing bytes follow the prefix that ends in binary mode
   bytes_in tail;        // the bytes that fail
   std::string message;  // "%L" stands for the number of the line being produced
+  size_t item = 0;      // where in the tail the item that fails begins
 };
 
 void PrintTo(const failure_case& c, std::ostream* os) {
@@ -85,14 +88,15 @@ std::vector<failure_case> failure_cases() {
     {"definition of 256 fields", B, E().define(52, std::vector<uint8_t>(256, 8)),
      "Format has more than 255 fields in <process_formatted_line> at line %L\n"},
     {"data cut short", B, E().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
-     past_end + "<write_formatted_line> at line %L\n"},
+     past_end + "<write_formatted_line> at line %L\n", 4},
     {"fixed string cut short", B, E().define(57, {0x88}).byte(57).raw("abc"),
-     past_end + "<write_formatted_line> at line %L\n"},
+     past_end + "<write_formatted_line> at line %L\n", 3},
     {"open-ended string without its zero byte", B, E().define(54, {0x80}).byte(54).raw("open"),
-     "Error reading open-ended C format in <write_formatted_line> at line %L\n"},
+     "Error reading open-ended C format in <write_formatted_line> at line %L\n", 3},
     {"open-ended string too long for a line", B,
      E().define(55, {0x80}).byte(55).str(std::string(255, 'x')),
-     "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line %L\n"},
+     "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line %L\n",
+     3},
     // Line-specific formats.
     {"packed format without its zero code", B, "\x01\x12\x34",
      "FC_LSF4 formatting error at line %L\n"},
@@ -165,7 +169,15 @@ TEST_P(FailurePaths, KeepTheLinesBeforeTheError) {
   const command_result run = convert_file(prefix.bytes + c.tail.bytes);
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.output, output);
-  EXPECT_EQ(run.err, message + failed_summary(lines));
+  // The message, where in the input the failing item begins and why, the summary.
+  const std::string where =
+      "asciify: input byte " + std::to_string(prefix.bytes.size() + c.item) + ": ";
+  ASSERT_TRUE(run.err.starts_with(message + where)) << run.err;
+  const std::string_view explanation =
+      std::string_view(run.err).substr(message.size() + where.size());
+  EXPECT_TRUE(explanation.ends_with(failed_summary(lines))) << run.err;
+  EXPECT_GT(explanation.find('\n'), 40u) << run.err;
+  EXPECT_EQ(explanation.find('\n') + 1 + failed_summary(lines).size(), explanation.size());
   EXPECT_EQ(run.out, "");
 }
 

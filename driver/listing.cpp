@@ -1,0 +1,162 @@
+#include "driver/listing.h"
+
+#include <memory>
+#include <string_view>
+
+#include "driver/file_conversion.h"
+#include "output/output.h"
+
+namespace asciify {
+namespace {
+
+// A sink that takes everything and keeps nothing.
+size_t discard(void*, const char*, size_t count, int*) {
+  return count;
+}
+
+// The first line of `log` that is no warning: the message of the error that ended the run.
+std::string first_error(std::string_view log) {
+  for (size_t at = 0; at < log.size();) {
+    const size_t end = std::min(log.find('\n', at), log.size());
+    const std::string_view line = log.substr(at, end - at);
+    if (!line.starts_with("Warning: ")) return std::string(line);
+    at = end + 1;
+  }
+  return "";
+}
+
+std::string quoted(std::string_view text) {
+  std::string json = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+std::string plural(int64_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// The record counts by name, those that are not zero.
+template <typename Visit>
+void visit_counts(const record_counts& counts, Visit visit) {
+  visit("text_lines", "text lines", counts.text_lines);
+  visit("format_resets", "format resets", counts.format_resets);
+  visit("cached_definitions", "cached-format definitions", counts.cached_definitions);
+  visit("cached_data", "cached-format data records", counts.cached_data);
+  visit("line_specific_packed", "line-specific records, packed format", counts.line_specific[0]);
+  visit("line_specific_plain", "line-specific records, plain format", counts.line_specific[1]);
+  for (int code = 0; code < FC_FIRST_CACHED; ++code) {
+    if (counts.hardwired[code] == 0) continue;
+    const std::string key = "hardwired_" + std::to_string(code);
+    const std::string name = "hard-wired records, code " + std::to_string(code);
+    visit(key.c_str(), name.c_str(), counts.hardwired[code]);
+  }
+}
+
+std::string section_text(const section_census& section) {
+  return "  at input byte " + std::to_string(section.input_byte) + ": " +
+         (section.swapped ? "swapped" : "native") + " byte order, version " +
+         std::to_string(section.major) + "." + std::to_string(section.minor) + ", " +
+         plural(section.suspensions, "suspension") + "\n";
+}
+
+std::string section_json(const section_census& section) {
+  return "{\"input_byte\": " + std::to_string(section.input_byte) +
+         ", \"byte_order\": " + (section.swapped ? "\"swapped\"" : "\"native\"") +
+         ", \"version\": \"" + std::to_string(section.major) + "." + std::to_string(section.minor) +
+         "\", \"suspensions\": " + std::to_string(section.suspensions) + "}";
+}
+
+}  // namespace
+
+listing take_listing(FILE* input, const char* name) {
+  listing taken;
+  taken.input = name;
+  std::string log;
+  auto out = std::make_unique<output>();
+  out->name = "nowhere";
+  out->info = nullptr;
+  out->message_log = &log;
+  open_output(*out, output_sink{discard, nullptr, nullptr}, kMinOutputBuffer, false, false);
+  auto state = std::make_unique<conversion_state>();
+  taken.result = convert_stream(*state, *out, input, name, nullptr, &taken.census);
+  const file_identity identity = identity_of_input(input);
+  taken.size = identity.regular ? identity.size : taken.result.bytes_read;
+  taken.counts = state->counts;
+  taken.starred_fields = out->starred_fields;
+  if (!taken.result.finished) taken.error_message = first_error(log);
+  return taken;
+}
+
+std::string listing_text(const listing& taken) {
+  std::string text = "Input: " + taken.input + ", " + plural(taken.size, "byte") + "\n";
+  text += "Binary sections: " + std::to_string(taken.census.sections.size()) + "\n";
+  for (const section_census& section : taken.census.sections) text += section_text(section);
+  std::string records;
+  visit_counts(taken.counts, [&records](const char*, const char* name, int64_t count) {
+    if (count > 0) records += "  " + std::string(name) + ": " + std::to_string(count) + "\n";
+  });
+  text += records.empty() ? "Records: none\n" : "Records:\n" + records;
+  text += "ASCII lines copied: " + std::to_string(taken.census.ascii_lines) + "\n";
+  text += "Lines a conversion writes: " + std::to_string(taken.result.lines_written) + "\n";
+  text += "Fields written as '*': " + std::to_string(taken.starred_fields) + "\n";
+  if (taken.result.finished) return text + "Error: none\n";
+  text += "Error: " + taken.error_message + "\n";
+  if (taken.result.failure_input_byte >= 0) {
+    text += "  at input byte " + std::to_string(taken.result.failure_input_byte) + ": " +
+            taken.result.failure_explanation + "\n";
+  }
+  return text;
+}
+
+std::string listing_json(const listing& taken) {
+  std::string json =
+      "{\"input\": " + quoted(taken.input) + ", \"size\": " + std::to_string(taken.size) +
+      ", \"lines\": " + std::to_string(taken.result.lines_written) +
+      ", \"ascii_lines\": " + std::to_string(taken.census.ascii_lines) +
+      ", \"starred_fields\": " + std::to_string(taken.starred_fields) + ", \"sections\": [";
+  const std::vector<section_census>& sections = taken.census.sections;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    json += (i > 0 ? ", " : "") + section_json(sections[i]);
+  }
+  json += "], \"records\": {";
+  const char* separator = "";
+  visit_counts(taken.counts, [&](const char* key, const char*, int64_t count) {
+    json += separator + quoted(key) + ": " + std::to_string(count);
+    separator = ", ";
+  });
+  json += "}, \"error\": ";
+  if (taken.result.finished) return json + "null}\n";
+  const int64_t at = taken.result.failure_input_byte;
+  json += "{\"message\": " + quoted(taken.error_message) +
+          ", \"input_byte\": " + (at >= 0 ? std::to_string(at) : "null") + ", \"explanation\": " +
+          (at >= 0 ? quoted(taken.result.failure_explanation) : std::string("null")) + "}}\n";
+  return json;
+}
+
+int list_input(const char* name, bool json) {
+  FILE* input = open_input(name);
+  if (input == nullptr) return 1;
+  const listing taken = take_listing(input, name);
+  close_input(input);
+  const std::string text = json ? listing_json(taken) : listing_text(taken);
+  std::fputs(text.c_str(), stdout);
+  if (std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "Failed to write standard output.\n");
+    return 1;
+  }
+  return taken.result.finished ? 0 : 2;
+}
+
+}  // namespace asciify

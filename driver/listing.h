@@ -1,0 +1,32 @@
+// A look inside a file: what a conversion would make of it, without writing any text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/conversion.h"
+
+namespace asciify {
+
+// What a listing tells, gathered by a conversion that writes nowhere.
+struct listing {
+  std::string input;
+  int64_t size = 0;  // bytes of the input
+  conversion_result result;
+  conversion_census census;
+  record_counts counts;
+  int64_t starred_fields = 0;
+  std::string error_message;  // the first error's message, without its newline; "" when none
+};
+
+// The listing of the open input `input`, named `name`.
+listing take_listing(FILE* input, const char* name);
+
+std::string listing_text(const listing& taken);
+std::string listing_json(const listing& taken);
+
+// Reads the input `name`, prints its listing (as JSON with `json`) to standard output and
+// returns the conversion's exit status (1 when the input cannot be opened).
+int list_input(const char* name, bool json);
+
+}  // namespace asciify

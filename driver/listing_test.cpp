@@ -1,0 +1,96 @@
+// The listing comes from the conversion itself: its counts agree with what converting the same
+// input gives, on the example, on generated inputs and on the same inputs cut short.
+#include "driver/listing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/example_input.h"
+#include "tests/support/random_input.h"
+
+namespace asciify {
+namespace {
+
+listing listing_of(const std::string& input) {
+  FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
+                           : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  listing taken = take_listing(in, "in");
+  std::fclose(in);
+  return taken;
+}
+
+// The number in "asciify: input byte N: ..." of a conversion's messages, or -1.
+long long input_byte_in(const std::string& messages) {
+  const size_t at = messages.find("asciify: input byte ");
+  return at == std::string::npos ? -1 : std::stoll(messages.substr(at + 20));
+}
+
+void expect_agreement(const std::string& input, const std::string& name) {
+  const listing taken = listing_of(input);
+  const testing::conversion_capture run = testing::convert_in_memory(input);
+  EXPECT_EQ(taken.result.lines_written, run.lines_written) << name;
+  EXPECT_EQ(taken.result.finished, run.status == 0) << name;
+  EXPECT_EQ(taken.result.failure_input_byte, input_byte_in(run.messages)) << name;
+  if (run.status != 0) {
+    EXPECT_TRUE(run.messages.starts_with(taken.error_message + "\n") ||
+                run.messages.find("\n" + taken.error_message + "\n") != std::string::npos)
+        << name << ": " << taken.error_message;
+  }
+  for (const section_census& section : taken.census.sections) {
+    EXPECT_TRUE(std::string_view(input).substr(section.input_byte).starts_with("*START_BINARY"))
+        << name;
+  }
+  const std::string json = listing_json(taken);
+  EXPECT_NE(json.find("\"lines\": " + std::to_string(run.lines_written) + ","), std::string::npos)
+      << json;
+  EXPECT_EQ(json.find("\"error\": null") != std::string::npos, run.status == 0) << json;
+}
+
+TEST(Listing, AgreesWithTheConversion) {
+  const std::string example = testing::example_input().bytes;
+  expect_agreement(example, "the example");
+  expect_agreement(example.substr(0, 700), "the example cut inside a record");
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    const std::string input = testing::make_random_input(seed).bytes;
+    expect_agreement(input, "seed " + std::to_string(seed));
+    expect_agreement(input.substr(0, input.size() * 2 / 3),
+                     "seed " + std::to_string(seed) + " cut");
+  }
+}
+
+TEST(Listing, CountsWhatTheExampleHolds) {
+  const listing taken = listing_of(testing::example_input().bytes);
+  ASSERT_EQ(taken.census.sections.size(), 2u);
+  EXPECT_FALSE(taken.census.sections[0].swapped);
+  EXPECT_TRUE(taken.census.sections[1].swapped);
+  EXPECT_EQ(taken.census.sections[0].suspensions, 1);
+  EXPECT_EQ(taken.result.lines_written, 41);
+  const record_counts& counts = taken.counts;
+  const int64_t hardwired = [&] {
+    int64_t sum = 0;
+    for (const int64_t count : counts.hardwired) sum += count;
+    return sum;
+  }();
+  // Every line written comes from an ASCII line or a record that writes one, and a text
+  // record that begins with '*' brings a "$" line.
+  const std::string output = testing::convert_in_memory(testing::example_input().bytes).output;
+  size_t flag_lines = output.starts_with("$\n") ? 1 : 0;
+  for (size_t at = output.find("\n$\n"); at != std::string::npos;
+       at = output.find("\n$\n", at + 1)) {
+    ++flag_lines;
+  }
+  EXPECT_EQ(taken.census.ascii_lines + counts.text_lines + counts.cached_data +
+                counts.line_specific[0] + counts.line_specific[1] + hardwired +
+                static_cast<int64_t>(flag_lines),
+            taken.result.lines_written);
+  const std::string first_section =
+      "\"sections\": [{\"input_byte\": " + std::to_string(taken.census.sections[0].input_byte) +
+      ", \"byte_order\": \"native\"";
+  EXPECT_NE(listing_json(taken).find(first_section), std::string::npos) << listing_json(taken);
+}
+
+}  // namespace
+}  // namespace asciify
