@@ -14,8 +14,7 @@ namespace {
 // The input as the loop sees it: the window of unread bytes and whether more can be read.
 struct input_window_state {
   uint8_t input_window[kWindowSize];
-  int32_t read_pos = 0;
-  int32_t window_end = 0;
+  input_cursor cursor;  // over input_window
   bool input_open = true;
   int read_error = 0;  // the system's error number of a failed read
   int64_t bytes_read = 0;
@@ -23,24 +22,24 @@ struct input_window_state {
 
 // The offset in the input of the byte at `position` in the window.
 int64_t input_offset(const input_window_state& w, int32_t position) {
-  return w.bytes_read - (w.window_end - position);
+  return w.bytes_read - (w.cursor.end - position);
 }
 
 // Keeps at least kLookahead unread bytes in the window while input remains. Returns whether
 // it read.
 bool refill(input_window_state& w, FILE* input) {
-  if (!w.input_open || w.window_end - w.read_pos >= kLookahead) return false;
-  const int32_t kept = w.window_end - w.read_pos;
-  std::memmove(w.input_window, w.input_window + w.read_pos, kept);
-  w.read_pos = 0;
-  w.window_end = kept;
+  if (!w.input_open || w.cursor.end - w.cursor.position >= kLookahead) return false;
+  const int32_t kept = w.cursor.end - w.cursor.position;
+  std::memmove(w.input_window, w.input_window + w.cursor.position, kept);
+  w.cursor.position = 0;
+  w.cursor.end = kept;
   errno = 0;
   const size_t got = std::fread(w.input_window + kept, 1, kReadSize, input);
   if (got < static_cast<size_t>(kReadSize)) {
     w.input_open = false;
     if (std::ferror(input) != 0) w.read_error = errno != 0 ? errno : EIO;
   }
-  w.window_end += static_cast<int32_t>(got);
+  w.cursor.end += static_cast<int32_t>(got);
   w.bytes_read += static_cast<int64_t>(got);
   return true;
 }
@@ -60,18 +59,18 @@ input_fault fault_of_layout(layout_result result) {
 // Copies one ASCII line, or the part of a long line that the window holds. Returns false
 // after a message.
 bool copy_ascii_line(output& out, input_window_state& w, bool* inside_long_line) {
-  const uint8_t* start = w.input_window + w.read_pos;
-  const int32_t available = w.window_end - w.read_pos;
+  const uint8_t* start = w.input_window + w.cursor.position;
+  const int32_t available = w.cursor.end - w.cursor.position;
   const void* end_of_line = std::memchr(start, '\n', available);
   if (end_of_line != nullptr) {
     const int32_t length =
         static_cast<int32_t>(static_cast<const uint8_t*>(end_of_line) - start) + 1;
     if (!put_plain_line(out, start, length)) return false;
-    w.read_pos += length;
+    w.cursor.position += length;
     *inside_long_line = false;
     return true;
   }
-  w.read_pos = w.window_end;
+  w.cursor.position = w.cursor.end;
   if (w.input_open) {
     // A line longer than the window: the rest follows after the next refill.
     *inside_long_line = true;
@@ -87,7 +86,7 @@ struct conversion_run {
   conversion_state& state;
   output& out;
   input_window_state w;
-  int32_t binary_mode = 0;
+  conversion_mode mode = conversion_mode::ascii;
   bool inside_long_line = false;
   conversion_result result;
   conversion_census* census;
@@ -108,7 +107,7 @@ void report_where(conversion_run& run, int32_t item) {
                             context.fault == input_fault::header_byte_order_unknown ||
                             context.fault == input_fault::marker_line_unended;
   context.carriage_return =
-      run.state.section.carriage_return && (run.binary_mode == 1 || header_fault);
+      run.state.section.carriage_return && (run.mode == conversion_mode::binary || header_fault);
   run.result.failure_input_byte = input_offset(w, item);
   run.result.failure_explanation = explain_fault(context);
   report(run.out, "asciify: input byte %lld: %s\n",
@@ -132,20 +131,19 @@ void take_census_of_marker(conversion_run& run, marker_kind kind, int64_t offset
 bool check_for_marker(conversion_run& run, bool* consumed) {
   input_window_state& w = run.w;
   const uint8_t* window = w.input_window;
-  const bool possible = run.binary_mode == 0
-                            ? !run.inside_long_line && window[w.read_pos] == '*'
-                            : window[w.read_pos] == FC_TEXT_LINE && w.read_pos + 1 < w.window_end &&
-                                  window[w.read_pos + 1] == '*';
+  const int32_t at = w.cursor.position;
+  const bool possible =
+      run.mode == conversion_mode::ascii
+          ? !run.inside_long_line && window[at] == '*'
+          : window[at] == FC_TEXT_LINE && at + 1 < w.cursor.end && window[at + 1] == '*';
   *consumed = false;
   if (!possible) return true;
-  const int32_t at = w.read_pos;
   marker_kind kind;
-  const int32_t marker = check_mode_marker(run.state, run.out, window, &w.read_pos, w.window_end,
-                                           &run.binary_mode, &kind);
-  if (marker == -1) return false;
-  *consumed = marker == 1;
+  const marker_check check = check_mode_marker(run.state, run.out, w.cursor, run.mode, &kind);
+  if (check == marker_check::failed) return false;
+  *consumed = check == marker_check::consumed;
   if (!*consumed) return true;
-  if (run.binary_mode == 1) run.result.binary_entered_at = input_offset(w, at);
+  if (run.mode == conversion_mode::binary) run.result.binary_entered_at = input_offset(w, at);
   if (run.census != nullptr) take_census_of_marker(run, kind, input_offset(w, at));
   return true;
 }
@@ -154,14 +152,14 @@ bool check_for_marker(conversion_run& run, bool* consumed) {
 // failure.
 bool convert_item(conversion_run& run) {
   input_window_state& w = run.w;
-  const int32_t item = w.read_pos;
+  const int32_t item = w.cursor.position;
   bool consumed = false;
   bool ok = check_for_marker(run, &consumed);
-  if (ok && !consumed && run.binary_mode == 0) {
+  if (ok && !consumed && run.mode == conversion_mode::ascii) {
     ok = copy_ascii_line(run.out, w, &run.inside_long_line);
     if (ok && !run.inside_long_line && run.census != nullptr) ++run.census->ascii_lines;
   } else if (ok && !consumed) {
-    ok = dispatch_record(run.state, run.out, w.input_window, &w.read_pos, w.window_end) != -1;
+    ok = dispatch_record(run.state, run.out, w.cursor);
   }
   if (!ok) report_where(run, item);
   return ok;
@@ -172,7 +170,9 @@ bool convert_item(conversion_run& run) {
 conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
                                  const char* input_name, const progress_hook* progress,
                                  conversion_census* census) {
-  conversion_run run{state, out, input_window_state{}, 0, false, conversion_result{}, census};
+  conversion_run run{
+      state, out, input_window_state{}, conversion_mode::ascii, false, conversion_result{}, census};
+  run.w.cursor.window = run.w.input_window;
   input_window_state& w = run.w;
   for (;;) {
     if (refill(w, input) && progress != nullptr) {
@@ -186,7 +186,7 @@ conversion_result convert_stream(conversion_state& state, output& out, FILE* inp
                     w.read_error);
       break;
     }
-    if (!w.input_open && w.read_pos >= w.window_end) {
+    if (!w.input_open && w.cursor.position >= w.cursor.end) {
       // A long last line whose end was written before the input turned out to be used up.
       run.result.finished = !run.inside_long_line || end_plain_line(out);
       if (run.inside_long_line && census != nullptr) ++census->ascii_lines;
@@ -198,7 +198,7 @@ conversion_result convert_stream(conversion_state& state, output& out, FILE* inp
   conversion_result& result = run.result;
   // The run ends at a failed write, also one found only now.
   if (!close_output(out)) result.finished = false;
-  result.ended_in_binary = run.binary_mode == 1;
+  result.ended_in_binary = run.mode == conversion_mode::binary;
   result.lines_written = lines_in_output(out);
   result.bytes_read = w.bytes_read;
   return result;

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "output/output.h"
-#include "text/byte_order.h"
+#include "text/field_text.h"
 
 namespace asciify {
 namespace {
@@ -27,78 +28,153 @@ int32_t find_end_of_line(const uint8_t* window, int32_t from, int32_t window_end
   return found ? static_cast<int32_t>(static_cast<const uint8_t*>(found) - window) : -1;
 }
 
-int32_t fail(conversion_state& state, output& out, input_fault fault, const char* message) {
+bool fail(conversion_state& state, output& out, input_fault fault, const char* message) {
   return fail_on_input(state, out, fault, "%s", message);
 }
 
-// Reads the header line after *START_BINARY, decides the byte order and starts a new section.
-// Returns the position after the header line, or -1 after a message.
-int32_t start_binary_section(conversion_state& state, output& out, const uint8_t* window, int32_t p,
-                             int32_t window_end) {
-  const int32_t marker_end = find_end_of_line(window, p + kStart.size() - 1, window_end);
+// The lines of a *START_BINARY: where the marker line ends, and where its header line begins
+// and ends (-1 when no end-of-line byte is in the window).
+struct header_lines {
+  int32_t header_start = 0;
+  int32_t header_end = -1;
+};
+
+// Finds the header line after the *START_BINARY at `p` and reads it. Returns false after a
+// message.
+bool read_header(conversion_state& state, output& out, const input_cursor& input, int32_t p,
+                 section_header* header, header_lines* lines) {
+  const uint8_t* window = input.window;
+  const int32_t marker_end = find_end_of_line(window, p + kStart.size() - 1, input.end);
   if (marker_end < 0) {
     return fail(state, out, input_fault::marker_line_unended,
                 "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n");
   }
-  const int32_t header_start = marker_end + 1;
-  const int32_t header_end = find_end_of_line(window, header_start, window_end);
+  lines->header_start = marker_end + 1;
+  lines->header_end = find_end_of_line(window, lines->header_start, input.end);
   // A line ending in a carriage return shows an end-of-line conversion, which damages binary
   // data; a failure in the section says so.
   state.section = section_settings{};
-  state.section.carriage_return = window[marker_end - 1] == '\r' ||
-                                  (header_end > header_start && window[header_end - 1] == '\r');
-  section_header header;
-  if (parse_section_header(window + header_start, window_end - header_start, &header) < 10) {
+  state.section.carriage_return =
+      window[marker_end - 1] == '\r' ||
+      (lines->header_end > lines->header_start && window[lines->header_end - 1] == '\r');
+  if (parse_section_header(window + lines->header_start, input.end - lines->header_start, header) <
+      10) {
     return fail(state, out, input_fault::header_unreadable,
                 "Error parsing data line following *START_BINARY, cannot continue.\n");
   }
-  state.section.major = header.major;
-  state.section.minor = header.minor;
-  if (header.major > 1 || header.minor > 0) {
+  state.section.major = header->major;
+  state.section.minor = header->minor;
+  if (header->major > 1 || header->minor > 0) {
     return fail_on_input(state, out, input_fault::header_too_new,
                          "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1,
-                         0, header.major, header.minor);
+                         0, header->major, header->minor);
   }
+  return true;
+}
 
+// Takes the section's byte order from the probes of its header, with the zero-fill markers as
+// they stand in the file. Returns false after a message.
+bool take_byte_order(conversion_state& state, output& out, const section_header& header) {
   state.zero_fill_marker_4 = 0x80000000u;
   state.zero_fill_marker_8 = 0x8000000000000000u;
   switch (byte_order_of_probes(header)) {
     case byte_order::native:
       state.swap_needed = 0;
-      break;
+      return true;
     case byte_order::swapped:
       state.swap_needed = 1;
       state.section.swapped = true;
-      endian_swap(&state.zero_fill_marker_4, 4);
-      endian_swap(&state.zero_fill_marker_8, 8);
+      state.zero_fill_marker_4 = static_cast<uint32_t>(field_text::reversed(INT32_MIN));
+      state.zero_fill_marker_8 = static_cast<uint64_t>(field_text::reversed(INT64_MIN));
       // After the lines before it, which may still be queued.
-      if (!report_info(
-              out, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n")) {
-        return -1;
-      }
-      break;
+      return report_info(
+          out, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n");
     case byte_order::unknown:
-      return fail(state, out, input_fault::header_byte_order_unknown,
-                  "Format mismatch. Binary format of file does not match that of this "
-                  "computer.\n");
+      break;
   }
+  return fail(state, out, input_fault::header_byte_order_unknown,
+              "Format mismatch. Binary format of file does not match that of this computer.\n");
+}
 
-  if (header_end < 0) {
-    return fail(state, out, input_fault::marker_line_unended,
-                "Failed to find <end_of_line> after data line following *START_BINARY when "
-                "reading in ASCII mode.\n");
+// Reads the header line after *START_BINARY, decides the byte order and starts a new section.
+// Returns the position after the header line, or nothing after a message.
+std::optional<int32_t> start_binary_section(conversion_state& state, output& out,
+                                            const input_cursor& input, int32_t p) {
+  section_header header;
+  header_lines lines;
+  if (!read_header(state, out, input, p, &header, &lines) || !take_byte_order(state, out, header)) {
+    return std::nullopt;
+  }
+  if (lines.header_end < 0) {
+    fail(state, out, input_fault::marker_line_unended,
+         "Failed to find <end_of_line> after data line following *START_BINARY when reading in "
+         "ASCII mode.\n");
+    return std::nullopt;
   }
   clear_format_table(state);
-  return header_end + 1;
+  return lines.header_end + 1;
 }
 
 // Position after a *SUSPEND_BINARY or *END_BINARY record: the marker text and its optional
 // zero byte.
-int32_t skip_closing_marker(const uint8_t* window, int32_t p, int32_t window_end,
-                            std::string_view marker) {
+int32_t skip_closing_marker(const input_cursor& input, int32_t p, std::string_view marker) {
   p += static_cast<int32_t>(marker.size());
-  if (p < window_end && window[p] == 0) ++p;
+  if (p < input.end && input.window[p] == 0) ++p;
   return p;
+}
+
+// The marker whose text begins at `p`, if any.
+std::optional<marker_kind> marker_kind_at(const input_cursor& input, int32_t p) {
+  if (marker_at(input.window, p, input.end, kStart)) return marker_kind::start;
+  if (marker_at(input.window, p, input.end, kSuspend)) return marker_kind::suspend;
+  if (marker_at(input.window, p, input.end, kResume)) return marker_kind::resume;
+  if (marker_at(input.window, p, input.end, kEnd)) return marker_kind::end;
+  return std::nullopt;
+}
+
+// Reports a marker met in the mode it cannot stand in.
+void fail_in_wrong_mode(conversion_state& state, output& out, marker_kind kind) {
+  switch (kind) {
+    case marker_kind::start:
+      fail(state, out, input_fault::start_in_binary_mode,
+           "Encountered *START_BINARY when already in binary mode.\n");
+      break;
+    case marker_kind::suspend:
+      fail(state, out, input_fault::close_in_ascii_mode,
+           "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
+      break;
+    case marker_kind::resume:
+      fail(state, out, input_fault::resume_in_binary_mode,
+           "Encountered *RESUME_BINARY when already in BINARY mode.\n");
+      break;
+    case marker_kind::end:
+      fail(state, out, input_fault::close_in_ascii_mode,
+           "Encountered *END_BINARY when already in ASCII mode.\n");
+      break;
+  }
+}
+
+// Consumes the marker of `kind` whose text begins at `p`. Returns the position after it, or
+// nothing after a message.
+std::optional<int32_t> consume_marker(conversion_state& state, output& out,
+                                      const input_cursor& input, int32_t p, marker_kind kind) {
+  switch (kind) {
+    case marker_kind::start:
+      return start_binary_section(state, out, input, p);
+    case marker_kind::suspend:
+      return skip_closing_marker(input, p, kSuspend);
+    case marker_kind::end:
+      return skip_closing_marker(input, p, kEnd);
+    case marker_kind::resume:
+      break;
+  }
+  const int32_t end_of_line = find_end_of_line(input.window, p, input.end);
+  if (end_of_line < 0) {
+    fail(state, out, input_fault::marker_line_unended,
+         "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII mode.\n");
+    return std::nullopt;
+  }
+  return end_of_line + 1;
 }
 
 }  // namespace
@@ -126,59 +202,30 @@ byte_order byte_order_of_probes(const section_header& header) {
   std::memcpy(&integer_probe, header.integer_probe, 4);
   std::memcpy(&real_probe, header.real_probe, 4);
   if (integer_probe == 1 && real_probe == 1.0f) return byte_order::native;
-  endian_swap(&integer_probe, 4);
-  endian_swap(&real_probe, 4);
+  integer_probe = field_text::reversed(integer_probe);
+  real_probe = field_text::reversed(real_probe);
   if (integer_probe == 1 && real_probe == 1.0f) return byte_order::swapped;
   return byte_order::unknown;
 }
 
-int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
-                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode,
-                          marker_kind* consumed) {
-  int32_t p = *read_pos + (*binary_mode ? 1 : 0);
-  marker_kind kind;
-  if (marker_at(window, p, window_end, kStart)) {
-    kind = marker_kind::start;
-    if (*binary_mode) {
-      return fail(state, out, input_fault::start_in_binary_mode,
-                  "Encountered *START_BINARY when already in binary mode.\n");
-    }
-    p = start_binary_section(state, out, window, p, window_end);
-    if (p < 0) return -1;
-  } else if (marker_at(window, p, window_end, kSuspend)) {
-    kind = marker_kind::suspend;
-    if (!*binary_mode) {
-      return fail(state, out, input_fault::close_in_ascii_mode,
-                  "Encountered *SUSPEND_BINARY when already in ASCII mode.\n");
-    }
-    p = skip_closing_marker(window, p, window_end, kSuspend);
-  } else if (marker_at(window, p, window_end, kResume)) {
-    kind = marker_kind::resume;
-    if (*binary_mode) {
-      return fail(state, out, input_fault::resume_in_binary_mode,
-                  "Encountered *RESUME_BINARY when already in BINARY mode.\n");
-    }
-    const int32_t end_of_line = find_end_of_line(window, p, window_end);
-    if (end_of_line < 0) {
-      return fail(state, out, input_fault::marker_line_unended,
-                  "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII "
-                  "mode.\n");
-    }
-    p = end_of_line + 1;
-  } else if (marker_at(window, p, window_end, kEnd)) {
-    kind = marker_kind::end;
-    if (!*binary_mode) {
-      return fail(state, out, input_fault::close_in_ascii_mode,
-                  "Encountered *END_BINARY when already in ASCII mode.\n");
-    }
-    p = skip_closing_marker(window, p, window_end, kEnd);
-  } else {
-    return 0;
+marker_check check_mode_marker(conversion_state& state, output& out, input_cursor& input,
+                               conversion_mode& mode, marker_kind* consumed) {
+  const bool binary = mode == conversion_mode::binary;
+  // In binary mode a marker is the text of a text-line record, after its format code.
+  const int32_t p = input.position + (binary ? 1 : 0);
+  const std::optional<marker_kind> kind = marker_kind_at(input, p);
+  if (!kind) return marker_check::not_a_marker;
+  const bool opens = *kind == marker_kind::start || *kind == marker_kind::resume;
+  if (opens == binary) {
+    fail_in_wrong_mode(state, out, *kind);
+    return marker_check::failed;
   }
-  *binary_mode = *binary_mode ? 0 : 1;
-  *read_pos = p;
-  if (consumed != nullptr) *consumed = kind;
-  return 1;
+  const std::optional<int32_t> end = consume_marker(state, out, input, p, *kind);
+  if (!end) return marker_check::failed;
+  mode = binary ? conversion_mode::ascii : conversion_mode::binary;
+  input.position = *end;
+  if (consumed != nullptr) *consumed = *kind;
+  return marker_check::consumed;
 }
 
 }  // namespace asciify

@@ -6,6 +6,7 @@
 
 #include "output/output.h"
 #include "records/conversion_state.h"
+#include "records/input_cursor.h"
 
 namespace asciify {
 
@@ -29,12 +30,19 @@ byte_order byte_order_of_probes(const section_header& header);
 
 enum class marker_kind { start, suspend, resume, end };
 
-// Recognises a marker at *read_pos (in binary mode: a text-line record carrying it), checks it
-// is allowed in the current mode and consumes it. Returns 1 when a marker was consumed
-// (*read_pos moved past it, *binary_mode flipped, *consumed tells which when given), 0 when
-// the text is no marker, -1 after a message.
-int32_t check_mode_marker(conversion_state& state, output& out, const uint8_t* window,
-                          int32_t* read_pos, int32_t window_end, int32_t* binary_mode,
-                          marker_kind* consumed = nullptr);
+// Whether the input is copied line by line or read as binary records.
+enum class conversion_mode { ascii, binary };
+
+enum class marker_check {
+  consumed,      // a marker was consumed: the position moved past it and the mode flipped
+  not_a_marker,  // nothing changed
+  failed,        // a message was printed; nothing changed
+};
+
+// Recognises a marker at the input's position (in binary mode: a text-line record carrying
+// it), checks it is allowed in the current mode and consumes it; *consumed tells which, when
+// given.
+marker_check check_mode_marker(conversion_state& state, output& out, input_cursor& input,
+                               conversion_mode& mode, marker_kind* consumed = nullptr);
 
 }  // namespace asciify

@@ -79,19 +79,18 @@ TEST(SectionHeader, ByteOrderFromProbes) {
 TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
   const struct {
     const char* bytes;  // the window, then a zero byte past its end
-    int32_t mode, result, read_pos;
-  } rows[] = {{"\3*SUSPEND_BINARY", 1, 1, 16}, {"\3*END_BINARY", 1, 1, 12}};
+    int32_t read_pos;
+  } rows[] = {{"\3*SUSPEND_BINARY", 16}, {"\3*END_BINARY", 12}};
   for (const auto& r : rows) {
     auto state = std::make_unique<conversion_state>();
-    int32_t read_pos = 0;
-    int32_t mode = r.mode;
-    const auto length = static_cast<int32_t>(std::strlen(r.bytes));
+    conversion_mode mode = conversion_mode::binary;
+    input_cursor input{reinterpret_cast<const uint8_t*>(r.bytes), 0,
+                       static_cast<int32_t>(std::strlen(r.bytes))};
     testing::memory_output output;
-    EXPECT_EQ(check_mode_marker(*state, *output.out, reinterpret_cast<const uint8_t*>(r.bytes),
-                                &read_pos, length, &mode),
-              r.result)
+    EXPECT_EQ(check_mode_marker(*state, *output.out, input, mode), marker_check::consumed)
         << r.bytes;
-    EXPECT_EQ(read_pos, r.read_pos) << r.bytes;
+    EXPECT_EQ(input.position, r.read_pos) << r.bytes;
+    EXPECT_EQ(mode, conversion_mode::ascii) << r.bytes;
   }
 }
 

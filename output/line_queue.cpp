@@ -381,20 +381,22 @@ namespace {
 
 // Queues bytes that are copied to the output as they are.
 bool queue_bytes(line_queue& queue, queued_kind kind, const void* bytes, int32_t length,
-                 int32_t first_star_width, int64_t lines_before) {
-  line_batch* batch = batch_with_room(queue, length, length);
+                 int32_t first_star_width, int64_t lines_before, bool add_newline = false) {
+  const int32_t total = length + (add_newline ? 1 : 0);
+  line_batch* batch = batch_with_room(queue, total, total);
   if (batch == nullptr) return false;
   prefetch_for_writing(*batch);
   queued_line& line = batch->lines[batch->line_count++];
   line.lines_before = lines_before;
   line.bytes_offset = static_cast<uint16_t>(batch->byte_count);
-  line.data_length = static_cast<uint16_t>(length);
+  line.data_length = static_cast<uint16_t>(total);
   line.queued_star_width = first_star_width;
   line.format_count = 0;
   line.kind = kind;
   std::memcpy(batch->bytes + batch->byte_count, bytes, length);
-  batch->byte_count += length;
-  batch->text_bound += length;
+  if (add_newline) batch->bytes[batch->byte_count + length] = '\n';
+  batch->byte_count += total;
+  batch->text_bound += total;
   return true;
 }
 
@@ -409,6 +411,11 @@ bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, bool en
                 int64_t lines_before) {
   const queued_kind kind = ends_line ? queued_kind::text : queued_kind::text_part;
   return queue_bytes(queue, kind, bytes, length, -1, lines_before);
+}
+
+bool queue_text_line(line_queue& queue, const uint8_t* bytes, int32_t length,
+                     int64_t lines_before) {
+  return queue_bytes(queue, queued_kind::text, bytes, length, -1, lines_before, true);
 }
 
 void report_line_queue_warning(line_queue& queue) {

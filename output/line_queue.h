@@ -39,6 +39,10 @@ bool queue_rendered_line(line_queue& queue, const char* text, int32_t length,
 bool queue_text(line_queue& queue, const uint8_t* bytes, int32_t length, bool ends_line,
                 int64_t lines_before);
 
+// Queues `length` bytes (at most the input window) and a newline, as one line. Returns false
+// like queue_formatted_line.
+bool queue_text_line(line_queue& queue, const uint8_t* bytes, int32_t length, int64_t lines_before);
+
 // Waits until every queued line is written, then prints what the writing left to say: the
 // '*' warning, and the message of a failed write. Returns false when a write failed; the
 // failure is printed only once.

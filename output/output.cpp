@@ -70,21 +70,43 @@ bool append_now(output& out, const char* text, int32_t length, line_kind kind) {
   return true;
 }
 
-// Renders the line and writes it at once.
-int32_t write_line_now(output& out, const line_settings& settings, const format_entry& format,
-                       const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos) {
+// Renders the line and writes it at once. Returns the end of its data, or nothing after a
+// message.
+std::optional<int32_t> write_line_now(output& out, const line_settings& settings,
+                                      const format_entry& format, const uint8_t* data,
+                                      int32_t start, int32_t limit) {
   rendered_text rendered;
   const layout_result result =
       render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
   if (result != layout_result::complete) {
     report_layout_failure(out, result);
-    return -1;
+    return std::nullopt;
   }
-  if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) return -1;
-  *read_pos = rendered.end;
+  if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) {
+    return std::nullopt;
+  }
   out.starred_fields += rendered.star_count;
   note_wide_values(out, rendered.first_star_width);
-  return 0;
+  return rendered.end;
+}
+
+// Queues a line that only its rendered text can check. Returns the end of its data, or nothing
+// after a message.
+std::optional<int32_t> queue_rendered(output& out, const line_settings& settings,
+                                      const format_entry& format, const uint8_t* data,
+                                      int32_t start, int32_t limit) {
+  rendered_text rendered;
+  const layout_result outcome =
+      render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
+  if (outcome != layout_result::complete) {
+    report_layout_failure(out, outcome);
+    return std::nullopt;
+  }
+  if (!queue_rendered_line(*out.queue, out.line_buffer, rendered.length, rendered.first_star_width,
+                           out.lines_written)) {
+    return std::nullopt;
+  }
+  return rendered.end;
 }
 
 }  // namespace
@@ -190,55 +212,58 @@ bool end_plain_line(output& out) {
   return put_plain_line(out, &kNothing, 0);
 }
 
-int32_t write_plain_line(output& out, const line_settings& settings, const format_entry& format,
-                         const uint8_t* data) {
-  int32_t read_pos = 0;
+bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
+  if (out.queue != nullptr) {
+    if (!queue_text_line(*out.queue, bytes, count, out.lines_written)) return false;
+    ++out.lines_written;
+    return true;
+  }
+  static constexpr char kNewline = '\n';
+  begin_line(out.file, line_kind::plain);
+  if (!append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)) ||
+      !append_part(out.file, &kNewline, 1) || !end_line(out.file, line_kind::plain)) {
+    report_write_failure(out);
+    return false;
+  }
+  ++out.lines_written;
+  return true;
+}
+
+bool write_plain_line(output& out, const line_settings& settings, const format_entry& format,
+                      const uint8_t* data) {
   if (out.queue == nullptr) {
-    return write_line_now(out, settings, format, data, 0, format.plain_size, &read_pos);
+    return write_line_now(out, settings, format, data, 0, format.plain_size).has_value();
   }
   const line_measure measure{format.plain_width + 1, format.plain_size, true};
   if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
                             format.plain_size, measure, out.lines_written)) {
-    return -1;
+    return false;
   }
   ++out.lines_written;
-  return 0;
+  return true;
 }
 
-int32_t write_formatted_line(output& out, const line_settings& settings, const format_entry& format,
-                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos) {
-  if (out.queue == nullptr) {
-    return write_line_now(out, settings, format, data, start, limit, read_pos);
-  }
+std::optional<int32_t> write_formatted_line(output& out, const line_settings& settings,
+                                            const format_entry& format, const uint8_t* data,
+                                            int32_t start, int32_t limit) {
+  if (out.queue == nullptr) return write_line_now(out, settings, format, data, start, limit);
   // With a line queue the line is only measured and checked here; it is rendered and written
   // in order with the others later.
   line_measure measure{};
   const layout_result result =
       measure_formatted_line(settings, format, data, start, limit, &measure);
+  std::optional<int32_t> end = measure.end;
   if (result == layout_result::needs_rendering) {
-    // Only the text tells whether the line is valid: it is rendered here and queued as text.
-    rendered_text rendered;
-    const layout_result outcome =
-        render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
-    if (outcome != layout_result::complete) {
-      report_layout_failure(out, outcome);
-      return -1;
-    }
-    if (!queue_rendered_line(*out.queue, out.line_buffer, rendered.length,
-                             rendered.first_star_width, out.lines_written)) {
-      return -1;
-    }
-    measure.end = rendered.end;
+    end = queue_rendered(out, settings, format, data, start, limit);
   } else if (result != layout_result::complete) {
     report_layout_failure(out, result);
-    return -1;
+    end = std::nullopt;
   } else if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data + start,
                                    measure.end - start, measure, out.lines_written)) {
-    return -1;
+    end = std::nullopt;
   }
-  ++out.lines_written;
-  *read_pos = measure.end;
-  return 0;
+  if (end) ++out.lines_written;
+  return end;
 }
 
 }  // namespace asciify

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "output/output_file.h"
@@ -103,21 +104,25 @@ void report_pending_warning(output& out);
 // Writes `count` bytes as one complete line. Returns false after a failed write (reported).
 bool put_plain_line(output& out, const uint8_t* bytes, int32_t count);
 
+// Writes `count` bytes and a newline as one complete line, likewise.
+bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count);
+
 // Writes `count` bytes of a line whose end comes later (a line longer than the input window),
 // and ends it. Return false after a failed write (reported).
 bool put_line_part(output& out, const uint8_t* bytes, int32_t count);
 bool end_plain_line(output& out);
 
 // Renders the fields of `format` from `data` (from `start`, never reading at or past `limit`)
-// and writes the line. Returns 0 with *read_pos just past the data used, or -1 after one
-// message with nothing changed.
-int32_t write_formatted_line(output& out, const line_settings& settings, const format_entry& format,
-                             const uint8_t* data, int32_t start, int32_t limit, int32_t* read_pos);
+// and writes the line. Returns the offset just past the data used, or nothing after one
+// message.
+std::optional<int32_t> write_formatted_line(output& out, const line_settings& settings,
+                                            const format_entry& format, const uint8_t* data,
+                                            int32_t start, int32_t limit);
 
 // Writes a line of a format of numbers in fixed columns (format.plain_size >= 0) from its
-// plain_size data bytes, which the caller has found free of the zero-fill marker. Returns 0,
-// or -1 after a message.
-int32_t write_plain_line(output& out, const line_settings& settings, const format_entry& format,
-                         const uint8_t* data);
+// plain_size data bytes, which the caller has found free of the zero-fill marker. Returns
+// false after a message.
+bool write_plain_line(output& out, const line_settings& settings, const format_entry& format,
+                      const uint8_t* data);
 
 }  // namespace asciify

@@ -30,9 +30,11 @@ struct line_writer_run {
                              reinterpret_cast<const uint8_t*>(format.data())};
     const std::string area = "C" + data;
     const line_settings native{0x80000000u, 0x8000000000000000ull, 0};
-    return write_formatted_line(*output.out, native, entry,
-                                reinterpret_cast<const uint8_t*>(area.data()), 1,
-                                1 + (limit < 0 ? int32_t(data.size()) : limit), &read_pos);
+    const std::optional<int32_t> end = write_formatted_line(
+        *output.out, native, entry, reinterpret_cast<const uint8_t*>(area.data()), 1,
+        1 + (limit < 0 ? int32_t(data.size()) : limit));
+    if (end) read_pos = *end;
+    return end ? 0 : -1;
   }
 };
 

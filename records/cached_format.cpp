@@ -5,13 +5,12 @@
 
 namespace asciify {
 
-int32_t reset_format(conversion_state& state, output& out, const uint8_t* window, int32_t* read_pos,
-                     int32_t window_end) {
-  if (window_end - *read_pos < 2) {
+bool reset_format(conversion_state& state, output& out, input_cursor& input) {
+  if (bytes_from(input, input.position) < 2) {
     return fail_on_input(state, out, input_fault::record_unended,
                          "Buffer too short in <reset_format> at line %lld\n", next_line(out));
   }
-  const uint8_t code = window[*read_pos + 1];
+  const uint8_t code = input.window[input.position + 1];
   if (code < FC_FIRST_CACHED) {
     return fail_on_input(
         state, out, input_fault::reset_of_reserved_code,
@@ -20,29 +19,20 @@ int32_t reset_format(conversion_state& state, output& out, const uint8_t* window
   }
   state.format_table[code] = format_entry{};
   ++state.format_generation;
-  *read_pos += 2;
-  return 0;
+  input.position += 2;
+  return true;
 }
 
-int32_t process_formatted_line(conversion_state& state, output& out, const uint8_t* window,
-                               int32_t* read_pos, int32_t window_end) {
-  const int32_t p = *read_pos;
-  const uint8_t code = window[p];
-  if (code < FC_FIRST_CACHED) {
-    return fail_on_input(
-        state, out, input_fault::unknown_code,
-        "Encountered reserved format code %d in <process_formatted_line> at line %lld\n", code,
-        next_line(out));
-  }
+bool process_formatted_line(conversion_state& state, output& out, input_cursor& input) {
+  const uint8_t* window = input.window;
+  const uint8_t code = window[input.position];
+  const int32_t first = input.position + 1;
   const format_entry& slot = state.format_table[code];
-  if (slot.count != 0) {
-    return write_formatted_line(out, settings_of(state), slot, window, p + 1, window_end, read_pos);
-  }
+  if (slot.count != 0) return write_record_line(state, out, slot, input, first);
 
   // An empty slot: this record defines the code's format.
-  const int32_t first = p + 1;
   const void* zero =
-      first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
+      first < input.end ? std::memchr(window + first, 0, bytes_from(input, first)) : nullptr;
   if (zero == nullptr) {
     return fail_on_input(state, out, input_fault::record_unended,
                          "Error reading new format %d in <process_formatted_line> at line %lld\n",
@@ -56,8 +46,17 @@ int32_t process_formatted_line(conversion_state& state, output& out, const uint8
         next_line(out));
   }
   define_format(state, code, window + first, static_cast<uint8_t>(count));
-  *read_pos = first + count + 1;
-  return 0;
+  input.position = first + count + 1;
+  return true;
+}
+
+bool write_record_line(conversion_state& state, output& out, const format_entry& format,
+                       input_cursor& input, int32_t data_start) {
+  const std::optional<int32_t> end =
+      write_formatted_line(out, settings_of(state), format, input.window, data_start, input.end);
+  if (!end) return false;
+  input.position = *end;
+  return true;
 }
 
 }  // namespace asciify

@@ -18,8 +18,8 @@ void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, 
   ++state.format_generation;
 }
 
-int32_t fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format,
-                      ...) {
+bool fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format,
+                   ...) {
   state.fault = fault;
   char message[256];
   va_list arguments;
@@ -27,7 +27,7 @@ int32_t fail_on_input(conversion_state& state, output& out, input_fault fault, c
   std::vsnprintf(message, sizeof message, format, arguments);
   va_end(arguments);
   report(out, "%s", message);
-  return -1;
+  return false;
 }
 
 }  // namespace asciify

@@ -112,9 +112,9 @@ void clear_format_table(conversion_state& state);
 // Defines slot `code` with `count` field format bytes copied from `bytes`.
 void define_format(conversion_state& state, uint8_t code, const uint8_t* bytes, uint8_t count);
 
-// Notes `fault` and prints the message of the failure it caused. Returns -1.
-int32_t fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format,
-                      ...) __attribute__((format(printf, 4, 5)));
+// Notes `fault` and prints the message of the failure it caused. Returns false.
+bool fail_on_input(conversion_state& state, output& out, input_fault fault, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 
 inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* bytes, int32_t size) {
   return matches_zero_fill_marker(state.zero_fill_marker_4, state.zero_fill_marker_8, bytes, size);

@@ -3,21 +3,20 @@
 namespace asciify {
 namespace {
 
-int32_t handle_record(conversion_state& state, output& out, record_kind kind, uint8_t* window,
-                      int32_t* read_pos, int32_t window_end) {
+bool handle_record(conversion_state& state, output& out, record_kind kind, input_cursor& input) {
   switch (kind) {
     case record_kind::line_specific:
-      return process_lsf_line(state, out, window, read_pos, window_end);
+      return process_lsf_line(state, out, input);
     case record_kind::text_line:
-      return write_text_line(state, out, window, read_pos, window_end);
+      return write_text_line(state, out, input);
     case record_kind::format_reset:
-      return reset_format(state, out, window, read_pos, window_end);
+      return reset_format(state, out, input);
     case record_kind::cached_format:
-      return process_formatted_line(state, out, window, read_pos, window_end);
+      return process_formatted_line(state, out, input);
     case record_kind::hardwired:
       break;
   }
-  return process_hardwired_line(state, out, window, read_pos, window_end);
+  return process_hardwired_line(state, out, input);
 }
 
 // Counts a record that was handled.
@@ -43,14 +42,13 @@ void count_record(record_counts& counts, record_kind kind, uint8_t code, bool de
 
 }  // namespace
 
-int32_t dispatch_record(conversion_state& state, output& out, uint8_t* window, int32_t* read_pos,
-                        int32_t window_end) {
-  const uint8_t code = window[*read_pos];
+bool dispatch_record(conversion_state& state, output& out, input_cursor& input) {
+  const uint8_t code = input.window[input.position];
   const record_kind kind = record_kind_for_code(code);
   const bool defines = kind == record_kind::cached_format && state.format_table[code].count == 0;
-  const int32_t result = handle_record(state, out, kind, window, read_pos, window_end);
-  if (result == 0) count_record(state.counts, kind, code, defines);
-  return result;
+  const bool handled = handle_record(state, out, kind, input);
+  if (handled) count_record(state.counts, kind, code, defines);
+  return handled;
 }
 
 }  // namespace asciify

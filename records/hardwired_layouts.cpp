@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "output/output.h"
 #include "records/record_handlers.h"
@@ -37,18 +38,20 @@ constexpr hardwired_layout kLayouts[8] = {
 constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
 constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
 
-int32_t fail_long_format(conversion_state& state, output& out, const char* kind,
-                         input_fault fault) {
+bool fail_long_format(conversion_state& state, output& out, const char* kind, input_fault fault) {
   return fail_on_input(state, out, fault,
                        "Error parsing 'long' %s format code in <process_hardwired_line> at line "
                        "%lld\n",
                        kind, next_line(out));
 }
 
-// Reads the 'long' format that `selector` chooses into hardwired_format's bytes, from `p` on.
-// Returns the position after it, or -1 after a message; *count receives its length.
-int32_t read_long_format(conversion_state& state, output& out, const uint8_t* window, int32_t p,
-                         int32_t window_end, uint8_t selector, int32_t* count) {
+// Reads the 'long' format that `selector` chooses into hardwired_format's bytes, moving the
+// record's position past it; *count receives its length. Returns false after a message.
+bool read_long_format(conversion_state& state, output& out, input_cursor& record, uint8_t selector,
+                      int32_t* count) {
+  const uint8_t* window = record.window;
+  const int32_t window_end = record.end;
+  int32_t p = record.position;
   uint8_t* bytes = state.hardwired_storage;
   int32_t stored = 0;
   if (selector == FSF4) {
@@ -88,7 +91,8 @@ int32_t read_long_format(conversion_state& state, output& out, const uint8_t* wi
         selector, next_line(out));
   }
   *count = stored;
-  return p;
+  record.position = p;
+  return true;
 }
 
 void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fields) {
@@ -102,8 +106,10 @@ void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fi
 // record. kFourByte: the caller knows every source field to be a 4-byte number (the defaults).
 template <bool kFourByte>
 int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layout,
-                           const uint8_t* source_formats, const uint8_t* window, int32_t p,
-                           int32_t window_end) {
+                           const uint8_t* source_formats, const input_cursor& record) {
+  const uint8_t* window = record.window;
+  const int32_t window_end = record.end;
+  int32_t p = record.position;
   // (Copies, so that the stores into the staging buffer do not make them be read again.)
   const uint32_t marker_4 = state.zero_fill_marker_4;
   const uint64_t marker_8 = state.zero_fill_marker_8;
@@ -126,7 +132,7 @@ int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layo
   int32_t offsets[8];
   int32_t sizes[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
-    const int32_t size = kFourByte ? 4 : decompose_field_format(source_formats[k]).size;
+    const int32_t size = decompose_field_format(source_formats[k]).size;
     if (size == 0 || p + size > window_end ||
         matches_zero_fill_marker(marker_4, marker_8, window + p, size)) {
       return -1;
@@ -154,28 +160,29 @@ int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layo
 }
 
 // Copies the source fields into the staging buffer in output order, a repeated field once per
-// output position, then the zero fields. Returns the position after the record's last source
-// field, or -1 after a message.
-int32_t stage_fields(conversion_state& state, output& out, const hardwired_layout& layout,
-                     const uint8_t* window, int32_t p, int32_t window_end) {
-  int32_t staging_offset = 0;
+// output position, then the zero fields, moving the record's position past its last source
+// field. Returns false after a message.
+bool stage_fields(conversion_state& state, output& out, const hardwired_layout& layout,
+                  input_cursor& record) {
+  staging_area staging{state.staging_buffer, 0};
+  int32_t p = record.position;
   int32_t source_start = p;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
     const int32_t source = layout.sources[position];
     if (source == kZeroField) {
-      std::memset(state.staging_buffer + staging_offset, 0, 4);
-      staging_offset += 4;
+      std::memset(staging.bytes + staging.offset, 0, 4);
+      staging.offset += 4;
       continue;
     }
     const bool repeated = position > 0 && layout.sources[position - 1] == source;
     if (!repeated) source_start = p;
-    const int32_t next =
-        copy_buffer(state, out, state.hardwired_format, source, state.staging_buffer,
-                    &staging_offset, window, source_start, window_end);
-    if (next < 0) return -1;
-    if (!repeated) p = next;
+    const std::optional<int32_t> next =
+        copy_field(state, out, state.hardwired_format, source, staging, record, source_start);
+    if (!next) return false;
+    if (!repeated) p = *next;
   }
-  return p;
+  record.position = p;
+  return true;
 }
 
 // Rewrites the scratch format as the line's own field format bytes.
@@ -236,12 +243,15 @@ const default_line_format& default_line_format_of(int32_t layout_index) {
 
 }  // namespace
 
-int32_t copy_buffer(conversion_state& state, output& out, const format_entry& format,
-                    int32_t field_index, uint8_t* staging, int32_t* staging_offset,
-                    const uint8_t* window, int32_t source, int32_t window_end) {
+std::optional<int32_t> copy_field(conversion_state& state, output& out, const format_entry& format,
+                                  int32_t field_index, staging_area& staging,
+                                  const input_cursor& record, int32_t source) {
+  const uint8_t* window = record.window;
+  const int32_t window_end = record.end;
+  int32_t* staging_offset = &staging.offset;
   if (field_index == 0) state.zero_fill_state = 0;
   const field_format& field = decompose_field_format(format.bytes[field_index]);
-  uint8_t* destination = staging + *staging_offset;
+  uint8_t* destination = staging.bytes + staging.offset;
 
   if (field.type != field_type::string) {
     const int32_t size = field.size;
@@ -252,8 +262,9 @@ int32_t copy_buffer(conversion_state& state, output& out, const format_entry& fo
       return source;
     }
     if (source + size > window_end) {
-      return fail_on_input(state, out, input_fault::record_unended,
-                           "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
+      fail_on_input(state, out, input_fault::record_unended,
+                    "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
+      return std::nullopt;
     }
     if (is_zero_fill_marker(state, window + source, size)) {
       state.zero_fill_state = 2;
@@ -270,8 +281,9 @@ int32_t copy_buffer(conversion_state& state, output& out, const format_entry& fo
   for (;; ++length) {
     if (!field.open_ended && length == field.width) break;
     if (source + length >= window_end) {
-      return fail_on_input(state, out, input_fault::record_unended,
-                           "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
+      fail_on_input(state, out, input_fault::record_unended,
+                    "Buffer overrun in <copy_buffer> on line %lld\n", next_line(out));
+      return std::nullopt;
     }
     if (window[source + length] == 0) break;
   }
@@ -286,87 +298,118 @@ int32_t copy_buffer(conversion_state& state, output& out, const format_entry& fo
   return source + length + (length < field.width ? 1 : 0);
 }
 
-int32_t process_hardwired_line(conversion_state& state, output& out, const uint8_t* window,
-                               int32_t* read_pos, int32_t window_end) {
-  int32_t p = *read_pos;
-  const uint8_t code = window[p++];
-  int32_t long_count = 0;
+namespace {
+
+// The head of a hard-wired record: its code and, for a 'long' code, the selector and the
+// number of field format bytes of its format.
+struct record_head {
+  uint8_t code = 0;
   uint8_t selector = 0;
-  if (code >= 30) {
-    if (p >= window_end) {
-      return fail_on_input(
-          state, out, input_fault::record_unended,
-          "Record data runs past the end of the input in <process_hardwired_line> at line "
-          "%lld\n",
-          next_line(out));
-    }
-    selector = window[p++];
-    if (kept_long_line(state, code, selector)) {
-      // The same code and cached format as the last record: its line format is kept.
-      const int32_t plain_end = stage_plain_record<false>(
-          state, kLayouts[code - 30], state.long_line.source_bytes, window, p, window_end);
-      if (plain_end >= 0 && state.long_line.line_format.plain_size >= 0) {
-        *read_pos = plain_end;
-        return write_plain_line(out, settings_of(state), state.long_line.line_format,
-                                state.staging_buffer);
-      }
-    }
-    p = read_long_format(state, out, window, p, window_end, selector, &long_count);
-    if (p < 0) return -1;
-  }
-  const bool is_default = code >= 10 && code <= 17;
-  const bool is_long = code >= 30 && code <= 37;
-  if (!is_default && !is_long) {
+  int32_t long_count = 0;
+  bool is_default = false;  // codes 10-17
+  bool is_long = false;     // codes 30-37
+};
+
+// Writes a 'long' record of the same code and cached format as the last one with the line
+// format kept from it, when its fields are plain numbers. Returns false, doing nothing, when
+// the record has to go the ordinary way.
+bool write_with_kept_format(conversion_state& state, output& out, input_cursor& input,
+                            const input_cursor& record, const record_head& head, bool* written) {
+  if (!kept_long_line(state, head.code, head.selector)) return false;
+  const int32_t plain_end = stage_plain_record<false>(state, kLayouts[head.code - 30],
+                                                      state.long_line.source_bytes, record);
+  if (plain_end < 0 || state.long_line.line_format.plain_size < 0) return false;
+  input.position = plain_end;
+  *written =
+      write_plain_line(out, settings_of(state), state.long_line.line_format, state.staging_buffer);
+  return true;
+}
+
+// Checks that the code has a layout and a 'long' format covers it. Returns false after a
+// message.
+bool check_layout(conversion_state& state, output& out, record_head& head) {
+  head.is_default = head.code >= 10 && head.code <= 17;
+  head.is_long = head.code >= 30 && head.code <= 37;
+  if (!head.is_default && !head.is_long) {
     return fail_on_input(
         state, out, input_fault::unknown_code,
-        "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n", code,
-        next_line(out));
+        "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
+        head.code, next_line(out));
   }
-  const int32_t layout_index = code - (is_default ? 10 : 30);
-  const hardwired_layout& layout = kLayouts[layout_index];
-  if (is_long && long_count < layout.source_fields) {
+  if (head.is_long && head.long_count < kLayouts[head.code - 30].source_fields) {
     return fail_on_input(
         state, out, input_fault::long_format_too_short,
         "'long' format too short for format code %d in <process_hardwired_line> at line "
         "%lld\n",
-        code, next_line(out));
+        head.code, next_line(out));
   }
+  return true;
+}
 
-  // A record of numbers is staged in one pass; a default one gives a line of numbers.
+// Stages the record's fields from the record's position on and writes its line. A record of
+// numbers is staged in one pass; a default one gives a line of numbers.
+bool stage_and_write(conversion_state& state, output& out, const record_head& head,
+                     input_cursor& record, input_cursor& input) {
+  const int32_t layout_index = head.code - (head.is_default ? 10 : 30);
+  const hardwired_layout& layout = kLayouts[layout_index];
   const int32_t plain_end =
-      is_default ? stage_plain_record<true>(state, layout, nullptr, window, p, window_end)
-                 : stage_plain_record<false>(state, layout, state.hardwired_storage, window, p,
-                                             window_end);
+      head.is_default ? stage_plain_record<true>(state, layout, nullptr, record)
+                      : stage_plain_record<false>(state, layout, state.hardwired_storage, record);
   if (plain_end >= 0) {
-    *read_pos = plain_end;
-    if (is_default) {
+    input.position = plain_end;
+    if (head.is_default) {
       return write_plain_line(out, settings_of(state), default_line_format_of(layout_index).format,
                               state.staging_buffer);
     }
   } else {
-    if (is_default)
+    if (head.is_default) {
       set_default_formats(state.hardwired_storage, layout_index, layout.source_fields);
-    p = stage_fields(state, out, layout, window, p, window_end);
-    if (p < 0) return -1;
-    *read_pos = p;
+    }
+    if (!stage_fields(state, out, layout, record)) return false;
+    input.position = record.position;
   }
   const format_entry* line_format = &state.hardwired_format;
-  if (is_default) {
+  if (head.is_default) {
     line_format = &default_line_format_of(layout_index).format;
   } else {
     uint8_t source_bytes[kHardwiredFormatSize];
     std::memcpy(source_bytes, state.hardwired_storage, kHardwiredFormatSize);
     apply_layout(state.hardwired_format, state.hardwired_storage, layout);
-    if (selector >= FC_FIRST_CACHED) keep_long_line(state, code, selector, source_bytes);
+    if (head.selector >= FC_FIRST_CACHED) {
+      keep_long_line(state, head.code, head.selector, source_bytes);
+    }
     if (plain_end >= 0 && state.hardwired_format.plain_size >= 0) {
       // The staged fields hold no zero-fill marker, and the appended zeros are none either.
       return write_plain_line(out, settings_of(state), state.hardwired_format,
                               state.staging_buffer);
     }
   }
-  int32_t staging_read_pos = 0;
   return write_formatted_line(out, settings_of(state), *line_format, state.staging_buffer, 0,
-                              kStagingBufferSize, &staging_read_pos);
+                              kStagingBufferSize)
+      .has_value();
+}
+
+}  // namespace
+
+bool process_hardwired_line(conversion_state& state, output& out, input_cursor& input) {
+  input_cursor record = input;
+  record_head head;
+  head.code = record.window[record.position++];
+  if (head.code >= 30) {
+    if (record.position >= record.end) {
+      return fail_on_input(
+          state, out, input_fault::record_unended,
+          "Record data runs past the end of the input in <process_hardwired_line> at line "
+          "%lld\n",
+          next_line(out));
+    }
+    head.selector = record.window[record.position++];
+    // The same code and cached format as the last record: its line format is kept.
+    bool written = false;
+    if (write_with_kept_format(state, out, input, record, head, &written)) return written;
+    if (!read_long_format(state, out, record, head.selector, &head.long_count)) return false;
+  }
+  return check_layout(state, out, head) && stage_and_write(state, out, head, record, input);
 }
 
 }  // namespace asciify

@@ -1,4 +1,4 @@
-// copy_buffer at the end of the window: bytes past the window end exist and would complete the
+// copy_field at the end of the window: bytes past the window end exist and would complete the
 // field; they must not be read. A 'long' record's line format, kept from the record before,
 // is not used once its cached format is gone. Whole hard-wired records are checked end to end.
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 namespace asciify {
 namespace {
 
-TEST(CopyBuffer, NeverReadsPastTheWindowEnd) {
+TEST(CopyField, NeverReadsPastTheWindowEnd) {
   const struct {
     const char* name;
     std::string format, window;
@@ -28,11 +28,11 @@ TEST(CopyBuffer, NeverReadsPastTheWindowEnd) {
   for (const auto& r : rows) {
     auto state = std::make_unique<conversion_state>();
     testing::memory_output output;
-    uint8_t staging[64];
-    int32_t staging_offset = 0;
+    uint8_t bytes[64];
+    staging_area staging{bytes, 0};
     const format_entry format{1, reinterpret_cast<const uint8_t*>(r.format.data())};
-    EXPECT_EQ(copy_buffer(*state, *output.out, format, 0, staging, &staging_offset,
-                          reinterpret_cast<const uint8_t*>(r.window.data()), 0, r.window_end),
+    const input_cursor record{reinterpret_cast<const uint8_t*>(r.window.data()), 0, r.window_end};
+    EXPECT_EQ(copy_field(*state, *output.out, format, 0, staging, record, 0).value_or(-1),
               r.next_source)
         << r.name;
   }
@@ -46,17 +46,16 @@ TEST(HardwiredLine, KeptLongFormatGoesWithItsCachedFormat) {
   // Code 30 through cached format 91, four 4-byte integers.
   std::string record = std::string("\x1E\x5B") + std::string(16, '\0');
   auto convert = [&] {
-    int32_t read_pos = 0;
-    return process_hardwired_line(*state, *output.out,
-                                  reinterpret_cast<const uint8_t*>(record.data()), &read_pos,
-                                  static_cast<int32_t>(record.size()));
+    input_cursor input{reinterpret_cast<const uint8_t*>(record.data()), 0,
+                       static_cast<int32_t>(record.size())};
+    return process_hardwired_line(*state, *output.out, input);
   };
-  ASSERT_EQ(convert(), 0);
-  ASSERT_EQ(convert(), 0);  // now with the kept line format
+  ASSERT_TRUE(convert());
+  ASSERT_TRUE(convert());  // now with the kept line format
   const uint8_t reset[] = {4, 91};
-  int32_t reset_pos = 0;
-  ASSERT_EQ(reset_format(*state, *output.out, reset, &reset_pos, 2), 0);
-  EXPECT_EQ(convert(), -1);
+  input_cursor reset_record{reset, 0, 2};
+  ASSERT_TRUE(reset_format(*state, *output.out, reset_record));
+  EXPECT_FALSE(convert());
   EXPECT_EQ(output.messages.text(),
             "Error parsing 'long' cached format code 91 in <process_hardwired_line> at line 3\n");
   EXPECT_EQ(output.text(),

@@ -31,15 +31,15 @@ int32_t unpack_packed_format(conversion_state& state, const uint8_t* window, int
 
 }  // namespace
 
-int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* window,
-                         int32_t* read_pos, int32_t window_end) {
-  const int32_t first = *read_pos + 1;
+bool process_lsf_line(conversion_state& state, output& out, input_cursor& input) {
+  const uint8_t* window = input.window;
+  const int32_t first = input.position + 1;
   int32_t count = 0;
   int32_t data_start = -1;
   const uint8_t* bytes = nullptr;
 
-  if (window[*read_pos] == FC_LSF4) {
-    data_start = unpack_packed_format(state, window, first, window_end, &count);
+  if (window[input.position] == FC_LSF4) {
+    data_start = unpack_packed_format(state, window, first, input.end, &count);
     if (data_start < 0) {
       return fail_on_input(state, out, input_fault::record_unended,
                            "FC_LSF4 formatting error at line %lld\n", next_line(out));
@@ -48,7 +48,7 @@ int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* wi
   } else {
     // The plain format is used where it lies in the window.
     const void* zero =
-        first < window_end ? std::memchr(window + first, 0, window_end - first) : nullptr;
+        first < input.end ? std::memchr(window + first, 0, bytes_from(input, first)) : nullptr;
     if (zero == nullptr) {
       return fail_on_input(state, out, input_fault::record_unended,
                            "FC_LSF8 formatting error at line %lld\n", next_line(out));
@@ -64,8 +64,7 @@ int32_t process_lsf_line(conversion_state& state, output& out, const uint8_t* wi
                          next_line(out));
   }
   const format_entry format{static_cast<uint8_t>(count), bytes};
-  return write_formatted_line(out, settings_of(state), format, window, data_start, window_end,
-                              read_pos);
+  return write_record_line(state, out, format, input, data_start);
 }
 
 }  // namespace asciify
