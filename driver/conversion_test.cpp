@@ -64,7 +64,7 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
 }
 
 TEST(ConversionLoop, CountsBytesReadAndLinesWritten) {
-  std::FILE* input = fmemopen(const_cast<char*>("one\ntwo\nthree"), 13, "rb");
+  std::FILE* input = testing::stream_of("one\ntwo\nthree");
   testing::memory_output output;
   auto state = std::make_unique<conversion_state>();
   const conversion_result result = convert_stream(*state, *output.out, input, "in");

@@ -15,8 +15,7 @@ namespace asciify {
 namespace {
 
 listing listing_of(const std::string& input) {
-  FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
-                           : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  FILE* in = testing::stream_of(input);
   listing taken = take_listing(in, "in");
   std::fclose(in);
   return taken;

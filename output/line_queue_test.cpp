@@ -108,7 +108,7 @@ std::string lines_of_64_bytes(int count) {
 
 conversion_capture convert_into_full_sink(const std::string& input, memory_sink sink,
                                           run_options options) {
-  FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  FILE* in = stream_of(input);
   conversion_capture run = convert_into_sink(in, sink, options);
   std::fclose(in);
   return run;

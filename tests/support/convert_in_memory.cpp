@@ -76,9 +76,7 @@ conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options op
 }
 
 conversion_capture convert_in_memory(std::string_view input, run_options options) {
-  // An empty input is read from /dev/null, as a memory stream cannot be empty.
-  FILE* in = input.empty() ? std::fopen("/dev/null", "rb")
-                           : fmemopen(const_cast<char*>(input.data()), input.size(), "rb");
+  FILE* in = stream_of(input);
   memory_sink sink;
   conversion_capture capture = convert_into_sink(in, sink, options);
   std::fclose(in);

@@ -1,0 +1,32 @@
+// The few calls whose form differs between POSIX systems and Windows: opening a file by a name
+// given in UTF-8, and binary mode for the standard streams. Everything else in the program
+// names files in UTF-8, as it received them; on Windows the names are turned into UTF-16 here
+// and opened with the wide functions, so that any name the system allows can be used.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace asciify::platform {
+
+// Opens `name` (UTF-8) with open(2)-style `flags` (O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC,
+// ...) and `permissions` for a file it creates. Returns the descriptor, or -1 with errno set.
+// The descriptor is not inherited by child processes, and on Windows it is in binary mode.
+int open_file(const char* name, int flags, int permissions = 0666);
+
+// Opens `name` (UTF-8) as a stream, as std::fopen does with `mode` ("rb", "wb", ...).
+std::FILE* open_stream(const char* name, const char* mode);
+
+// Puts the standard input, output and error streams in binary mode: bytes pass unchanged, no
+// carriage return is added before a newline and no byte ends the input early. Nothing to do
+// on POSIX systems. Call before anything is read or written.
+void use_binary_standard_streams();
+
+#ifdef _WIN32
+// Conversions between the UTF-8 of the program and the UTF-16 of the Windows interfaces. An
+// invalid sequence becomes U+FFFD.
+std::wstring wide_from_utf8(const std::string& text);
+std::string utf8_from_wide(const std::wstring& text);
+#endif
+
+}  // namespace asciify::platform
