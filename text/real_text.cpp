@@ -4,6 +4,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "text/digit_text.h"
@@ -51,11 +53,22 @@ struct power_table {
 
 constexpr double kLogarithmMargin = 1e-9;
 
+// pow(10.0, e) as the GNU C library computes it, on every system, so that the texts are the
+// same everywhere (other libraries' pow is often a unit in the last place off): the correctly
+// rounded power, as strtod reads "1e<e>", except for the two exponents of the table's range for
+// which that pow gives the next value up (10^23 lies halfway between two doubles).
+double library_power_of_ten(int32_t e) {
+  char text[16];
+  std::snprintf(text, sizeof text, "1e%d", static_cast<int>(e));
+  const double value = std::strtod(text, nullptr);
+  return e == 23 || e == 210 ? std::nextafter(value, HUGE_VAL) : value;
+}
+
 power_table make_power_table() {
   power_table t{};
   for (int32_t e = kLowestPower; e <= kHighestPower; ++e) {
     const size_t i = static_cast<size_t>(e - kLowestPower);
-    t.value[i] = std::pow(10.0, e);
+    t.value[i] = library_power_of_ten(e);
     t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
     t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
   }
