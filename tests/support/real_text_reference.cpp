@@ -4,8 +4,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/real_text.h"
+
 namespace asciify::reference {
 namespace {
+
+// pow(10.0, e) of the GNU C library, which the texts follow: that library's own where it is
+// there (so the converter's powers are checked against it), elsewhere the converter's.
+double power_of_ten(int e) {
+#ifdef __GLIBC__
+  return std::pow(10.0, e);
+#else
+  return gnu_power_of_ten(e);
+#endif
+}
 
 // Widest field the callers pass; wider requests are filled with '*'.
 constexpr int32_t kMaxWidth = 31;
@@ -108,7 +120,7 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
       if (e > fixed_limit || e < 0) {
         notation = Notation::kExponent;
         if (e < 0) --e;
-        m = x / std::pow(10.0, e);
+        m = x / power_of_ten(e);
       } else {
         notation = Notation::kFixed;
         m = x;
@@ -125,7 +137,7 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
         decimals = number_width - 2 - sign_width;
         if (notation == Notation::kFixed) break;
         if (decimals < 0) return write_stars(width, out);
-        if (std::fabs(m) + 5.0 * std::pow(10.0, -decimals - 1) < 10.0) break;
+        if (std::fabs(m) + 5.0 * power_of_ten(-decimals - 1) < 10.0) break;
         m = m / 10.0;
         ++e;
       }
@@ -158,7 +170,7 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
     if (notation == Notation::kFixed && decimals == 0 && printed > number_width) {
       notation = Notation::kExponent;
       e = estimate;
-      m = x / std::pow(10.0, e);
+      m = x / power_of_ten(e);
       restart = Restart::kLayout;
       continue;
     }
@@ -166,7 +178,7 @@ bool write_real(double x, bool single, int32_t width, char* out, int32_t keep_ze
     // A 4-byte mantissa that rounded up to ten: redo with the next exponent.
     if (single && notation == Notation::kExponent && std::strstr(text, "10.") != nullptr) {
       ++e;
-      m = x / std::pow(10.0, e);
+      m = x / power_of_ten(e);
       restart = Restart::kLayout;
       continue;
     }
