@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -43,7 +43,13 @@ double power_of_ten(int k) {
 
 // Reals of every magnitude: powers of ten, the limits, random decimals and random bit patterns.
 std::vector<double> sample_doubles(random_source& random) {
-  std::vector<double> values = {0.0, 1.0, -1.0, 0.5, 1.0 / 3.0, 123456.789, -0.001,
+  std::vector<double> values = {0.0,
+                                1.0,
+                                -1.0,
+                                0.5,
+                                1.0 / 3.0,
+                                123456.789,
+                                -0.001,
                                 std::numeric_limits<double>::max(),
                                 -std::numeric_limits<double>::max(),
                                 std::numeric_limits<double>::min(),
@@ -63,7 +69,13 @@ std::vector<double> sample_doubles(random_source& random) {
 }
 
 std::vector<float> sample_floats(random_source& random) {
-  std::vector<float> values = {0.0f, 1.0f, -2.5f, 0.1f, 3.14159265f, 1e-5f, 7850.0f,
+  std::vector<float> values = {0.0f,
+                               1.0f,
+                               -2.5f,
+                               0.1f,
+                               3.14159265f,
+                               1e-5f,
+                               7850.0f,
                                std::numeric_limits<float>::max(),
                                std::numeric_limits<float>::min(),
                                std::numeric_limits<float>::denorm_min()};
