@@ -1,13 +1,10 @@
 #include "driver/progress.h"
 
-#include <sys/stat.h>
-
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -17,6 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+
+#include "output/destination.h"
+#include "platform/files.h"
 
 namespace asciify {
 namespace {
@@ -32,16 +32,12 @@ constexpr int kMaxStride = 1024;
 // Room for the messages held between two refreshes; more would spill onto the line.
 constexpr size_t kHeldMessageBuffer = 1 << 16;
 
-// The terminal: POSIX terminals and Windows consoles.
-#ifdef _WIN32
-constexpr int kStandardOutput = 1;
-constexpr int kStandardError = 2;
-// Only a console counts: the device NUL is a character device too, but draws nothing.
-bool is_terminal(int fd) {
-  DWORD mode;
-  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode) != 0;
-}
+using platform::is_terminal;
+using platform::kStandardError;
+using platform::kStandardOutput;
 
+// The width of the terminal or console that shows the line.
+#ifdef _WIN32
 int terminal_columns() {
   CONSOLE_SCREEN_BUFFER_INFO info;
   const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(kStandardError));
@@ -51,35 +47,19 @@ int terminal_columns() {
   }
   return kFallbackColumns;
 }
-
-int write_some(int fd, const char* data, size_t size) {
-  return _write(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1 << 20)));
-}
 #else
-constexpr int kStandardOutput = STDOUT_FILENO;
-constexpr int kStandardError = STDERR_FILENO;
-bool is_terminal(int fd) {
-  return isatty(fd) == 1;
-}
-
 int terminal_columns() {
   struct winsize size;
   if (ioctl(kStandardError, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return kFallbackColumns;
 }
-
-ssize_t write_some(int fd, const char* data, size_t size) {
-  return ::write(fd, data, size);
-}
 #endif
 
 void write_all(int fd, const char* data, size_t size) {
   while (size > 0) {
-    const auto written = write_some(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;  // a terminal that cannot be written to shows no progress; nothing to report
-    }
+    const long long written = platform::write_some(fd, data, size);
+    // A terminal that cannot be written to shows no progress; nothing to report.
+    if (written < 0) return;
     data += written;
     size -= static_cast<size_t>(written);
   }
@@ -219,10 +199,8 @@ progress_display::progress_display(FILE* input, bool hold_stdout, int delay_ms)
       next_refresh_(start_),
       delay_(std::chrono::milliseconds(delay_ms)),
       hold_stdout_(hold_stdout && is_terminal(kStandardOutput)) {
-  struct stat status;
-  if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) {
-    total_bytes_ = static_cast<int64_t>(status.st_size);
-  }
+  const file_identity identity = identity_of_descriptor(fileno(input));
+  if (identity.regular) total_bytes_ = identity.size;
   // Messages wait in their buffers until the display has erased its line.
   std::setvbuf(stderr, nullptr, _IOFBF, kHeldMessageBuffer);
   if (hold_stdout_) std::setvbuf(stdout, nullptr, _IOFBF, kHeldMessageBuffer);

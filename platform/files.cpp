@@ -2,15 +2,32 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
-#include <cerrno>
-#include <cstdlib>
+#include <unistd.h>
 #endif
 
 namespace asciify::platform {
+namespace {
+
+// Some systems refuse single writes of 2 GiB or more, or count them in 32 bits.
+constexpr size_t kLargestWrite = size_t{1} << 30;
+
+}  // namespace
+
+std::filesystem::path path_from_utf8(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string utf8_from_path(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
 
 #ifdef _WIN32
 
@@ -41,22 +58,52 @@ std::FILE* open_stream(const char* name, const char* mode) {
   return _wfopen(wide_from_utf8(name).c_str(), wide_from_utf8(mode).c_str());
 }
 
+long long write_some(int descriptor, const char* bytes, size_t count) {
+  return _write(descriptor, bytes, static_cast<unsigned>(std::min(count, kLargestWrite)));
+}
+
+int close_file(int descriptor) {
+  return _close(descriptor);
+}
+
+bool is_terminal(int descriptor) {
+  DWORD mode;
+  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)), &mode) != 0;
+}
+
 void use_binary_standard_streams() {
-  for (const int fd : {0, 1, 2}) _setmode(fd, _O_BINARY);
+  for (const int descriptor : {kStandardInput, kStandardOutput, kStandardError}) {
+    _setmode(descriptor, _O_BINARY);
+  }
 }
 
 #else
 
 int open_file(const char* name, int flags, int permissions) {
-  int fd;
+  int descriptor;
   do {
-    fd = ::open(name, flags | O_CLOEXEC, permissions);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
+    descriptor = ::open(name, flags | O_CLOEXEC, permissions);
+  } while (descriptor < 0 && errno == EINTR);
+  return descriptor;
 }
 
 std::FILE* open_stream(const char* name, const char* mode) {
   return std::fopen(name, mode);
+}
+
+long long write_some(int descriptor, const char* bytes, size_t count) {
+  for (;;) {
+    const ssize_t written = ::write(descriptor, bytes, std::min(count, kLargestWrite));
+    if (written >= 0 || errno != EINTR) return written;
+  }
+}
+
+int close_file(int descriptor) {
+  return ::close(descriptor);
+}
+
+bool is_terminal(int descriptor) {
+  return isatty(descriptor) == 1;
 }
 
 void use_binary_standard_streams() {}

@@ -16,10 +16,6 @@
 namespace asciify::testing {
 namespace {
 
-long long newlines_in(const std::string& text) {
-  return std::count(text.begin(), text.end(), '\n');
-}
-
 // A stream that fails part way needs a reader of our own: fopencookie, which only the GNU C
 // library has.
 #ifdef __GLIBC__
@@ -42,6 +38,10 @@ ssize_t read_failing(void* cookie, char* buffer, size_t size) {
   std::memcpy(buffer, source->bytes.data() + source->served, count);
   source->served += count;
   return static_cast<ssize_t>(count);
+}
+
+long long newlines_in(const std::string& text) {
+  return std::count(text.begin(), text.end(), '\n');
 }
 
 TEST(IoFailures, ReadErrorPartWayKeepsTheLinesConvertedBeforeIt) {
