@@ -78,7 +78,7 @@ void print_reason(const char* name, int error) {
 }
 
 FILE* open_input(const char* name) {
-  FILE* input = is_standard_stream(name) ? stdin : std::fopen(name, "rb");
+  FILE* input = is_standard_stream(name) ? stdin : platform::open_stream(name, "rb");
   int error = input == nullptr ? errno : 0;
   if (input != nullptr && identity_of_input(input).directory) {
     if (input != stdin) std::fclose(input);
