@@ -17,6 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Libraries found for the build (zlib, say) are their static archives, not import libraries.
+set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 
 find_program(ASCIIFY_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(ASCIIFY_WINE NAMES wine64 wine)
