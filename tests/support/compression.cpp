@@ -67,32 +67,6 @@ std::string zstd(std::string_view data, int level) {
 
 }  // namespace
 
-bool can_compress(compression_kind kind) {
-  switch (kind) {
-    case compression_kind::none:
-      return true;
-    case compression_kind::gzip:
-#ifdef ASCIIFY_HAVE_ZLIB
-      return true;
-#else
-      return false;
-#endif
-    case compression_kind::xz:
-#ifdef ASCIIFY_HAVE_LZMA
-      return true;
-#else
-      return false;
-#endif
-    case compression_kind::zstd:
-#ifdef ASCIIFY_HAVE_ZSTD
-      return true;
-#else
-      return false;
-#endif
-  }
-  return false;
-}
-
 std::string compress(compression_kind kind, std::string_view data, int level) {
   switch (kind) {
 #ifdef ASCIIFY_HAVE_ZLIB

@@ -8,12 +8,9 @@
 
 namespace asciify::testing {
 
-// Whether this build can make (and so read) data compressed this way.
-bool can_compress(compression_kind kind);
-
 // `data` as one complete stream: a gzip member, an xz stream with a CRC64 check, or a zstd
 // frame with its checksum. `level` is the library's own; 0 takes a fast one. Plain data is
-// returned as it is.
+// returned as it is. Whatever the input layer of this build reads can be made.
 std::string compress(compression_kind kind, std::string_view data, int level = 0);
 
 // A zstd skippable frame carrying `payload`; `variant` (0 to 15) picks its magic number.
