@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -67,6 +68,8 @@ descriptor_status describe_path(const char* name) {
 }
 
 raw_read read_descriptor(int fd, uint8_t* buffer, size_t capacity) {
+  // Some systems count a read in a 32-bit integer.
+  capacity = std::min(capacity, size_t{1} << 30);
   for (;;) {
     const auto got = ::read(fd, buffer, capacity);
     if (got >= 0) return {static_cast<size_t>(got), 0};
