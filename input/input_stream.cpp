@@ -134,7 +134,11 @@ bool compression_supported(compression_kind kind) {
 file_identity identify_file(const char* name) {
   const descriptor_status status = describe_path(name);
   if (status.error != 0) return {};
-  return {true, status.device, status.inode, status.regular, status.size};
+  return {.known = true,
+          .device = status.device,
+          .inode = status.inode,
+          .regular = status.regular,
+          .size = status.size};
 }
 
 bool same_file(const file_identity& a, const file_identity& b) {
@@ -165,7 +169,12 @@ input_opening open_input_descriptor(int fd, bool take_ownership, const input_opt
   if (status.error != 0 || status.directory) {
     return open_failure(status.error != 0 ? status.error : EISDIR);
   }
-  const file_identity identity{true, status.device, status.inode, status.regular, status.size};
+  const file_identity identity{.known = true,
+                               .device = status.device,
+                               .inode = status.inode,
+                               .regular = status.regular,
+                               .terminal = status.terminal,
+                               .size = status.size};
   return open_source(std::move(source), identity, !status.regular, options);
 }
 

@@ -31,6 +31,7 @@ struct file_identity {
   uint64_t device = 0;
   uint64_t inode = 0;
   bool regular = false;
+  bool terminal = false;
   int64_t size = -1;  // bytes, when a regular file
 };
 

@@ -58,7 +58,9 @@ descriptor_status describe(int stat_result, const struct stat& status) {
 descriptor_status describe_descriptor(int fd) {
   struct stat status;
   const int stat_result = ::fstat(fd, &status);
-  return describe(stat_result, status);
+  descriptor_status result = describe(stat_result, status);
+  result.terminal = stat_result == 0 && ::isatty(fd) != 0;
+  return result;
 }
 
 descriptor_status describe_path(const char* name) {

@@ -26,6 +26,7 @@ struct descriptor_status {
   int error = 0;  // the status could not be had: the system's error number
   bool directory = false;
   bool regular = false;
+  bool terminal = false;
   uint64_t device = 0;
   uint64_t inode = 0;
   int64_t size = -1;  // bytes, for a regular file
