@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -467,6 +468,25 @@ TEST(InputFiles, TellTheFileBehindTheInput) {
   for (const auto& c : cases) {
     EXPECT_EQ(same_file(identity, identify_file(c.name.c_str())), c.same) << c.name;
   }
+  EXPECT_FALSE(identity.terminal);
+}
+
+TEST(InputFiles, TellATerminal) {
+  const int controller = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(controller, 0);
+  ASSERT_EQ(grantpt(controller), 0);
+  ASSERT_EQ(unlockpt(controller), 0);
+  // A line typed ahead, for the opening to read.
+  const std::string line = "*TABLE, NAME=alpha\n";
+  ASSERT_EQ(write(controller, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  const int terminal = open(ptsname(controller), O_RDONLY | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  input_opening opened = open_input_descriptor(terminal, true);
+  ASSERT_TRUE(opened.stream) << opened.reason;
+  EXPECT_TRUE(input_file_identity(*opened.stream).terminal);
+  EXPECT_FALSE(input_file_identity(*opened.stream).regular);
+  opened.stream.reset();
+  close(controller);
 }
 
 }  // namespace
