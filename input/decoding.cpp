@@ -7,6 +7,12 @@ namespace asciify {
 namespace {
 
 raw_read read_from(raw_source& raw, uint8_t* buffer, size_t capacity) {
+  if (raw.memory != nullptr) {
+    const size_t count = std::min(capacity, raw.memory_size - raw.memory_used);
+    std::copy_n(raw.memory + raw.memory_used, count, buffer);
+    raw.memory_used += count;
+    return {count, 0};
+  }
   if (raw.reader.read != nullptr) return raw.reader.read(raw.reader.context, buffer, capacity);
   return read_descriptor(raw.fd, buffer, capacity);
 }

@@ -20,6 +20,10 @@ struct raw_source {
   int fd = -1;
   bool owns_fd = false;
   raw_reader reader;  // used instead of the descriptor when set
+  // Bytes held in memory, used instead of both when set.
+  const uint8_t* memory = nullptr;
+  size_t memory_size = 0;
+  size_t memory_used = 0;
   std::unique_ptr<uint8_t[]> buffer = std::make_unique_for_overwrite<uint8_t[]>(kRawBufferSize);
   size_t pos = 0;  // first byte of the buffer not yet used
   size_t end = 0;  // one past the last byte read

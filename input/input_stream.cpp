@@ -184,6 +184,14 @@ input_opening open_input_reader(raw_reader reader, const input_options& options)
   return open_source(std::move(source), file_identity{}, false, options);
 }
 
+input_opening open_input_memory(const uint8_t* data, size_t size, const input_options& options) {
+  static const uint8_t kNothing = 0;
+  auto source = std::make_unique<decoding>();
+  source->raw.memory = data != nullptr ? data : &kNothing;
+  source->raw.memory_size = data != nullptr ? size : 0;
+  return open_source(std::move(source), file_identity{}, false, options);
+}
+
 size_t read_input(input_stream& stream, uint8_t* destination, size_t capacity) {
   size_t copied = 0;
   while (copied < capacity) {

@@ -85,6 +85,9 @@ input_opening open_standard_input(const input_options& options = {});
 // Reads from `fd`, which is closed with the input when `take_ownership` is set.
 input_opening open_input_descriptor(int fd, bool take_ownership, const input_options& options = {});
 input_opening open_input_reader(raw_reader reader, const input_options& options = {});
+// Reads `size` bytes at `data`, which must outlive the input.
+input_opening open_input_memory(const uint8_t* data, size_t size,
+                                const input_options& options = {});
 
 // Copies the next bytes of the input to `destination`: `capacity` of them, or fewer only when
 // the input ended or failed right after them; 0 once it has.

@@ -152,6 +152,9 @@ TEST_F(InputStreamTest, ReadsEachKindWholeInRequestsOfAnySize) {
                      mode_name(thread));
         const read_outcome outcome = read_stored(dir, stored, thread, request_sizes[turn]);
         EXPECT_EQ(outcome.kind, kind);
+        input_opening in_memory = open_input_memory(reinterpret_cast<const uint8_t*>(stored.data()),
+                                                    stored.size(), in_mode(thread));
+        EXPECT_TRUE(read_all(*in_memory.stream, request_sizes[turn]).bytes == payload);
         EXPECT_FALSE(outcome.failed) << outcome.reason;
         EXPECT_TRUE(outcome.bytes == payload);
         EXPECT_EQ(outcome.progress.raw_size, static_cast<int64_t>(stored.size()));
