@@ -13,7 +13,7 @@ namespace asciify {
 
 struct input_stream {
   compression_kind kind = compression_kind::none;
-  file_identity identity;
+  int64_t raw_size = -1;
   bool may_block = false;  // reads may wait for a writer: a pipe, a terminal
   // Plain input is read from the source's raw buffer. Compressed input is decompressed into
   // `block` here, or, once `ring` holds the source, on the ring's thread.
@@ -93,12 +93,12 @@ std::string start_decoding(input_stream& stream, const input_options& options) {
 }
 
 // Reads the first bytes of `source` and tells its kind by them.
-input_opening open_source(std::unique_ptr<decoding> source, const file_identity& identity,
-                          bool may_block, const input_options& options) {
+input_opening open_source(std::unique_ptr<decoding> source, int64_t raw_size, bool may_block,
+                          const input_options& options) {
   raw_source& raw = source->raw;
   if (!read_raw_until(raw, kSignatureBytes)) return open_failure(raw.error);
   input_handle stream(new input_stream);
-  stream->identity = identity;
+  stream->raw_size = raw_size;
   stream->may_block = may_block;
   stream->kind = detect_compression(raw.buffer.get(), raw.end);
   stream->source = std::move(source);
@@ -131,20 +131,6 @@ bool compression_supported(compression_kind kind) {
   return kind == compression_kind::none || decoder_for(kind) != nullptr;
 }
 
-file_identity identify_file(const char* name) {
-  const descriptor_status status = describe_path(name);
-  if (status.error != 0) return {};
-  return {.known = true,
-          .device = status.device,
-          .inode = status.inode,
-          .regular = status.regular,
-          .size = status.size};
-}
-
-bool same_file(const file_identity& a, const file_identity& b) {
-  return a.known && b.known && a.device == b.device && a.inode == b.inode;
-}
-
 void input_stream_closer::operator()(input_stream* stream) const {
   if (stream->ring != nullptr) stop_decode_thread(*stream->ring, stream->may_block);
   delete stream;
@@ -169,19 +155,13 @@ input_opening open_input_descriptor(int fd, bool take_ownership, const input_opt
   if (status.error != 0 || status.directory) {
     return open_failure(status.error != 0 ? status.error : EISDIR);
   }
-  const file_identity identity{.known = true,
-                               .device = status.device,
-                               .inode = status.inode,
-                               .regular = status.regular,
-                               .terminal = status.terminal,
-                               .size = status.size};
-  return open_source(std::move(source), identity, !status.regular, options);
+  return open_source(std::move(source), status.size, !status.regular, options);
 }
 
 input_opening open_input_reader(raw_reader reader, const input_options& options) {
   auto source = std::make_unique<decoding>();
   source->raw.reader = reader;
-  return open_source(std::move(source), file_identity{}, false, options);
+  return open_source(std::move(source), -1, false, options);
 }
 
 input_opening open_input_memory(const uint8_t* data, size_t size, const input_options& options) {
@@ -189,7 +169,7 @@ input_opening open_input_memory(const uint8_t* data, size_t size, const input_op
   auto source = std::make_unique<decoding>();
   source->raw.memory = data != nullptr ? data : &kNothing;
   source->raw.memory_size = data != nullptr ? size : 0;
-  return open_source(std::move(source), file_identity{}, false, options);
+  return open_source(std::move(source), -1, false, options);
 }
 
 size_t read_input(input_stream& stream, uint8_t* destination, size_t capacity) {
@@ -228,12 +208,13 @@ compression_kind input_compression(const input_stream& stream) {
   return stream.kind;
 }
 
-const file_identity& input_file_identity(const input_stream& stream) {
-  return stream.identity;
+int input_descriptor(const input_stream& stream) {
+  const raw_source& raw = stream.ring != nullptr ? stream.ring->source->raw : stream.source->raw;
+  return raw.reader.read == nullptr && raw.memory == nullptr ? raw.fd : -1;
 }
 
 input_progress input_progress_of(const input_stream& stream) {
-  return {stream.raw_read, stream.identity.size, stream.delivered};
+  return {stream.raw_read, stream.raw_size, stream.delivered};
 }
 
 }  // namespace asciify

@@ -25,23 +25,6 @@ const char* compression_name(compression_kind kind);
 // Whether this build can decompress `kind` (each library is optional at build time).
 bool compression_supported(compression_kind kind);
 
-// The file behind an input, from the system's status of the opened descriptor.
-struct file_identity {
-  bool known = false;  // false for a byte source that is no descriptor
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  bool regular = false;
-  bool terminal = false;
-  int64_t size = -1;  // bytes, when a regular file
-};
-
-// The file identity of a name, for comparing an output file with the input before the output
-// is opened; not known when the name does not exist.
-file_identity identify_file(const char* name);
-
-// Whether two known identities name the same file.
-bool same_file(const file_identity& a, const file_identity& b);
-
 // How far an input has been read, for a progress display.
 struct input_progress {
   int64_t raw_bytes_read = 0;   // bytes of the file behind the bytes delivered so far
@@ -99,7 +82,9 @@ bool input_failed(const input_stream& stream);
 const std::string& input_failure_reason(const input_stream& stream);
 
 compression_kind input_compression(const input_stream& stream);
-const file_identity& input_file_identity(const input_stream& stream);
+// The descriptor the input is read from, for telling which file it is (its status); -1 for
+// an input that is no descriptor. Not to be read from, nor used after the input is closed.
+int input_descriptor(const input_stream& stream);
 input_progress input_progress_of(const input_stream& stream);
 
 }  // namespace asciify

@@ -341,9 +341,6 @@ TEST_F(InputStreamTest, ReadsThroughAPipe) {
       input_opening opened = open_input_descriptor(fd, true, in_mode(thread));
       ASSERT_TRUE(opened.stream) << opened.reason;
       EXPECT_EQ(input_compression(*opened.stream), kind);
-      const file_identity& identity = input_file_identity(*opened.stream);
-      EXPECT_TRUE(identity.known);
-      EXPECT_FALSE(identity.regular);
       const read_outcome outcome = read_all(*opened.stream, {512});
       writer.join();
       EXPECT_FALSE(outcome.failed) << outcome.reason;
@@ -443,53 +440,24 @@ TEST_F(InputStreamTest, ReadErrorsCarryTheSystemsReason) {
         if (kind == compression_kind::none) {
           EXPECT_EQ(outcome.bytes.size(), fail_at);
         }
-        EXPECT_FALSE(input_file_identity(*opened.stream).known);
       }
     }
   }
 }
 
-TEST(InputFiles, TellTheFileBehindTheInput) {
+// The descriptor tells the file behind the input, as the same-file check needs.
+TEST(InputFiles, TellTheirDescriptor) {
   temp_dir dir;
   const std::string file = dir.write("a.dat", "*TABLE, NAME=alpha\n");
-  const std::string other = dir.write("b.dat", "*TABLE, NAME=alpha\n");
-  const std::string hard_link = (dir.path / "hard.dat").string();
-  const std::string soft_link = (dir.path / "soft.dat").string();
-  std::filesystem::create_hard_link(file, hard_link);
-  std::filesystem::create_symlink(file, soft_link);
   input_opening opened = open_input_file(file.c_str());
   ASSERT_TRUE(opened.stream) << opened.reason;
-  const file_identity& identity = input_file_identity(*opened.stream);
-  EXPECT_TRUE(identity.regular);
-  EXPECT_EQ(identity.size, 19);
-  const struct {
-    std::string name;
-    bool same;
-  } cases[] = {{file, true},      {(dir.path / "." / "a.dat").string(), true},
-               {hard_link, true}, {soft_link, true},
-               {other, false},    {(dir.path / "missing.dat").string(), false}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(same_file(identity, identify_file(c.name.c_str())), c.same) << c.name;
-  }
-  EXPECT_FALSE(identity.terminal);
-}
-
-TEST(InputFiles, TellATerminal) {
-  const int controller = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(controller, 0);
-  ASSERT_EQ(grantpt(controller), 0);
-  ASSERT_EQ(unlockpt(controller), 0);
-  // A line typed ahead, for the opening to read.
-  const std::string line = "*TABLE, NAME=alpha\n";
-  ASSERT_EQ(write(controller, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-  const int terminal = open(ptsname(controller), O_RDONLY | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
-  input_opening opened = open_input_descriptor(terminal, true);
-  ASSERT_TRUE(opened.stream) << opened.reason;
-  EXPECT_TRUE(input_file_identity(*opened.stream).terminal);
-  EXPECT_FALSE(input_file_identity(*opened.stream).regular);
-  opened.stream.reset();
-  close(controller);
+  struct stat by_name, by_descriptor;
+  ASSERT_EQ(stat(file.c_str(), &by_name), 0);
+  ASSERT_EQ(fstat(input_descriptor(*opened.stream), &by_descriptor), 0);
+  EXPECT_EQ(by_name.st_ino, by_descriptor.st_ino);
+  EXPECT_EQ(by_name.st_dev, by_descriptor.st_dev);
+  const uint8_t bytes[] = {'*'};
+  EXPECT_EQ(input_descriptor(*open_input_memory(bytes, 1).stream), -1);
 }
 
 }  // namespace

@@ -37,36 +37,17 @@ int standard_input_descriptor() {
   return 0;
 }
 
-namespace {
-
-descriptor_status describe(int stat_result, const struct stat& status) {
+descriptor_status describe_descriptor(int fd) {
+  struct stat status;
   descriptor_status result;
-  if (stat_result != 0) {
+  if (::fstat(fd, &status) != 0) {
     result.error = errno;
     return result;
   }
   result.directory = S_ISDIR(status.st_mode);
   result.regular = S_ISREG(status.st_mode);
-  result.device = static_cast<uint64_t>(status.st_dev);
-  result.inode = static_cast<uint64_t>(status.st_ino);
   if (result.regular) result.size = static_cast<int64_t>(status.st_size);
   return result;
-}
-
-}  // namespace
-
-descriptor_status describe_descriptor(int fd) {
-  struct stat status;
-  const int stat_result = ::fstat(fd, &status);
-  descriptor_status result = describe(stat_result, status);
-  result.terminal = stat_result == 0 && ::isatty(fd) != 0;
-  return result;
-}
-
-descriptor_status describe_path(const char* name) {
-  struct stat status;
-  const int stat_result = ::stat(name, &status);
-  return describe(stat_result, status);
 }
 
 raw_read read_descriptor(int fd, uint8_t* buffer, size_t capacity) {

@@ -26,9 +26,6 @@ struct descriptor_status {
   int error = 0;  // the status could not be had: the system's error number
   bool directory = false;
   bool regular = false;
-  bool terminal = false;
-  uint64_t device = 0;
-  uint64_t inode = 0;
   int64_t size = -1;  // bytes, for a regular file
 };
 
@@ -39,9 +36,6 @@ descriptor_opening open_for_reading(const char* name);
 int standard_input_descriptor();
 
 descriptor_status describe_descriptor(int fd);
-
-// The same for a file given by name (links followed), without opening it.
-descriptor_status describe_path(const char* name);
 
 // Reads up to `capacity` bytes; an interrupted call is repeated.
 raw_read read_descriptor(int fd, uint8_t* buffer, size_t capacity);
