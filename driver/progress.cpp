@@ -141,20 +141,17 @@ int progress_delay_from_environment() {
   return static_cast<int>(value);
 }
 
-bool progress_wanted(FILE* input, bool output_is_terminal) {
-  return isatty(STDERR_FILENO) == 1 && isatty(fileno(input)) == 0 && !output_is_terminal;
+bool progress_wanted(bool input_is_terminal, bool output_is_terminal) {
+  return isatty(STDERR_FILENO) == 1 && !input_is_terminal && !output_is_terminal;
 }
 
-progress_display::progress_display(FILE* input, bool hold_stdout, int delay_ms)
+progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms)
     : start_(clock::now()),
       last_check_(start_),
       next_refresh_(start_),
       delay_(std::chrono::milliseconds(delay_ms)),
+      total_bytes_(total_bytes),
       hold_stdout_(hold_stdout && isatty(STDOUT_FILENO) == 1) {
-  struct stat status;
-  if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) {
-    total_bytes_ = static_cast<int64_t>(status.st_size);
-  }
   // Messages wait in their buffers until the display has erased its line.
   std::setvbuf(stderr, nullptr, _IOFBF, kHeldMessageBuffer);
   if (hold_stdout_) std::setvbuf(stdout, nullptr, _IOFBF, kHeldMessageBuffer);
