@@ -1,0 +1,67 @@
+#include "pack/output_file.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace binify {
+namespace {
+
+bool is_other_than_regular_file(const char* name) {
+  struct stat status;
+  return stat(name, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+// Creates a file that did not exist, beside `name`.
+FILE* create_beside(const std::string& name, std::string* created) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    *created = name + ".binify-" + std::to_string(attempt);
+    // "x": fails when the file exists, so that no other file is ever overwritten.
+    if (FILE* stream = std::fopen(created->c_str(), "wbx")) return stream;
+    struct stat status;
+    if (stat(created->c_str(), &status) != 0) return nullptr;  // not taken: cannot create
+  }
+  return nullptr;
+}
+
+bool move_into_place(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+#ifdef _WIN32
+  // Renaming onto an existing file fails there: remove it first.
+  if (std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0) return true;
+#endif
+  return false;
+}
+
+}  // namespace
+
+bool open_output(const char* name, output_file* out) {
+  *out = {};
+  if (std::strcmp(name, "-") == 0) {
+    out->stream = stdout;
+    return true;
+  }
+  if (is_other_than_regular_file(name)) {
+    out->stream = std::fopen(name, "wb");
+    return out->stream != nullptr;
+  }
+  out->final_name = name;
+  out->stream = create_beside(out->final_name, &out->temporary_name);
+  return out->stream != nullptr;
+}
+
+bool close_output(output_file& out, bool keep) {
+  bool ok = std::ferror(out.stream) == 0;
+  if (out.stream == stdout) {
+    ok = std::fflush(stdout) == 0 && ok;
+  } else {
+    ok = std::fclose(out.stream) == 0 && ok;
+  }
+  out.stream = nullptr;
+  if (out.final_name.empty()) return ok;
+  if (keep && ok && move_into_place(out.temporary_name, out.final_name)) return true;
+  std::remove(out.temporary_name.c_str());
+  return false;
+}
+
+}  // namespace binify
