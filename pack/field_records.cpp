@@ -1,5 +1,6 @@
 #include "pack/field_records.h"
 
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -17,27 +18,38 @@ constexpr int8_t Z = -1;              // an appended zero field
 struct hardwired_layout {
   int32_t outputs;
   int32_t sources;
-  int32_t reference;  // source whose format gives the zero fields' width, -1 when none
-  int8_t source_of[10];
+  int32_t reference;      // source whose format gives the zero fields' width, -1 when none
+  int8_t source_of[10];   // source field of each output field, Z for a zero field
+  int8_t first[8] = {};   // output position where each source field first appears
+  uint32_t repeats = 0;   // bit p: field p repeats field p - 1
+  int32_t first_zero_field = 0;  // position of the first appended zero field (outputs: none)
 };
 
+constexpr hardwired_layout with_first_positions(hardwired_layout layout) {
+  layout.first_zero_field = layout.outputs;
+  for (int32_t p = layout.outputs - 1; p >= 0; --p) {
+    const int32_t s = layout.source_of[p];
+    if (s == Z) layout.first_zero_field = p;
+    if (s != Z) layout.first[s] = static_cast<int8_t>(p);
+    if (p > 0 && s != Z && layout.source_of[p - 1] == s) layout.repeats |= 1u << p;
+  }
+  return layout;
+}
+
 constexpr hardwired_layout kLayouts[8] = {
-    {6, 4, 0, {0, 1, 2, 3, Z, Z}},
-    {10, 6, -1, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}},
-    {10, 4, 3, {0, 1, 2, 3, 3, 3, 3, 3, Z, Z}},
-    {10, 8, -1, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}},
-    {10, 6, 4, {0, 1, 2, 3, 4, 4, 5, 5, Z, Z}},
-    {10, 8, 7, {0, 1, 2, 3, 4, 5, 6, 7, Z, Z}},
-    {6, 5, -1, {0, 1, 2, 3, 4, 4}},
-    {10, 8, -1, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}},
+    with_first_positions({6, 4, 0, {0, 1, 2, 3, Z, Z}}),
+    with_first_positions({10, 6, -1, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}}),
+    with_first_positions({10, 4, 3, {0, 1, 2, 3, 3, 3, 3, 3, Z, Z}}),
+    with_first_positions({10, 8, -1, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}}),
+    with_first_positions({10, 6, 4, {0, 1, 2, 3, 4, 4, 5, 5, Z, Z}}),
+    with_first_positions({10, 8, 7, {0, 1, 2, 3, 4, 5, 6, 7, Z, Z}}),
+    with_first_positions({6, 5, -1, {0, 1, 2, 3, 4, 4}}),
+    with_first_positions({10, 8, -1, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}}),
 };
 
 // The output position where source field s first appears.
 int32_t first_position(const hardwired_layout& layout, int32_t s) {
-  for (int32_t p = 0; p < layout.outputs; ++p) {
-    if (layout.source_of[p] == s) return p;
-  }
-  return -1;
+  return layout.first[s];
 }
 
 bool is_string(uint8_t format) {
@@ -54,22 +66,25 @@ bool fills_with_zero(uint8_t format, const uint8_t* data, int32_t size) {
   return true;
 }
 
+// The nibble of each field format byte that the packed form can express, else 0.
+const std::array<uint8_t, 256>& nibble_table() {
+  static const std::array<uint8_t, 256> table = [] {
+    std::array<uint8_t, 256> t{};
+    for (uint8_t nibble = 1; nibble < 16; ++nibble) t[asciify::translate_nibble(nibble)] = nibble;
+    return t;
+  }();
+  return table;
+}
+
 bool nibble_form(const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    bool found = false;
-    for (uint8_t nibble = 1; nibble < 16 && !found; ++nibble) {
-      found = asciify::translate_nibble(nibble) == formats[i];
-    }
-    if (!found) return false;
+    if (nibble_table()[formats[i]] == 0) return false;
   }
   return true;
 }
 
 uint8_t nibble_of(uint8_t format) {
-  for (uint8_t nibble = 1; nibble < 16; ++nibble) {
-    if (asciify::translate_nibble(nibble) == format) return nibble;
-  }
-  return 0;
+  return nibble_table()[format];
 }
 
 int32_t packed_size(int32_t count) {
@@ -86,16 +101,15 @@ void field_offsets(const line_fields& fields, int32_t* offsets) {
   offsets[fields.count] = at;
 }
 
-// Cost of a cached format for the bytes: 1 when defined, a definition (and reset) when the
-// layout was met before, else INT_MAX.
+// Cost of a cached format for the bytes beyond the record's code: 0 when defined. A layout
+// met before is expected to come back, so its definition is spread over the records that will
+// use it and counts 1; a new layout is no candidate (INT_MAX).
 int32_t cached_overhead(const format_cache& cache, const uint8_t* bytes, int32_t count,
                         uint64_t hash, int32_t* code) {
   *code = find_cached_code(cache, bytes, count, hash);
   if (*code != 0) return 0;
   if (count < 1 || count > kMaxDefinedFormat || !seen_before(cache, hash)) return INT_MAX;
-  bool needs_reset = false;
-  code_for_definition(cache, &needs_reset);
-  return (needs_reset ? 2 : 0) + count + 2;
+  return 1;
 }
 
 void consider(record_plan& best, const record_plan& candidate) {
@@ -104,9 +118,9 @@ void consider(record_plan& best, const record_plan& candidate) {
 
 // The line writer's records: cached, packed or plain line-specific format.
 void plan_line_writer(const format_cache& cache, const line_fields& fields,
-                      const int32_t* offsets, record_plan& best) {
+                      const int32_t* offsets, uint64_t line_hash, record_plan& best) {
   record_plan base;
-  base.line_hash = hash_format(fields.formats, fields.count);
+  base.line_hash = line_hash;
   base.data_end = fields.data_size;
   if (!fields.free_format) {
     int32_t first_zero = fields.count;
@@ -156,49 +170,76 @@ void plan_line_writer(const format_cache& cache, const line_fields& fields,
   }
 }
 
-// Whether the line is one of the layout's lines; sets the source fields to write.
-bool match_layout(const line_fields& fields, const int32_t* offsets,
-                  const hardwired_layout& layout, record_plan* plan) {
-  if (fields.free_format || fields.count != layout.outputs) return false;
-  const uint8_t* f = fields.formats;
-  int32_t staging = 0;
+// The field is a number of value zero.
+bool numeric_zero(const line_fields& fields, const int32_t* offsets, int32_t p) {
+  const uint8_t format = fields.formats[p];
+  return !is_string(format) &&
+         fills_with_zero(format, fields.data + offsets[p], offsets[p + 1] - offsets[p]);
+}
+
+bool same_data(const uint8_t* a, const uint8_t* b, int32_t size) {
+  if (size == 4) {
+    uint32_t x, y;
+    std::memcpy(&x, a, 4);
+    std::memcpy(&y, b, 4);
+    return x == y;
+  }
+  return std::memcmp(a, b, static_cast<size_t>(size)) == 0;
+}
+
+// What the hard-wired layouts look at in a line of 6 or 10 fields, found once.
+struct line_summary {
+  uint32_t same_format = 0;  // bit p: field p has the format of field p - 1
+  uint32_t same_value = 0;   // bit p: ... and the same data
+  int32_t zero_from = 0;     // every field from here on is a number of value zero
   bool strings = false;
-  // All fields from zero_from on are numbers of value zero.
-  int32_t zero_from = layout.outputs;
-  while (zero_from > 0 && !is_string(f[zero_from - 1]) &&
-         fills_with_zero(f[zero_from - 1], fields.data + offsets[zero_from - 1],
-                         offsets[zero_from] - offsets[zero_from - 1])) {
-    --zero_from;
-  }
-  for (int32_t p = 0; p < layout.outputs; ++p) {
-    const int32_t s = layout.source_of[p];
+  int32_t staging = 0;       // bytes the line stages
+};
+
+line_summary summarize_line(const line_fields& fields, const int32_t* offsets) {
+  line_summary sum;
+  const uint8_t* f = fields.formats;
+  for (int32_t p = 0; p < fields.count; ++p) {
     const int32_t size = offsets[p + 1] - offsets[p];
-    strings = strings || is_string(f[p]);
-    staging += is_string(f[p]) ? (f[p] & 0x7F) : size;
-    if (s == Z) {
-      const uint8_t zero_format = f[first_position(layout, layout.reference)] & 0x1F;
-      if (f[p] != zero_format || p < zero_from) return false;
-      continue;
-    }
-    const int32_t q = first_position(layout, s);
-    if (f[p] != f[q]) return false;
-    if (p == q || p >= zero_from) continue;
-    if (size != offsets[q + 1] - offsets[q] ||
-        std::memcmp(fields.data + offsets[p], fields.data + offsets[q], size) != 0) {
-      return false;
+    sum.strings = sum.strings || is_string(f[p]);
+    sum.staging += is_string(f[p]) ? (f[p] & 0x7F) : size;
+    if (p == 0 || f[p] != f[p - 1]) continue;
+    sum.same_format |= 1u << p;
+    if (size == offsets[p] - offsets[p - 1] &&
+        same_data(fields.data + offsets[p], fields.data + offsets[p - 1], size)) {
+      sum.same_value |= 1u << p;
     }
   }
-  if (staging > kMaxStaging) return false;
+  sum.zero_from = fields.count;
+  while (sum.zero_from > 0 && numeric_zero(fields, offsets, sum.zero_from - 1)) --sum.zero_from;
+  return sum;
+}
+
+// Whether the line is one of the layout's lines; sets the source fields to write. A zero-fill
+// marker may stand in the first source field from which every field of the line is zero.
+bool match_layout(const line_fields& fields, const line_summary& sum,
+                  const hardwired_layout& layout, record_plan* plan) {
+  if ((sum.same_format & layout.repeats) != layout.repeats) return false;
+  if (sum.zero_from > layout.first_zero_field || sum.staging > kMaxStaging) return false;
+  if (layout.reference >= 0) {
+    const uint8_t zero_format = fields.formats[layout.first[layout.reference]] & 0x1F;
+    for (int32_t p = layout.first_zero_field; p < layout.outputs; ++p) {
+      if (fields.formats[p] != zero_format) return false;
+    }
+  }
   plan->sources_written = layout.sources;
   plan->source_marker = false;
-  for (int32_t s = 0; s < layout.sources && !strings; ++s) {
-    if (first_position(layout, s) >= zero_from) {
+  int32_t fill_start = layout.outputs;
+  for (int32_t s = 0; s < layout.sources && !sum.strings; ++s) {
+    if (layout.first[s] >= sum.zero_from) {
       plan->sources_written = s + 1;
       plan->source_marker = true;
+      fill_start = layout.first[s];
       break;
     }
   }
-  return true;
+  const uint32_t checked = layout.repeats & ((1u << fill_start) - 1);
+  return (sum.same_value & checked) == checked;
 }
 
 bool default_formats(const line_fields& fields, int32_t layout, int32_t sources) {
@@ -214,13 +255,15 @@ void source_formats(const line_fields& fields, const hardwired_layout& layout, u
 }
 
 void plan_hardwired(const format_cache& cache, const line_fields& fields, const int32_t* offsets,
-                    record_plan& best) {
-  if (fields.count != 6 && fields.count != 10) return;
+                    uint64_t line_hash, record_plan& best) {
+  if (fields.free_format || (fields.count != 6 && fields.count != 10)) return;
+  const line_summary sum = summarize_line(fields, offsets);
   for (int32_t l = 0; l < 8; ++l) {
     const hardwired_layout& layout = kLayouts[l];
+    if (layout.outputs != fields.count) continue;
     record_plan p;
-    p.line_hash = hash_format(fields.formats, fields.count);
-    if (!match_layout(fields, offsets, layout, &p)) continue;
+    p.line_hash = line_hash;
+    if (!match_layout(fields, sum, layout, &p)) continue;
     p.layout = l;
     // Source data: each source field once.
     int32_t source_data = 0;
@@ -339,9 +382,11 @@ record_plan plan_fields_record(const format_cache& cache, const line_fields& fie
   best.cost = INT_MAX;
   int32_t offsets[kMaxRecordLine + 1];
   field_offsets(fields, offsets);
-  plan_hardwired(cache, fields, offsets, best);
-  plan_line_writer(cache, fields, offsets, best);
+  const uint64_t line_hash = hash_format(fields.formats, fields.count);
+  plan_hardwired(cache, fields, offsets, line_hash, best);
+  plan_line_writer(cache, fields, offsets, line_hash, best);
   if (best.form == record_form::none) best.cost = INT_MAX;
+  best.generation = cache.generation;
   return best;
 }
 

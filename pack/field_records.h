@@ -17,7 +17,9 @@ enum class selector_form { cached, fsf4, fsf8 };
 
 struct record_plan {
   record_form form = record_form::none;
-  int32_t cost = 0;  // bytes written, definitions and resets included
+  // Bytes written; a definition that the record needs first counts 1, as it serves the
+  // records of its layout to come.
+  int32_t cost = 0;
   // Line-writer records: the data up to `data_end`, then a zero-fill marker of
   // `marker_size` bytes (0: no marker).
   int32_t data_end = 0;
@@ -32,6 +34,7 @@ struct record_plan {
   bool source_marker = false;
   uint64_t line_hash = 0;    // the line's format
   uint64_t source_hash = 0;  // a 'long' format's source formats, 0 when none
+  uint64_t generation = 0;   // of the cache the choice was made with
 };
 
 // Chooses the cheapest record for the fields with the cache as it stands. form none: the

@@ -28,6 +28,7 @@ void clear_format_cache(format_cache& cache) {
   for (format_cache::slot& s : cache.slots) s.count = 0;
   std::memset(cache.index, 0, sizeof cache.index);
   std::memset(cache.seen, 0, sizeof cache.seen);
+  ++cache.generation;
 }
 
 int32_t find_cached_code(const format_cache& cache, const uint8_t* bytes, int32_t count,
@@ -74,6 +75,7 @@ void define_cached_code(format_cache& cache, int32_t code, const uint8_t* bytes,
   std::memcpy(s.bytes, bytes, static_cast<size_t>(count));
   cache.index[index_position(hash)] = static_cast<uint8_t>(code);
   touch_code(cache, code);
+  ++cache.generation;
 }
 
 void touch_code(format_cache& cache, int32_t code) {

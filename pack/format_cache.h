@@ -27,6 +27,9 @@ struct format_cache {
   static constexpr int32_t kSeenSize = 8192;
   uint64_t seen[kSeenSize] = {};
   uint64_t clock = 0;
+  // Changes whenever a code is defined or the cache cleared: a record chosen at one
+  // generation stays valid while it lasts.
+  uint64_t generation = 0;
 };
 
 uint64_t hash_format(const uint8_t* bytes, int32_t count);

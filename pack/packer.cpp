@@ -48,8 +48,8 @@ const char* leading_marker(const uint8_t* text, int32_t length) {
 struct line_costs {
   int32_t ascii = kImpossible;
   int32_t binary = kImpossible;
-  bool text_record = false;  // the binary form is a text-line record
-  record_plan plan;          // else this record, for the fields
+  bool split = false;  // the fields are taken apart and `plan` chosen for them
+  record_plan plan;
 };
 
 }  // namespace
@@ -147,16 +147,11 @@ line_costs cost_line(packer& p, const uint8_t* text, int32_t length, bool has_eo
       std::memchr(text, 0, static_cast<size_t>(length)) != nullptr) {
     return c;
   }
-  if (!marker && text_record_fits(text, length, paired)) {
-    c.binary = length + 2;
-    c.text_record = true;
-  }
+  if (!marker && text_record_fits(text, length, paired)) c.binary = length + 2;
   if (!paired && split_fields(text, length, p.numbers, &fields)) {
+    c.split = true;
     c.plan = plan_fields_record(p.cache, fields);
-    if (c.plan.form != record_form::none && c.plan.cost < c.binary) {
-      c.binary = c.plan.cost;
-      c.text_record = false;
-    }
+    if (c.plan.form != record_form::none && c.plan.cost < c.binary) c.binary = c.plan.cost;
   }
   return c;
 }
@@ -180,13 +175,16 @@ void write_text_record(packer& p, const uint8_t* text, int32_t length) {
   put(p, "", 1);
 }
 
-// Writes a line as a binary record, choosing anew with the cache as it stands now. `fields`
-// holds its fields when `split` is set.
+// Writes a line as a binary record. `known` is the record chosen for its `fields` before,
+// or nullptr when the line is to be split anew; the choice is made again when the cache has
+// changed since.
 void write_binary(packer& p, const uint8_t* text, int32_t length, bool paired,
-                  line_fields& fields, bool split) {
+                  line_fields& fields, const record_plan* known) {
   if (paired) return write_text_record(p, text, length);
   record_plan plan;
-  if (split || split_fields(text, length, p.numbers, &fields)) {
+  if (known != nullptr && known->generation == p.cache.generation) {
+    plan = *known;
+  } else if (known != nullptr || split_fields(text, length, p.numbers, &fields)) {
     plan = plan_fields_record(p.cache, fields);
   }
   const bool text_fits = text_record_fits(text, length, false);
@@ -204,7 +202,7 @@ void release_pending(packer& p) {
     const pending_line& line = p.pending[i];
     const uint8_t* text = p.pending_text + line.offset;
     if (p.binary) {
-      write_binary(p, text, line.length, line.paired, p.scratch, false);
+      write_binary(p, text, line.length, line.paired, p.scratch, nullptr);
     } else {
       write_ascii(p, text, line.length, true, line.paired);
     }
@@ -254,7 +252,7 @@ void place_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bo
   if (must_switch) switch_mode(p, !p.binary);
   release_pending(p);
   if (p.binary) {
-    write_binary(p, text, length, paired, p.current, !c.text_record && !paired);
+    write_binary(p, text, length, paired, p.current, c.split ? &c.plan : nullptr);
   } else {
     if (length > kMaxRecordLine) note_extension(p, number, extension::long_line);
     if (!has_eol) note_extension(p, number, extension::no_end_of_line);
