@@ -15,8 +15,7 @@ struct piece {
   int32_t end;           // one past the last byte
   int32_t narrow_start;  // a number after text: the start that gives the line's usual width
   bool number;
-  bool integer;
-  int32_t significant;
+  number_text shape;     // a number's text
 };
 
 constexpr int32_t kMaxPieces = kMaxRecordLine + 1;
@@ -39,14 +38,14 @@ int32_t cut_into_pieces(const uint8_t* text, int32_t length, piece* pieces) {
     while (at < length) {
       const number_text shape = match_number(text, at, length);
       if (shape.end == at) break;
-      pieces[count++] = {start, at, shape.end, start, true, shape.integer, shape.significant};
+      pieces[count++] = {start, at, shape.end, start, true, shape};
       start = at = shape.end;
       if (at >= length || text[at] != '-') break;
     }
     int32_t word_end = at;
     while (word_end < length && text[word_end] != ' ') ++word_end;
     if (word_end > start && (start == position || at < word_end)) {
-      pieces[count++] = {start, start, word_end, start, false, false, 0};
+      pieces[count++] = {start, start, word_end, start, false, {}};
     }
     position = word_end;
   }
@@ -57,6 +56,11 @@ int32_t cut_into_pieces(const uint8_t* text, int32_t length, piece* pieces) {
 // other numbers agree on a width (the commonest one), such a number takes that width and the
 // text the remaining spaces, so that lines of one layout keep one format.
 void choose_narrow_starts(piece* pieces, int32_t count) {
+  bool after_text = false;
+  for (int32_t i = 1; i < count && !after_text; ++i) {
+    after_text = pieces[i].number && !pieces[i - 1].number;
+  }
+  if (!after_text) return;
   int32_t tally[kMaxNumberWidth + 1] = {};
   for (int32_t i = 0; i < count; ++i) {
     const int32_t width = pieces[i].end - pieces[i].start;
@@ -121,7 +125,9 @@ struct field_builder {
 // Fixed columns: numbers that their writer renders exactly, the rest as strings.
 bool assemble_fixed(const uint8_t* text, int32_t length, const piece* pieces, int32_t count,
                     const number_order& numbers, line_fields* out) {
-  *out = {};
+  out->count = 0;
+  out->data_size = 0;
+  out->free_format = false;
   field_builder fields{text, out};
   int32_t text_start = -1;  // start of the text not yet in a field
   for (int32_t i = 0; i < count && fields.fits; ++i) {
@@ -133,8 +139,7 @@ bool assemble_fixed(const uint8_t* text, int32_t length, const piece* pieces, in
     for (int32_t k = 0; k < tries && chosen < 0; ++k) {
       const int32_t start = starts[k];
       const int32_t from = start > p.end - kMaxNumberWidth ? start : p.end - kMaxNumberWidth;
-      if (fixed_number_field(text + from, p.end - from, p.number_start - from, p.integer,
-                             p.significant, numbers, &f)) {
+      if (fixed_number_field(text + from, p.end - from, p.shape, numbers, &f)) {
         chosen = from;
       }
     }
@@ -155,7 +160,8 @@ bool assemble_fixed(const uint8_t* text, int32_t length, const piece* pieces, in
 // one string with their commas.
 bool assemble_free(const uint8_t* text, int32_t length, const number_order& numbers,
                    line_fields* out) {
-  *out = {};
+  out->count = 0;
+  out->data_size = 0;
   out->free_format = true;
   field_builder fields{text, out};
   bool marked = false;
@@ -208,7 +214,8 @@ bool split_fields(const uint8_t* text, int32_t length, const number_order& numbe
   bool fixed = assemble_fixed(text, length, pieces, count, numbers, out);
   if (!fixed) {
     // Numbers take more data than their text: the line as strings alone.
-    *out = {};
+    out->count = 0;
+    out->data_size = 0;
     field_builder fields{text, out};
     fields.add_text(0, length);
     fixed = fields.fits;

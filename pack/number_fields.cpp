@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "text/field_text.h"
 #include "text/field_writers.h"
 
 namespace binify {
@@ -74,26 +75,20 @@ bool renders_as(const number_field& f, int32_t width, int32_t free_format,
   return stars == 0 && same_text(text, position, expected, length);
 }
 
-// Parses a canonical decimal integer (-?[1-9][0-9]*, or 0) of at most 19 digits.
-bool parse_integer(const uint8_t* text, int32_t length, int64_t* value) {
-  const bool negative = length > 0 && text[0] == '-';
-  const int32_t first = negative ? 1 : 0;
-  const int32_t digits = length - first;
-  if (digits < 1 || digits > 19 || (text[first] == '0' && digits > 1)) return false;
-  if (negative && text[first] == '0') return false;  // "-0" is no writer's text
-  uint64_t magnitude = 0;
-  for (int32_t i = first; i < length; ++i) {
-    if (!is_digit(text[i])) return false;
-    magnitude = magnitude * 10 + static_cast<uint64_t>(text[i] - '0');
-  }
-  // 19 digits reach 9999999999999999999, beyond the 8-byte range: keep to it.
-  if (magnitude > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
-  *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+// The value of a canonical integer text (no leading zeros, not "-0") within the 8-byte range.
+bool integer_value(const number_text& shape, const uint8_t* text, int64_t* value) {
+  const int32_t first = shape.start + (shape.negative ? 1 : 0);
+  const int32_t digits = shape.end - first;
+  const bool zero = digits == 1 && text[first] == '0';
+  if (zero ? shape.negative : (text[first] == '0' || digits > 19)) return false;
+  if (shape.mantissa > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
+  const auto magnitude = static_cast<int64_t>(shape.mantissa);
+  *value = shape.negative ? -magnitude : magnitude;
   return true;
 }
 
 // The integer as a 4-byte field when it fits and is not the zero-fill marker, else 8 bytes
-// (never the 8-byte marker, which parse_integer cannot produce).
+// (never the 8-byte marker, which integer_value cannot produce).
 void integer_field(int64_t value, int32_t width, const number_order& numbers, number_field* f) {
   const bool fits4 = value > std::numeric_limits<int32_t>::min() &&
                      value <= std::numeric_limits<int32_t>::max();
@@ -127,80 +122,155 @@ bool double_field(double value, int32_t width, const number_order& numbers, numb
   return true;
 }
 
+// Powers of ten that doubles hold exactly.
+constexpr double kExactPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The nearest double of the text, found without the library where exact arithmetic allows:
+// a mantissa of at most 53 bits times or divided by an exact power of ten is one correctly
+// rounded operation.
+bool quick_double(const number_text& shape, double* value) {
+  if (shape.significant > 19 || shape.mantissa > (uint64_t{1} << 53) || shape.exponent < -22 ||
+      shape.exponent > 22) {
+    return false;
+  }
+  const auto m = static_cast<double>(shape.mantissa);
+  const double v = shape.exponent >= 0 ? m * kExactPowers[shape.exponent]
+                                       : m / kExactPowers[-shape.exponent];
+  *value = shape.negative ? -v : v;
+  return true;
+}
+
+// The nearest float of the text from its nearest double d: rounding d again gives it, unless d
+// lies exactly halfway between two floats (then the text may lie on either side).
+bool quick_float(double d, float* value) {
+  const double magnitude = std::fabs(d);
+  if (magnitude != 0 && (magnitude < 0x1p-126 || magnitude >= 0x1p127)) return false;
+  uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  if ((bits & ((uint64_t{1} << 29) - 1)) == (uint64_t{1} << 28)) return false;
+  *value = static_cast<float>(d);
+  return true;
+}
+
+template <typename Real>
+bool library_parse(const uint8_t* text, const number_text& shape, Real* value) {
+  const char* first = reinterpret_cast<const char*>(text + shape.start);
+  const char* last = reinterpret_cast<const char*>(text + shape.end);
+  const auto parsed = std::from_chars(first, last, *value);
+  return parsed.ec == std::errc{} && parsed.ptr == last;
+}
+
 // Tries the nearest 4-byte real, then the nearest 8-byte real, at `width`. Texts with more
 // significant digits than a writer shows are not tried with it.
-bool real_field(const uint8_t* number, int32_t number_length, int32_t significant,
-                int32_t width, int32_t free_format, const uint8_t* expected,
-                int32_t expected_length, const number_order& numbers, number_field* f) {
-  const char* first = reinterpret_cast<const char*>(number);
-  const char* last = first + number_length;
-  if (significant <= kFloatDigits) {
+bool real_field(const uint8_t* text, const number_text& shape, int32_t width,
+                int32_t free_format, const uint8_t* expected, int32_t expected_length,
+                const number_order& numbers, number_field* f) {
+  double nearest = 0;
+  const bool quick = quick_double(shape, &nearest);
+  if (shape.significant <= kFloatDigits) {
     float value = 0;
-    const auto parsed = std::from_chars(first, last, value);
-    if (parsed.ec == std::errc{} && parsed.ptr == last && float_field(value, width, numbers, f) &&
-        renders_as(*f, width, free_format, numbers, expected, expected_length)) {
-      return true;
+    if ((quick ? quick_float(nearest, &value) : false) || library_parse(text, shape, &value)) {
+      if (float_field(value, width, numbers, f) &&
+          renders_as(*f, width, free_format, numbers, expected, expected_length)) {
+        return true;
+      }
     }
   }
-  if (significant > kDoubleDigits) return false;
-  double value = 0;
-  const auto parsed = std::from_chars(first, last, value);
-  return parsed.ec == std::errc{} && parsed.ptr == last &&
-         double_field(value, width, numbers, f) &&
+  if (shape.significant > kDoubleDigits) return false;
+  if (!quick && !library_parse(text, shape, &nearest)) return false;
+  return double_field(nearest, width, numbers, f) &&
          renders_as(*f, width, free_format, numbers, expected, expected_length);
+}
+
+// Renders a 4-byte integer in fixed columns and compares: by the writer's quick path where it
+// applies (eight columns or more), else by the writer.
+bool integer_renders_as(const number_field& f, int64_t value, int32_t width,
+                        const number_order& numbers, const uint8_t* expected) {
+  char text[kTextRoom];
+  if (f.size == 4 && asciify::field_text::put_fixed_integer(value, width, text)) {
+    return std::memcmp(text, expected, static_cast<size_t>(width)) == 0;
+  }
+  return renders_as(f, width, 0, numbers, expected, width);
 }
 
 }  // namespace
 
 number_text match_number(const uint8_t* text, int32_t at, int32_t length) {
-  number_text shape;
-  shape.end = at;
+  number_text shape{};
+  shape.start = shape.end = at;
   int32_t i = at;
-  if (i < length && text[i] == '-') ++i;
+  shape.negative = i < length && text[i] == '-';
+  if (shape.negative) ++i;
   const int32_t digits_start = i;
-  bool leading = true;
+  // The first 19 significant digits make the mantissa; later ones of the integer part raise
+  // the exponent, later ones of the fraction are left out.
+  uint64_t mantissa = 0;
   int32_t significant = 0;
-  auto take_digits = [&] {
-    while (i < length && is_digit(text[i])) {
-      leading = leading && text[i] == '0';
-      if (!leading) ++significant;
-      ++i;
+  int32_t exponent = 0;
+  for (; i < length; ++i) {
+    const uint32_t digit = static_cast<uint32_t>(text[i]) - '0';
+    if (digit > 9) break;
+    if (significant < 19) {
+      mantissa = mantissa * 10 + digit;
+      significant += mantissa != 0 ? 1 : 0;
+    } else {
+      ++significant;
+      ++exponent;
     }
-  };
-  take_digits();
+  }
   if (i == digits_start) return shape;
   shape.integer = true;
   if (i < length && text[i] == '.') {
-    ++i;
     shape.integer = false;
-    take_digits();
+    for (++i; i < length; ++i) {
+      const uint32_t digit = static_cast<uint32_t>(text[i]) - '0';
+      if (digit > 9) break;
+      if (significant < 19) {
+        mantissa = mantissa * 10 + digit;
+        significant += mantissa != 0 ? 1 : 0;
+        --exponent;
+      } else {
+        ++significant;
+      }
+    }
   }
   if (i + 1 < length && text[i] == 'E') {
     int32_t j = i + 1;
-    if (text[j] == '-') ++j;
+    const bool negative_exponent = text[j] == '-';
+    if (negative_exponent) ++j;
     if (j < length && is_digit(text[j])) {
-      while (j < length && is_digit(text[j])) ++j;
+      int32_t power = 0;
+      for (; j < length && is_digit(text[j]); ++j) {
+        if (power < 100000) power = power * 10 + (text[j] - '0');
+      }
+      exponent += negative_exponent ? -power : power;
       i = j;
       shape.integer = false;
     }
   }
   shape.end = i;
   shape.significant = significant;
+  shape.mantissa = mantissa;
+  shape.exponent = exponent;
   return shape;
 }
 
-bool fixed_number_field(const uint8_t* field, int32_t width, int32_t spaces, bool integer,
-                        int32_t significant, const number_order& numbers, number_field* out) {
-  const uint8_t* number = field + spaces;
-  const int32_t length = width - spaces;
-  if (width < 1 || width > kMaxNumberWidth || length < 1) return false;
-  if (integer) {
-    int64_t value = 0;
-    if (!parse_integer(number, length, &value)) return false;
-    integer_field(value, width, numbers, out);
-    return renders_as(*out, width, 0, numbers, field, width);
+bool fixed_number_field(const uint8_t* field, int32_t width, const number_text& shape,
+                        const number_order& numbers, number_field* out) {
+  const uint8_t* text = field + width - shape.end;  // the text the shape's positions refer to
+  if (width < 1 || width > kMaxNumberWidth || shape.end - shape.start > width) return false;
+  for (int32_t i = 0; i < width - (shape.end - shape.start); ++i) {
+    if (field[i] != ' ') return false;
   }
-  return real_field(number, length, significant, width, 0, field, width, numbers, out);
+  if (shape.integer) {
+    int64_t value = 0;
+    if (!integer_value(shape, text, &value)) return false;
+    integer_field(value, width, numbers, out);
+    return integer_renders_as(*out, value, width, numbers, field);
+  }
+  return real_field(text, shape, width, 0, field, width, numbers, out);
 }
 
 bool free_number_field(const uint8_t* token, int32_t length, const number_order& numbers,
@@ -208,22 +278,20 @@ bool free_number_field(const uint8_t* token, int32_t length, const number_order&
   const int32_t spaces = length > 0 && token[0] == ' ' ? 1 : 0;
   const number_text shape = match_number(token, spaces, length);
   if (shape.end != length || length - spaces < 1) return false;
-  const uint8_t* number = token + spaces;
   if (shape.integer) {
     int64_t value = 0;
-    if (spaces == 0 || !parse_integer(number, length - 1, &value)) return false;
+    if (spaces == 0 || !integer_value(shape, token, &value)) return false;
     integer_field(value, kFreeWidth, numbers, out);
     return renders_as(*out, kFreeWidth, 1, numbers, token, length);
   }
   // At the mark's width the writer leaves one space before the number; at the token's own
   // width a text that fills it, or has one space, is left as it is.
-  if (spaces == 1 && real_field(number, length - 1, shape.significant, kFreeWidth, 1, token,
-                                length, numbers, out)) {
+  if (spaces == 1 &&
+      real_field(token, shape, kFreeWidth, 1, token, length, numbers, out)) {
     return true;
   }
   return length <= kMaxNumberWidth &&
-         real_field(number, length - spaces, shape.significant, length, 1, token, length,
-                    numbers, out);
+         real_field(token, shape, length, 1, token, length, numbers, out);
 }
 
 }  // namespace binify

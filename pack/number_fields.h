@@ -14,22 +14,28 @@ struct number_field {
   uint8_t data[8] = {};
 };
 
-// The shape of a number's text: -?[0-9]+(\.[0-9]*)?(E-?[0-9]+)?
+// A number's text, -?[0-9]+(\.[0-9]*)?(E-?[0-9]+)?, and its value as decimal digits.
+// (No member initializers: arrays of pieces that hold one are made for every line.)
 struct number_text {
-  int32_t end = 0;          // one past the text; the start when nothing matched
-  bool integer = false;     // digits only, with an optional sign
-  int32_t significant = 0;  // digits without the leading zeros
+  int32_t start;
+  int32_t end;          // one past the text; the start when nothing matched
+  bool integer;         // digits only, with an optional sign
+  bool negative;
+  int32_t significant;  // digits without the leading zeros
+  // The value is mantissa * 10^exponent when significant is at most 19.
+  uint64_t mantissa;
+  int32_t exponent;
 };
 
 // Matches the longest number text at text[at] (before `length`).
 number_text match_number(const uint8_t* text, int32_t at, int32_t length);
 
-// A field of `width` columns in fixed format: `spaces` leading spaces, then a number text
-// (`integer` and `significant` as match_number found them). Takes the narrowest type whose
-// writer renders the field exactly (4-byte integer, 8-byte integer; 4-byte real, 8-byte
-// real). False when none does.
-bool fixed_number_field(const uint8_t* field, int32_t width, int32_t spaces, bool integer,
-                        int32_t significant, const number_order& numbers, number_field* out);
+// A field in fixed format: the `width` columns at `field`, leading spaces and then the number
+// `shape` (found in the same text, ending at the field's end). Takes the narrowest type whose
+// writer renders the field exactly: a 4-byte, else an 8-byte integer; the nearest 4-byte,
+// else the nearest 8-byte real. False when none does.
+bool fixed_number_field(const uint8_t* field, int32_t width, const number_text& shape,
+                        const number_order& numbers, number_field* out);
 
 // A token between the commas of a free-format line: " <integer>" (the writer's " %d"), or a
 // real whose writer text, at width 31 (the free-format mark) or at the token's own width, is
