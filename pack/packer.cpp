@@ -397,4 +397,17 @@ const pack_report& packing_report(const packer& p) {
   return p.report;
 }
 
+packed_text pack_text(std::string_view input, const pack_options& options) {
+  packed_text result;
+  auto append = [](void* context, const uint8_t* data, size_t size) {
+    static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(data), size);
+    return true;
+  };
+  packer_ptr p = make_packer(options, {append, &result.bytes});
+  pack_bytes(*p, reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  result.ok = finish_packing(*p);
+  result.report = packing_report(*p);
+  return result;
+}
+
 }  // namespace binify

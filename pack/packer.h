@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "pack/line_fields.h"
 
@@ -62,5 +64,17 @@ bool pack_bytes(packer& p, const uint8_t* data, size_t size);
 bool finish_packing(packer& p);
 
 const pack_report& packing_report(const packer& p);
+
+}  // namespace binify
+
+namespace binify {
+
+// Packs a whole text held in memory; for tests and tools.
+struct packed_text {
+  std::string bytes;
+  pack_report report;
+  bool ok = false;  // false: refused (bytes then hold nothing useful) or failed
+};
+packed_text pack_text(std::string_view input, const pack_options& options = {});
 
 }  // namespace binify
