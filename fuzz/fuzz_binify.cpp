@@ -44,6 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   binify::pack_options options;
   options.order = size % 2 == 0 ? binify::byte_order::little : binify::byte_order::big;
   const binify::packed_text packed = binify::pack_text(text, options);
+  options.two_threads = true;
+  if (binify::pack_text(text, options).bytes != packed.bytes) {
+    violated("two threads pack otherwise than one");
+  }
   if (!packed.ok) {
     const std::string_view line = line_at(text, packed.report.refused_line);
     if (packed.report.refused_line == 0 || !line.starts_with(packed.report.refused_marker) ||

@@ -172,6 +172,7 @@ int run_command_line(int argc, char** argv) {
   FILE* info = output.stream == stdout ? stderr : stdout;
   pack_options options;
   options.order = a.order;
+  options.two_threads = true;
   packer_ptr p = make_packer(options, {write_to_stream, output.stream});
   const bool read_ok = pack_input(input, output.stream, *p);
   if (!input_is_stdin) std::fclose(input);

@@ -7,6 +7,7 @@
 
 #include "pack/field_records.h"
 #include "pack/format_cache.h"
+#include "pack/line_batches.h"
 
 namespace binify {
 namespace {
@@ -25,6 +26,8 @@ constexpr int32_t kImpossible = 1 << 24;  // cost of a form that cannot carry th
 constexpr uint8_t kTextLineCode = 3;
 constexpr int32_t kMaxTextRecordLine = kMaxRecordSize - 2;  // code, text, zero byte
 constexpr size_t kFlushSize = 1 << 18;
+// Input is taken in pieces of at most this size, so that positions within a piece are small.
+constexpr size_t kPieceSize = 1 << 20;
 // Lines held back while it is open whether the mode should change for them.
 constexpr int32_t kMaxPending = 96;
 
@@ -48,8 +51,8 @@ const char* leading_marker(const uint8_t* text, int32_t length) {
 struct line_costs {
   int32_t ascii = kImpossible;
   int32_t binary = kImpossible;
-  bool split = false;  // the fields are taken apart and `plan` chosen for them
-  record_plan plan;
+  const line_fields* fields = nullptr;  // the line's fields, when taken apart
+  record_plan plan;                     // the record chosen for them
 };
 
 }  // namespace
@@ -79,6 +82,12 @@ struct packer {
   uint8_t pending_text[kMaxPending * (kMaxRecordLine + 1)];
   line_fields current;  // fields of the line being placed
   line_fields scratch;  // fields of a held-back line being written
+  // With two threads: the lines' fields taken apart ahead, and those of the line being taken
+  // (when `ready` is set).
+  std::unique_ptr<batch_splitter> splitter;
+  const line_fields* ready_fields = nullptr;
+  bool ready = false;
+  bool ready_split = false;
 };
 
 namespace {
@@ -138,8 +147,7 @@ bool text_record_fits(const uint8_t* text, int32_t length, bool paired) {
 // Costs of the line in both modes. A line with a zero byte, a last line without end-of-line
 // byte and a line longer than a record stay text; a line that begins with a marker text can
 // only be a record (and not a text-line record, which the marker check would take).
-line_costs cost_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bool paired,
-                     line_fields& fields) {
+line_costs cost_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bool paired) {
   line_costs c;
   const bool marker = leading_marker(text, length) != nullptr;
   if (!marker) c.ascii = length + (has_eol ? 1 : 0) + (paired ? 2 : 0);
@@ -148,9 +156,14 @@ line_costs cost_line(packer& p, const uint8_t* text, int32_t length, bool has_eo
     return c;
   }
   if (!marker && text_record_fits(text, length, paired)) c.binary = length + 2;
-  if (!paired && split_fields(text, length, p.numbers, &fields)) {
-    c.split = true;
-    c.plan = plan_fields_record(p.cache, fields);
+  if (paired) return c;
+  if (p.ready) {
+    c.fields = p.ready_split ? p.ready_fields : nullptr;
+  } else if (split_fields(text, length, p.numbers, &p.current)) {
+    c.fields = &p.current;
+  }
+  if (c.fields != nullptr) {
+    c.plan = plan_fields_record(p.cache, *c.fields);
     if (c.plan.form != record_form::none && c.plan.cost < c.binary) c.binary = c.plan.cost;
   }
   return c;
@@ -175,24 +188,27 @@ void write_text_record(packer& p, const uint8_t* text, int32_t length) {
   put(p, "", 1);
 }
 
-// Writes a line as a binary record. `known` is the record chosen for its `fields` before,
-// or nullptr when the line is to be split anew; the choice is made again when the cache has
-// changed since.
+// Writes a line as a binary record. `fields` are its fields and `known` the record chosen for
+// them, or both nullptr when the line is to be taken apart anew; the record is chosen again
+// when the cache has changed since.
 void write_binary(packer& p, const uint8_t* text, int32_t length, bool paired,
-                  line_fields& fields, const record_plan* known) {
+                  const line_fields* fields, const record_plan* known) {
   if (paired) return write_text_record(p, text, length);
   record_plan plan;
+  if (fields == nullptr && split_fields(text, length, p.numbers, &p.scratch)) {
+    fields = &p.scratch;
+  }
   if (known != nullptr && known->generation == p.cache.generation) {
     plan = *known;
-  } else if (known != nullptr || split_fields(text, length, p.numbers, &fields)) {
-    plan = plan_fields_record(p.cache, fields);
+  } else if (fields != nullptr) {
+    plan = plan_fields_record(p.cache, *fields);
   }
   const bool text_fits = text_record_fits(text, length, false);
   if (plan.form == record_form::none || (text_fits && length + 2 <= plan.cost)) {
     return write_text_record(p, text, length);
   }
   std::vector<uint8_t>& out = p.out;
-  write_fields_record(p.cache, fields, plan, p.options.order, out);
+  write_fields_record(p.cache, *fields, plan, p.options.order, out);
   if (out.size() >= kFlushSize) flush_output(p);
 }
 
@@ -202,7 +218,7 @@ void release_pending(packer& p) {
     const pending_line& line = p.pending[i];
     const uint8_t* text = p.pending_text + line.offset;
     if (p.binary) {
-      write_binary(p, text, line.length, line.paired, p.scratch, nullptr);
+      write_binary(p, text, line.length, line.paired, nullptr, nullptr);
     } else {
       write_ascii(p, text, line.length, true, line.paired);
     }
@@ -237,7 +253,7 @@ void refuse(packer& p, int64_t number, const uint8_t* text, int32_t length, bool
 // until the lines that would rather be in the other mode gain more than switching costs.
 void place_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bool paired,
                 int64_t number) {
-  const line_costs c = cost_line(p, text, length, has_eol, paired, p.current);
+  const line_costs c = cost_line(p, text, length, has_eol, paired);
   if (c.ascii >= kImpossible && c.binary >= kImpossible) {
     return refuse(p, number, text, length, has_eol);
   }
@@ -252,7 +268,7 @@ void place_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bo
   if (must_switch) switch_mode(p, !p.binary);
   release_pending(p);
   if (p.binary) {
-    write_binary(p, text, length, paired, p.current, c.split ? &c.plan : nullptr);
+    write_binary(p, text, length, paired, c.fields, c.fields ? &c.plan : nullptr);
   } else {
     if (length > kMaxRecordLine) note_extension(p, number, extension::long_line);
     if (!has_eol) note_extension(p, number, extension::no_end_of_line);
@@ -270,7 +286,10 @@ bool pairs_with_dollar(const uint8_t* text, int32_t length, bool has_eol) {
 void place_held_dollar(packer& p) {
   if (!p.dollar_held) return;
   p.dollar_held = false;
+  const bool ready = p.ready;
+  p.ready = false;  // fields taken apart ahead belong to the line after it
   place_line(p, reinterpret_cast<const uint8_t*>("$"), 1, true, false, p.dollar_number);
+  p.ready = ready;
 }
 
 void take_line(packer& p, const uint8_t* text, int32_t length, bool has_eol) {
@@ -331,8 +350,42 @@ size_t extend_carry(packer& p, const uint8_t* data, size_t size) {
   return part + 1;
 }
 
+// Takes the lines of a batch whose fields are ready.
+void take_batch(packer& p, const line_batch& batch) {
+  for (int32_t i = 0; i < batch.count && !p.stopped; ++i) {
+    p.ready = true;
+    p.ready_split = batch.split[i];
+    p.ready_fields = &batch.fields[i];
+    take_line(p, batch.text + batch.offset[i], batch.length[i], true);
+  }
+  p.ready = false;
+}
+
+// take_lines with two threads: while this thread packs the lines of one batch, the helper
+// takes the next batch apart; then this thread helps it finish.
+size_t take_lines_in_batches(packer& p, const uint8_t* data, size_t size) {
+  batch_splitter& s = *p.splitter;
+  line_batch* current = &s.batches[0];
+  line_batch* next = &s.batches[1];
+  size_t at = fill_batch(*current, data, size);
+  publish_batch(s, *current);
+  complete_batch(s, *current);
+  size_t taken = at;
+  while (current->count > 0) {
+    at += fill_batch(*next, data + at, size - at);
+    if (next->count > 0) publish_batch(s, *next);
+    take_batch(p, *current);
+    complete_batch(s, *next);
+    if (p.stopped) break;
+    taken = at;
+    std::swap(current, next);
+  }
+  return taken;
+}
+
 // Takes the whole lines at the start of the bytes; returns how many bytes were taken.
 size_t take_lines(packer& p, const uint8_t* data, size_t size) {
+  if (p.splitter) return take_lines_in_batches(p, data, size);
   size_t at = 0;
   while (at < size && !p.stopped) {
     const void* end = std::memchr(data + at, '\n', size - at);
@@ -347,6 +400,7 @@ size_t take_lines(packer& p, const uint8_t* data, size_t size) {
 }  // namespace
 
 void packer_deleter::operator()(packer* p) const {
+  if (p->splitter) stop_batch_splitter(*p->splitter);
   delete p;
 }
 
@@ -356,10 +410,16 @@ packer_ptr make_packer(const pack_options& options, output_sink sink) {
   p->numbers = make_number_order(options.order);
   p->sink = sink;
   p->out.reserve(kFlushSize + 4096);
+  if (options.two_threads) p->splitter = start_batch_splitter(p->numbers);
   return p;
 }
 
 bool pack_bytes(packer& p, const uint8_t* data, size_t size) {
+  while (size > kPieceSize) {
+    if (!pack_bytes(p, data, kPieceSize)) return false;
+    data += kPieceSize;
+    size -= kPieceSize;
+  }
   while (size > 0 && !p.stopped) {
     size_t taken;
     if (p.in_long_line) {

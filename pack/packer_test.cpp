@@ -219,22 +219,27 @@ TEST(Packer, NotesTheFirstLineThatNeedsAnExtension) {
   }
 }
 
+// Fed in pieces of any size, on one thread or two.
 TEST(Packer, TheSameOutputWhateverThePiecesFed) {
-  const std::string text = text_maker(7).text() + std::string(2000, 'z') + "\n" + text_maker(8).text();
+  std::string text = text_maker(7).text() + std::string(2000, 'z') + "\n";
+  for (uint64_t seed = 8; text.size() < 300000; ++seed) text += text_maker(seed).text() + "\n";
   const std::string whole = pack_text(text).bytes;
-  for (size_t piece : {1, 2, 255, 256, 257, 4096}) {
+  for (size_t piece : {1, 2, 255, 256, 257, 4096, 1 << 20}) {
     std::string out;
     auto append = [](void* context, const uint8_t* data, size_t size) {
       static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(data), size);
       return true;
     };
-    packer_ptr p = make_packer({}, {append, &out});
+    packer_ptr p = make_packer({.two_threads = piece % 2 == 0}, {append, &out});
     for (size_t at = 0; at < text.size(); at += piece) {
       pack_bytes(*p, reinterpret_cast<const uint8_t*>(text.data()) + at,
                  std::min(piece, text.size() - at));
     }
     ASSERT_TRUE(finish_packing(*p));
-    EXPECT_EQ(out, whole) << "pieces of " << piece;
+    size_t at = 0;
+    while (at < out.size() && at < whole.size() && out[at] == whole[at]) ++at;
+    EXPECT_TRUE(out == whole) << "pieces of " << piece << " differ from byte " << at;
+    EXPECT_EQ(packing_fault(text, native_byte_order()), "");
   }
 }
 
