@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const auto back = asciify::testing::convert_in_memory(packed.bytes);
-  if (back.status != 0) violated("the converter failed: " + back.messages);
+  if (back.status != 0 || !back.messages.empty()) violated("the converter said: " + back.messages);
   if (back.output != text) violated("converted back to another text");
   const bool extended = needs_extension(text);
   if (extended != (packed.report.extended_line != 0)) violated("wrong note on extensions");

@@ -1,5 +1,6 @@
 #include "pack/command_line.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -66,7 +67,32 @@ int print_and_exit(const char* text) {
 int usage_error(const char* what, const char* argument) {
   if (what != nullptr) std::fprintf(stderr, what, argument);
   std::fputs(kUsage, stderr);
+  std::fputs("Try 'binify --help' for more information.\n", stderr);
   return 1;
+}
+
+// The line that gives the system's reason for a failure with a file ("-" names the standard
+// stream).
+void print_reason(const char* name, const char* standard_stream, int error) {
+  std::fprintf(stderr, "binify: %s: %s\n", std::strcmp(name, "-") == 0 ? standard_stream : name,
+               std::strerror(error));
+}
+
+// Opens the input, which must be something that can be read as a file; null after the
+// messages.
+FILE* open_input(const char* name) {
+  FILE* input = std::strcmp(name, "-") == 0 ? stdin : std::fopen(name, "rb");
+  int error = input == nullptr ? errno : 0;
+  if (input != nullptr && is_directory(input)) {
+    if (input != stdin) std::fclose(input);
+    input = nullptr;
+    error = EISDIR;
+  }
+  if (input == nullptr) {
+    std::fprintf(stderr, "Couldn't open input ascii file %s for reading.\n", name);
+    print_reason(name, "standard input", error);
+  }
+  return input;
 }
 
 // Options go anywhere before "--"; "-" alone is a file name; further file names are ignored.
@@ -103,8 +129,17 @@ arguments parse_arguments(int argc, char** argv) {
   return a;
 }
 
+// The output stream as the packer's sink, with the reason of its first failed write.
+struct stream_sink {
+  FILE* stream = nullptr;
+  int error = 0;
+};
+
 bool write_to_stream(void* context, const uint8_t* data, size_t size) {
-  return std::fwrite(data, 1, size, static_cast<FILE*>(context)) == size;
+  auto* sink = static_cast<stream_sink*>(context);
+  if (std::fwrite(data, 1, size, sink->stream) == size) return true;
+  if (sink->error == 0) sink->error = errno;
+  return false;
 }
 
 void report_refusal(const pack_report& r) {
@@ -158,33 +193,43 @@ int run_command_line(int argc, char** argv) {
   const arguments a = parse_arguments(argc, argv);
   if (a.done) return *a.done;
   const bool input_is_stdin = std::strcmp(a.input, "-") == 0;
-  FILE* input = input_is_stdin ? stdin : std::fopen(a.input, "rb");
-  if (input == nullptr) {
-    std::fprintf(stderr, "Couldn't open input ascii file %s for reading.\n", a.input);
+  FILE* input = open_input(a.input);
+  if (input == nullptr) return 1;
+  if (same_file(input, a.output)) {
+    if (!input_is_stdin) std::fclose(input);
+    std::fprintf(stderr, "binify: %s and %s are the same file; nothing was written.\n", a.input,
+                 a.output);
     return 1;
   }
   output_file output;
-  if (!open_output(a.output, &output)) {
+  if (const int error = open_output(a.output, &output); error != 0) {
     if (!input_is_stdin) std::fclose(input);
     std::fprintf(stderr, "Couldn't open output binary file %s for writing.\n", a.output);
+    print_reason(a.output, "standard output", error);
     return 1;
   }
   FILE* info = output.stream == stdout ? stderr : stdout;
   pack_options options;
   options.order = a.order;
   options.two_threads = true;
-  packer_ptr p = make_packer(options, {write_to_stream, output.stream});
+  stream_sink sink{output.stream};
+  packer_ptr p = make_packer(options, {write_to_stream, &sink});
   const bool read_ok = pack_input(input, output.stream, *p);
+  const int read_error = read_ok ? 0 : errno;
   if (!input_is_stdin) std::fclose(input);
   const bool packed = read_ok && finish_packing(*p);
   const pack_report& r = packing_report(*p);
+  errno = 0;
   const bool closed = close_output(output, packed);
+  const int write_error = sink.error != 0 ? sink.error : errno;
   if (!read_ok) {
     std::fprintf(stderr, "Failed to read input file %s.\n", a.input);
+    print_reason(a.input, "standard input", read_error);
   } else if (r.refused_line != 0) {
     report_refusal(r);
   } else if (!packed || !closed) {
     std::fprintf(stderr, "Failed to write output file %s.\n", a.output);
+    if (write_error != 0) print_reason(a.output, "standard output", write_error);
   }
   if (!read_ok || !packed || !closed) {
     std::fprintf(stderr, "File packing failed after reading %lld lines.\n",

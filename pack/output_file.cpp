@@ -2,7 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
+
+#ifdef _WIN32
+#define fileno _fileno
+#endif
 
 namespace binify {
 namespace {
@@ -35,19 +40,32 @@ bool move_into_place(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool open_output(const char* name, output_file* out) {
+int open_output(const char* name, output_file* out) {
   *out = {};
   if (std::strcmp(name, "-") == 0) {
     out->stream = stdout;
-    return true;
+    return 0;
   }
   if (is_other_than_regular_file(name)) {
     out->stream = std::fopen(name, "wb");
-    return out->stream != nullptr;
+    return out->stream != nullptr ? 0 : errno;
   }
   out->final_name = name;
   out->stream = create_beside(out->final_name, &out->temporary_name);
-  return out->stream != nullptr;
+  return out->stream != nullptr ? 0 : errno;
+}
+
+bool same_file(FILE* input, const char* name) {
+  struct stat in, out;
+  const int found = std::strcmp(name, "-") == 0 ? fstat(fileno(stdout), &out) : stat(name, &out);
+  // Without file numbers (st_ino 0, as on some systems) nothing is known to be the same.
+  return found == 0 && fstat(fileno(input), &in) == 0 && in.st_ino != 0 &&
+         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+bool is_directory(FILE* stream) {
+  struct stat status;
+  return fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool close_output(output_file& out, bool keep) {

@@ -15,9 +15,16 @@ struct output_file {
   std::string temporary_name;
 };
 
-// Opens the output named `name` ("-" is standard output). Returns false when it cannot be
-// opened.
-bool open_output(const char* name, output_file* out);
+// Opens the output named `name` ("-" is standard output). Returns 0, or the system's error
+// number when it cannot be opened.
+int open_output(const char* name, output_file* out);
+
+// Whether the output named `name` is the very file that `input` reads (by any name or link):
+// writing it would replace the input.
+bool same_file(FILE* input, const char* name);
+
+// Whether the stream reads a directory.
+bool is_directory(FILE* stream);
 
 // Closes the stream and, when `keep` is set, moves the file into place. Returns false when
 // closing or moving failed; without `keep` the temporary file is removed.

@@ -18,10 +18,14 @@ constexpr std::string_view kStartMarker = "*START_BINARY\n";
 constexpr std::string_view kResumeMarker = "*RESUME_BINARY\n";
 // The text-line record that suspends a binary section, with its zero byte.
 constexpr std::string_view kSuspendRecord{"\x03*SUSPEND_BINARY", 17};
+// The text-line record that ends the last binary section, so that the file does not end
+// inside one (which readers take for a file cut short).
+constexpr std::string_view kEndRecord{"\x03*END_BINARY", 13};
 constexpr int32_t kHeaderSize = 41;  // the header line after *START_BINARY
 constexpr int32_t kStartCost = static_cast<int32_t>(kStartMarker.size()) + kHeaderSize;
 constexpr int32_t kResumeCost = static_cast<int32_t>(kResumeMarker.size());
 constexpr int32_t kSuspendCost = static_cast<int32_t>(kSuspendRecord.size());
+constexpr int32_t kEndCost = static_cast<int32_t>(kEndRecord.size());
 constexpr int32_t kImpossible = 1 << 24;  // cost of a form that cannot carry the line
 constexpr uint8_t kTextLineCode = 3;
 constexpr int32_t kMaxTextRecordLine = kMaxRecordSize - 2;  // code, text, zero byte
@@ -444,10 +448,15 @@ bool finish_packing(packer& p) {
   if (!p.stopped && p.in_long_line) p.in_long_line = false;  // it had no end-of-line byte
   if (!p.stopped) place_held_dollar(p);
   if (!p.stopped && p.pending_count > 0) {
-    // No switch back is needed after the last line.
-    const int32_t one_way = p.binary ? kSuspendCost : (p.started ? kResumeCost : kStartCost);
+    // No switch back follows the last line; a binary section at the end needs *END_BINARY.
+    const int32_t one_way = p.binary ? kSuspendCost - kEndCost
+                                     : (p.started ? kResumeCost : kStartCost) + kEndCost;
     if (p.pending_gain >= one_way) switch_mode(p, !p.binary);
     release_pending(p);
+  }
+  if (!p.stopped && p.binary) {
+    put(p, kEndRecord);
+    p.binary = false;
   }
   if (!p.stopped || p.report.refused_line == 0) flush_output(p);
   return !p.stopped && !p.report.write_failed;

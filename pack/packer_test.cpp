@@ -39,7 +39,7 @@ std::string packing_fault(const std::string& text, byte_order order) {
   const packed_text packed = pack_text(text, {.order = order});
   if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
   const auto back = convert_in_memory(packed.bytes);
-  if (back.status != 0) return "the converter failed: " + back.messages;
+  if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;
   if (back.output != text) {
     size_t at = 0;
     while (at < text.size() && at < back.output.size() && text[at] == back.output[at]) ++at;

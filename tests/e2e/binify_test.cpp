@@ -14,7 +14,8 @@ namespace asciify::testing {
 namespace {
 
 const std::string kUsage =
-    "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n";
+    "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n"
+    "Try 'binify --help' for more information.\n";
 
 std::string finished(long long lines, long long bytes) {
   return "Finished packing file, " + std::to_string(lines) + " lines in, " +
@@ -64,6 +65,7 @@ TEST(Binify, PacksLinesOfNumbersAsRecords) {
           .define(50, std::vector<uint8_t>(10, 0x08))  // the layout came back: cached
           .byte(50).i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
           .text_record("text at the end")
+          .end_binary()
           .bytes;
   scratch_dir dir;
   const command_result r = binify(dir, "in.txt out.bin", input);
@@ -171,9 +173,18 @@ TEST(Binify, CommandLine) {
       {"-x in.txt out.bin", 1, "", "Unknown option -x.\n" + kUsage},
       {"-b middle in.txt out.bin", 1, "", "Unknown byte order middle: give little or big.\n" + kUsage},
       {"in.txt out.bin -b", 1, "", "Option -b needs a value: little or big.\n" + kUsage},
-      {"missing.txt out.bin", 1, "", "Couldn't open input ascii file missing.txt for reading.\n"},
+      {"missing.txt out.bin", 1, "",
+       "Couldn't open input ascii file missing.txt for reading.\n"
+       "binify: missing.txt: No such file or directory\n"},
+      {". out.bin", 1, "",
+       "Couldn't open input ascii file . for reading.\nbinify: .: Is a directory\n"},
       {"in.txt no/such/dir/out.bin", 1, "",
-       "Couldn't open output binary file no/such/dir/out.bin for writing.\n"},
+       "Couldn't open output binary file no/such/dir/out.bin for writing.\n"
+       "binify: no/such/dir/out.bin: No such file or directory\n"},
+      {"in.txt in.txt", 1, "", "binify: in.txt and in.txt are the same file; nothing was written.\n"},
+      {"in.txt /dev/full", 2, "",
+       "Failed to write output file /dev/full.\nbinify: /dev/full: No space left on device\n"
+       "File packing failed after reading 1 lines.\n"},
       {"--byte-order=big in.txt out.bin ignored", 0, finished(1, 2), ""},
       {"-- in.txt out.bin", 0, finished(1, 2), ""},
   };
