@@ -107,7 +107,8 @@ arguments parse_arguments(int argc, char** argv) {
       a.done = print_and_exit(kHelp);
     } else if (options && (arg == "-V" || arg == "--version")) {
       a.done = print_and_exit("binify " ASCIIFY_VERSION "\n");
-    } else if (options && (arg == "-b" || arg == "--byte-order" || arg.starts_with("--byte-order="))) {
+    } else if (options &&
+               (arg == "-b" || arg == "--byte-order" || arg.starts_with("--byte-order="))) {
       const bool joined = arg.starts_with("--byte-order=");
       if (!joined && i + 1 >= argc) {
         a.done = usage_error("Option %s needs a value: little or big.\n", argv[i]);
@@ -147,8 +148,7 @@ void report_refusal(const pack_report& r) {
                     : r.refused_because == refusal::no_end_of_line
                         ? "is the last line and has no end-of-line byte"
                         : "is too long for one record";
-  std::fprintf(stderr,
-               "Line %lld begins with the marker %s and %s: no packed file can carry it.\n",
+  std::fprintf(stderr, "Line %lld begins with the marker %s and %s: no packed file can carry it.\n",
                static_cast<long long>(r.refused_line), r.refused_marker, why);
 }
 

@@ -18,10 +18,10 @@ constexpr int8_t Z = -1;              // an appended zero field
 struct hardwired_layout {
   int32_t outputs;
   int32_t sources;
-  int32_t reference;      // source whose format gives the zero fields' width, -1 when none
-  int8_t source_of[10];   // source field of each output field, Z for a zero field
-  int8_t first[8] = {};   // output position where each source field first appears
-  uint32_t repeats = 0;   // bit p: field p repeats field p - 1
+  int32_t reference;             // source whose format gives the zero fields' width, -1 when none
+  int8_t source_of[10];          // source field of each output field, Z for a zero field
+  int8_t first[8] = {};          // output position where each source field first appears
+  uint32_t repeats = 0;          // bit p: field p repeats field p - 1
   int32_t first_zero_field = 0;  // position of the first appended zero field (outputs: none)
 };
 
@@ -117,8 +117,8 @@ void consider(record_plan& best, const record_plan& candidate) {
 }
 
 // The line writer's records: cached, packed or plain line-specific format.
-void plan_line_writer(const format_cache& cache, const line_fields& fields,
-                      const int32_t* offsets, uint64_t line_hash, record_plan& best) {
+void plan_line_writer(const format_cache& cache, const line_fields& fields, const int32_t* offsets,
+                      uint64_t line_hash, record_plan& best) {
   record_plan base;
   base.line_hash = line_hash;
   base.data_end = fields.data_size;
@@ -157,8 +157,7 @@ void plan_line_writer(const format_cache& cache, const line_fields& fields,
     p.cost = 2 + fields.count + data;
     consider(best, p);
   }
-  if (best.form == record_form::none && fields.count >= 1 &&
-      fields.count <= kMaxDefinedFormat) {
+  if (best.form == record_form::none && fields.count >= 1 && fields.count <= kMaxDefinedFormat) {
     // Only a cached format carries the line: define it although the layout is new.
     bool needs_reset = false;
     code_for_definition(cache, &needs_reset);
@@ -193,7 +192,7 @@ struct line_summary {
   uint32_t same_value = 0;   // bit p: ... and the same data
   int32_t zero_from = 0;     // every field from here on is a number of value zero
   bool strings = false;
-  int32_t staging = 0;       // bytes the line stages
+  int32_t staging = 0;  // bytes the line stages
 };
 
 line_summary summarize_line(const line_fields& fields, const int32_t* offsets) {
@@ -281,7 +280,8 @@ void plan_hardwired(const format_cache& cache, const line_fields& fields, const 
     source_formats(fields, layout, sources);
     p.form = record_form::hardwired_long;
     p.source_hash = hash_format(sources, layout.sources);
-    const int32_t overhead = cached_overhead(cache, sources, layout.sources, p.source_hash, &p.code);
+    const int32_t overhead =
+        cached_overhead(cache, sources, layout.sources, p.source_hash, &p.code);
     if (overhead != INT_MAX) {
       p.selector = selector_form::cached;
       p.cost = overhead + 2 + source_data;
@@ -402,8 +402,8 @@ void write_fields_record(format_cache& cache, const line_fields& fields, const r
       write_hardwired(cache, fields, plan, order, out);
       return;
     case record_form::cached:
-      put(out, static_cast<uint8_t>(cached_code(cache, fields.formats, fields.count,
-                                                plan.line_hash, plan.code, out)));
+      put(out, static_cast<uint8_t>(cached_code(cache, fields.formats, fields.count, plan.line_hash,
+                                                plan.code, out)));
       break;
     case record_form::lsf4:
       put(out, asciify::FC_LSF4);

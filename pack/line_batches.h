@@ -36,7 +36,7 @@ struct batch_splitter {
   line_batch* published = nullptr;  // the batch the helper works on
   uint64_t round = 0;               // counts the batches published
   bool stop = false;
-  std::atomic<uint64_t> left{0};    // the last round whose batch the helper has left
+  std::atomic<uint64_t> left{0};  // the last round whose batch the helper has left
 };
 
 // Starts the helper thread.

@@ -15,7 +15,7 @@ struct piece {
   int32_t end;           // one past the last byte
   int32_t narrow_start;  // a number after text: the start that gives the line's usual width
   bool number;
-  number_text shape;     // a number's text
+  number_text shape;  // a number's text
 };
 
 constexpr int32_t kMaxPieces = kMaxRecordLine + 1;
@@ -174,8 +174,8 @@ bool assemble_free(const uint8_t* text, int32_t length, const number_order& numb
   };
   for (int32_t start = 0; start <= length && fields.fits;) {
     const void* comma = std::memchr(text + start, ',', static_cast<size_t>(length - start));
-    const int32_t end = comma ? static_cast<int32_t>(static_cast<const uint8_t*>(comma) - text)
-                              : length;
+    const int32_t end =
+        comma ? static_cast<int32_t>(static_cast<const uint8_t*>(comma) - text) : length;
     number_field f;
     if (free_number_field(text + start, end - start, numbers, &f)) {
       end_text(start - 1);
@@ -223,8 +223,7 @@ bool split_fields(const uint8_t* text, int32_t length, const number_order& numbe
   if (std::memchr(text, ',', static_cast<size_t>(length)) == nullptr) return fixed;
   static thread_local line_fields free_fields;
   if (!assemble_free(text, length, numbers, &free_fields)) return fixed;
-  if (!fixed ||
-      free_fields.data_size + free_fields.count < out->data_size + out->count) {
+  if (!fixed || free_fields.data_size + free_fields.count < out->data_size + out->count) {
     *out = free_fields;
   }
   return true;

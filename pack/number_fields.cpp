@@ -90,8 +90,8 @@ bool integer_value(const number_text& shape, const uint8_t* text, int64_t* value
 // The integer as a 4-byte field when it fits and is not the zero-fill marker, else 8 bytes
 // (never the 8-byte marker, which integer_value cannot produce).
 void integer_field(int64_t value, int32_t width, const number_order& numbers, number_field* f) {
-  const bool fits4 = value > std::numeric_limits<int32_t>::min() &&
-                     value <= std::numeric_limits<int32_t>::max();
+  const bool fits4 =
+      value > std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max();
   f->size = fits4 ? 4 : 8;
   f->format = static_cast<uint8_t>((fits4 ? 0x00 : 0x40) | width);
   store_bits(static_cast<uint64_t>(value), f->size, numbers.order, f->data);
@@ -136,8 +136,8 @@ bool quick_double(const number_text& shape, double* value) {
     return false;
   }
   const auto m = static_cast<double>(shape.mantissa);
-  const double v = shape.exponent >= 0 ? m * kExactPowers[shape.exponent]
-                                       : m / kExactPowers[-shape.exponent];
+  const double v =
+      shape.exponent >= 0 ? m * kExactPowers[shape.exponent] : m / kExactPowers[-shape.exponent];
   *value = shape.negative ? -v : v;
   return true;
 }
@@ -164,9 +164,9 @@ bool library_parse(const uint8_t* text, const number_text& shape, Real* value) {
 
 // Tries the nearest 4-byte real, then the nearest 8-byte real, at `width`. Texts with more
 // significant digits than a writer shows are not tried with it.
-bool real_field(const uint8_t* text, const number_text& shape, int32_t width,
-                int32_t free_format, const uint8_t* expected, int32_t expected_length,
-                const number_order& numbers, number_field* f) {
+bool real_field(const uint8_t* text, const number_text& shape, int32_t width, int32_t free_format,
+                const uint8_t* expected, int32_t expected_length, const number_order& numbers,
+                number_field* f) {
   double nearest = 0;
   const bool quick = quick_double(shape, &nearest);
   if (shape.significant <= kFloatDigits) {
@@ -286,8 +286,7 @@ bool free_number_field(const uint8_t* token, int32_t length, const number_order&
   }
   // At the mark's width the writer leaves one space before the number; at the token's own
   // width a text that fills it, or has one space, is left as it is.
-  if (spaces == 1 &&
-      real_field(token, shape, kFreeWidth, 1, token, length, numbers, out)) {
+  if (spaces == 1 && real_field(token, shape, kFreeWidth, 1, token, length, numbers, out)) {
     return true;
   }
   return length <= kMaxNumberWidth &&

@@ -18,8 +18,8 @@ struct number_field {
 // (No member initializers: arrays of pieces that hold one are made for every line.)
 struct number_text {
   int32_t start;
-  int32_t end;          // one past the text; the start when nothing matched
-  bool integer;         // digits only, with an optional sign
+  int32_t end;   // one past the text; the start when nothing matched
+  bool integer;  // digits only, with an optional sign
   bool negative;
   int32_t significant;  // digits without the leading zeros
   // The value is mantissa * 10^exponent when significant is at most 19.

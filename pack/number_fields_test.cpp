@@ -37,12 +37,16 @@ TEST(NumberText, ShapesAndDigits) {
     uint64_t mantissa;
     int32_t exponent;
   } rows[] = {
-      {"-123", 4, true, 3, 123, 0},       {"0.0025", 6, false, 2, 25, -4},
-      {"1.0E-12", 7, false, 2, 10, -13},  {"1.234568E8", 10, false, 7, 1234568, 2},
-      {"12345678.", 9, false, 8, 12345678, 0}, {"5E", 1, true, 1, 5, 0},
-      {"7-3", 1, true, 1, 7, 0},          {"12345678901234567890123", 23, true, 23,
-                                           1234567890123456789ull, 4},
-      {"abc", 0, false, 0, 0, 0},         {"-", 0, false, 0, 0, 0},
+      {"-123", 4, true, 3, 123, 0},
+      {"0.0025", 6, false, 2, 25, -4},
+      {"1.0E-12", 7, false, 2, 10, -13},
+      {"1.234568E8", 10, false, 7, 1234568, 2},
+      {"12345678.", 9, false, 8, 12345678, 0},
+      {"5E", 1, true, 1, 5, 0},
+      {"7-3", 1, true, 1, 7, 0},
+      {"12345678901234567890123", 23, true, 23, 1234567890123456789ull, 4},
+      {"abc", 0, false, 0, 0, 0},
+      {"-", 0, false, 0, 0, 0},
   };
   for (const row& r : rows) {
     const std::string text = r.text;
@@ -76,8 +80,8 @@ TEST(FixedNumberField, TakesTheNarrowestTypeThatRendersExactly) {
       {"   -5.0E-2", 0x2A},
       {"     1.0E-12", 0x2C},
       {"     0.0", 0x28},
-      {"    -0.0", -1},           // the writer writes zero as 0.0
-      {"    0.25000", -1},        // not the writer's text: trailing zeros
+      {"    -0.0", -1},     // the writer writes zero as 0.0
+      {"    0.25000", -1},  // not the writer's text: trailing zeros
       {" 1.79769313486232E308", -1},
       {"  1.7976931348623E308", 0x75},
       {"12345678901234567890123456789012", -1},  // wider than a field
@@ -150,9 +154,9 @@ TEST(FreeNumberField, TokensOfFreeFormat) {
     const char* token;
     int format;
   } rows[] = {
-      {" 7850", 0x1F}, {"7850", -1},         {" -9000000000", 0x5F}, {" 355.0", 0x3F},
-      {" 7.85E-9", 0x3F}, {"1.2345678", 0x29}, {" 0.0", 0x3F},         {"", -1},
-      {" abc", -1},
+      {" 7850", 0x1F},  {"7850", -1},       {" -9000000000", 0x5F},
+      {" 355.0", 0x3F}, {" 7.85E-9", 0x3F}, {"1.2345678", 0x29},
+      {" 0.0", 0x3F},   {"", -1},           {" abc", -1},
   };
   for (const row& r : rows) {
     const std::string token = r.token;

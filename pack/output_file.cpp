@@ -1,12 +1,24 @@
 #include "pack/output_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
 #ifdef _WIN32
+#include <io.h>
 #define fileno _fileno
+#define fdopen _fdopen
+#define open _open
+#define close _close
+#define O_EXCL _O_EXCL
+#define O_CREAT _O_CREAT
+#define O_WRONLY _O_WRONLY
+#define kBinaryFlag _O_BINARY
+#else
+#include <unistd.h>
+#define kBinaryFlag 0
 #endif
 
 namespace binify {
@@ -17,14 +29,21 @@ bool is_other_than_regular_file(const char* name) {
   return stat(name, &status) == 0 && !S_ISREG(status.st_mode);
 }
 
-// Creates a file that did not exist, beside `name`.
+// Creates the file, which must not exist yet, for writing; null when it cannot.
+FILE* create_new_file(const std::string& name) {
+  const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinaryFlag, 0666);
+  if (descriptor < 0) return nullptr;
+  FILE* stream = fdopen(descriptor, "wb");
+  if (stream == nullptr) close(descriptor);
+  return stream;
+}
+
+// Creates a file that did not exist, beside `name`; no other file is ever overwritten.
 FILE* create_beside(const std::string& name, std::string* created) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     *created = name + ".binify-" + std::to_string(attempt);
-    // "x": fails when the file exists, so that no other file is ever overwritten.
-    if (FILE* stream = std::fopen(created->c_str(), "wbx")) return stream;
-    struct stat status;
-    if (stat(created->c_str(), &status) != 0) return nullptr;  // not taken: cannot create
+    if (FILE* stream = create_new_file(*created)) return stream;
+    if (errno != EEXIST) return nullptr;
   }
   return nullptr;
 }

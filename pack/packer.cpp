@@ -121,12 +121,11 @@ void start_section(packer& p) {
   put(p, kStartMarker);
   const bool little = p.options.order == byte_order::little;
   const unsigned integer[4] = {little ? 1u : 0u, 0, 0, little ? 0u : 1u};
-  const unsigned real[4] = {little ? 0x00u : 0x3Fu, little ? 0x00u : 0x80u,
-                            little ? 0x80u : 0x00u, little ? 0x3Fu : 0x00u};
+  const unsigned real[4] = {little ? 0x00u : 0x3Fu, little ? 0x00u : 0x80u, little ? 0x80u : 0x00u,
+                            little ? 0x3Fu : 0x00u};
   char header[kHeaderSize + 1];
   std::snprintf(header, sizeof header, "%10d%10d  %02x%02x%02x%02x  %02x%02x%02x%02x\n", 1, 0,
-                integer[0], integer[1], integer[2], integer[3], real[0], real[1], real[2],
-                real[3]);
+                integer[0], integer[1], integer[2], integer[3], real[0], real[1], real[2], real[3]);
   put(p, header, kHeaderSize);
   clear_format_cache(p.cache);
   p.started = true;
@@ -329,7 +328,8 @@ void start_long_line(packer& p, const uint8_t* text, int32_t length) {
 // Copies bytes of a long line up to its end-of-line byte; returns how many were taken.
 size_t continue_long_line(packer& p, const uint8_t* data, size_t size) {
   const void* end = std::memchr(data, '\n', size);
-  const size_t taken = end ? static_cast<size_t>(static_cast<const uint8_t*>(end) - data) + 1 : size;
+  const size_t taken =
+      end ? static_cast<size_t>(static_cast<const uint8_t*>(end) - data) + 1 : size;
   put(p, data, taken);
   if (end != nullptr) p.in_long_line = false;
   return taken;
@@ -449,8 +449,8 @@ bool finish_packing(packer& p) {
   if (!p.stopped) place_held_dollar(p);
   if (!p.stopped && p.pending_count > 0) {
     // No switch back follows the last line; a binary section at the end needs *END_BINARY.
-    const int32_t one_way = p.binary ? kSuspendCost - kEndCost
-                                     : (p.started ? kResumeCost : kStartCost) + kEndCost;
+    const int32_t one_way =
+        p.binary ? kSuspendCost - kEndCost : (p.started ? kResumeCost : kStartCost) + kEndCost;
     if (p.pending_gain >= one_way) switch_mode(p, !p.binary);
     release_pending(p);
   }

@@ -67,9 +67,9 @@ class text_maker {
     const int32_t freeness = free ? 1 : 0;
     if (kind == 0) {
       const int64_t edges[] = {0, 1, -1, INT32_MAX, INT32_MIN, INT64_MAX, INT64_MIN + 1};
-      const int64_t v = random_.percent(30) ? edges[random_.below(7)]
-                                            : static_cast<int64_t>(random_.next()) >>
-                                                  random_.between(0, 63);
+      const int64_t v = random_.percent(30)
+                            ? edges[random_.below(7)]
+                            : static_cast<int64_t>(random_.next()) >> random_.between(0, 63);
       if (v == static_cast<int32_t>(v)) {
         asciify::format_int32_field(static_cast<int32_t>(v), width, freeness, text, &position, 0);
       } else {
@@ -112,8 +112,14 @@ class text_maker {
   }
 
   std::string special_line() {
-    const std::string lines[] = {"$", "*NODE, NSET=ALL", "*", "", "\r", "$ note",
-                                 "*TABLE, NAME=alpha", std::string(random_.between(200, 700), 'x'),
+    const std::string lines[] = {"$",
+                                 "*NODE, NSET=ALL",
+                                 "*",
+                                 "",
+                                 "\r",
+                                 "$ note",
+                                 "*TABLE, NAME=alpha",
+                                 std::string(random_.between(200, 700), 'x'),
                                  "*ROWS" + std::string(300, ' ') + "1"};
     return lines[random_.below(9)];
   }
@@ -132,8 +138,19 @@ class text_maker {
   template <typename Real>
   Real real() {
     if (random_.percent(20)) {
-      const double edges[] = {0.0, 1e-45, 1e-38, 3.4e38, 1e-300, 1.7976931348623157e308,
-                              2.2250738585072014e-308, 0.1, 999.96, 1e7, 123456789.0, NAN, INFINITY};
+      const double edges[] = {0.0,
+                              1e-45,
+                              1e-38,
+                              3.4e38,
+                              1e-300,
+                              1.7976931348623157e308,
+                              2.2250738585072014e-308,
+                              0.1,
+                              999.96,
+                              1e7,
+                              123456789.0,
+                              NAN,
+                              INFINITY};
       return static_cast<Real>(edges[random_.below(13)] * random_.sign());
     }
     if (random_.percent(50)) {
@@ -157,7 +174,8 @@ TEST(Packer, RandomTextsComeBackExactly) {
 }
 
 TEST(Packer, EveryEncodedTestInputComesBackExactly) {
-  std::vector<std::string> texts = {convert_in_memory(asciify::testing::example_input().bytes).output};
+  std::vector<std::string> texts = {
+      convert_in_memory(asciify::testing::example_input().bytes).output};
   for (uint32_t seed = 1; seed <= 300; ++seed) {
     texts.push_back(convert_in_memory(asciify::testing::make_random_input(seed).bytes).output);
   }

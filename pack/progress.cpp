@@ -41,7 +41,7 @@ std::string format_progress_line(const progress_numbers& n) {
   if (n.total_bytes > 0) {
     const double total = static_cast<double>(n.total_bytes) / 1e6;
     const int percent = static_cast<int>(100.0 * static_cast<double>(n.bytes_read) /
-                                          static_cast<double>(n.total_bytes));
+                                         static_cast<double>(n.total_bytes));
     std::snprintf(text, sizeof text, "binify: %.1f of %.1f MB, %d%%, %.1f MB/s, %lld lines", mb,
                   total, percent, rate, static_cast<long long>(n.lines));
     std::string line = text;

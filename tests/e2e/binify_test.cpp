@@ -18,16 +18,15 @@ const std::string kUsage =
     "Try 'binify --help' for more information.\n";
 
 std::string finished(long long lines, long long bytes) {
-  return "Finished packing file, " + std::to_string(lines) + " lines in, " +
-         std::to_string(bytes) + " bytes out.\n";
+  return "Finished packing file, " + std::to_string(lines) + " lines in, " + std::to_string(bytes) +
+         " bytes out.\n";
 }
 
 // Runs `arguments` (shell words) of binify in `dir`, IN written there first.
 command_result binify(const scratch_dir& dir, const std::string& arguments,
                       const std::string& input) {
   write_file(dir.file("in.txt"), input);
-  command_result result =
-      run_shell("\"" BINIFY_BINARY "\" " + arguments + " 2>err >out", dir.path);
+  command_result result = run_shell("\"" BINIFY_BINARY "\" " + arguments + " 2>err >out", dir.path);
   result.out = read_file(dir.file("out"));
   result.err = read_file(dir.file("err"));
   result.output = read_file(dir.file("out.bin"));
@@ -48,7 +47,8 @@ const std::string kPoint1 =
     "       1            0.25          -1.375           100.0       0       0\n";
 const std::string kPoint2 =
     "       2             0.5          -2.875            50.0       0       0\n";
-const std::string kRow = "       9       1       2       3       4       5       6       7       8       9\n";
+const std::string kRow =
+    "       9       1       2       3       4       5       6       7       8       9\n";
 
 TEST(Binify, PacksLinesOfNumbersAsRecords) {
   const std::string input = "*NODE, NSET=ALL\n" + kPoint1 + kPoint2 + kPoint1 + "$\n" +
@@ -57,13 +57,27 @@ TEST(Binify, PacksLinesOfNumbersAsRecords) {
       encoder{}
           .line("*NODE, NSET=ALL")
           .start_binary()
-          .byte(10).i32(1).f32(0.25f).f32(-1.375f).f32(100.0f)  // hard-wired layout 10
-          .byte(10).i32(2).f32(0.5f).f32(-2.875f).f32(50.0f)
-          .byte(10).i32(1).f32(0.25f).f32(-1.375f).f32(100.0f)
+          .byte(10)
+          .i32(1)
+          .f32(0.25f)
+          .f32(-1.375f)
+          .f32(100.0f)  // hard-wired layout 10
+          .byte(10)
+          .i32(2)
+          .f32(0.5f)
+          .f32(-2.875f)
+          .f32(50.0f)
+          .byte(10)
+          .i32(1)
+          .f32(0.25f)
+          .f32(-1.375f)
+          .f32(100.0f)
           .text_record("*ELEMENT, TYPE=B31")  // brings the "$" line before it
-          .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1}).i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
+          .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
+          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
           .define(50, std::vector<uint8_t>(10, 0x08))  // the layout came back: cached
-          .byte(50).i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
+          .byte(50)
+          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
           .text_record("text at the end")
           .end_binary()
           .bytes;
@@ -138,13 +152,13 @@ TEST(Binify, BothByteOrdersComeBack) {
   const std::string input = kPoint1 + kPoint2 + kPoint1 + kRow + kRow;
   for (const char* order : {"little", "big"}) {
     scratch_dir dir;
-    const command_result r = binify(
-        dir, std::string("-b ") + order + " in.txt out.bin && \"$ASCIIFY\" out.bin back.txt",
-        input);
+    const command_result r =
+        binify(dir, std::string("-b ") + order + " in.txt out.bin && \"$ASCIIFY\" out.bin back.txt",
+               input);
     EXPECT_EQ(r.status, 0) << order;
     EXPECT_EQ(read_file(dir.file("back.txt")), input) << order;
-    const std::string probes = std::string(order) == "little" ? "01000000  0000803f"
-                                                              : "00000001  3f800000";
+    const std::string probes =
+        std::string(order) == "little" ? "01000000  0000803f" : "00000001  3f800000";
     EXPECT_NE(r.output.find("         1         0  " + probes + "\n"), std::string::npos);
   }
 }
@@ -153,8 +167,9 @@ TEST(Binify, StandardStreams) {
   scratch_dir dir;
   const std::string input = kPoint1 + kPoint2 + kPoint1;
   write_file(dir.file("in.txt"), input);
-  const command_result r = run_shell(
-      "cat in.txt | \"" BINIFY_BINARY "\" - - > out.bin && \"$ASCIIFY\" out.bin back.txt", dir.path);
+  const command_result r =
+      run_shell("cat in.txt | \"" BINIFY_BINARY "\" - - > out.bin && \"$ASCIIFY\" out.bin back.txt",
+                dir.path);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, finished(3, static_cast<long long>(read_file(dir.file("out.bin")).size())));
   EXPECT_EQ(read_file(dir.file("back.txt")), input);
@@ -171,7 +186,8 @@ TEST(Binify, CommandLine) {
       {"", 1, "", kUsage},
       {"in.txt", 1, "", kUsage},
       {"-x in.txt out.bin", 1, "", "Unknown option -x.\n" + kUsage},
-      {"-b middle in.txt out.bin", 1, "", "Unknown byte order middle: give little or big.\n" + kUsage},
+      {"-b middle in.txt out.bin", 1, "",
+       "Unknown byte order middle: give little or big.\n" + kUsage},
       {"in.txt out.bin -b", 1, "", "Option -b needs a value: little or big.\n" + kUsage},
       {"missing.txt out.bin", 1, "",
        "Couldn't open input ascii file missing.txt for reading.\n"
@@ -181,7 +197,8 @@ TEST(Binify, CommandLine) {
       {"in.txt no/such/dir/out.bin", 1, "",
        "Couldn't open output binary file no/such/dir/out.bin for writing.\n"
        "binify: no/such/dir/out.bin: No such file or directory\n"},
-      {"in.txt in.txt", 1, "", "binify: in.txt and in.txt are the same file; nothing was written.\n"},
+      {"in.txt in.txt", 1, "",
+       "binify: in.txt and in.txt are the same file; nothing was written.\n"},
       {"in.txt /dev/full", 2, "",
        "Failed to write output file /dev/full.\nbinify: /dev/full: No space left on device\n"
        "File packing failed after reading 1 lines.\n"},
@@ -205,12 +222,16 @@ TEST(Binify, CommandLine) {
 TEST(Binify, RoundTripsThroughAsciify) {
   scratch_dir dir;
   const command_result r = run_shell(
-      "\"$ASCIIFY\" \"" ASCIIFY_EXAMPLE_INPUT "\" example.txt >/dev/null && "
-      "\"" BINIFY_BINARY "\" example.txt example.bin >/dev/null && "
+      "\"$ASCIIFY\" \"" ASCIIFY_EXAMPLE_INPUT
+      "\" example.txt >/dev/null && "
+      "\"" BINIFY_BINARY
+      "\" example.txt example.bin >/dev/null && "
       "\"$ASCIIFY\" example.bin example.back >/dev/null && cmp example.txt example.back && "
-      "\"" MAKE_BENCH_FILE "\" --size-mb 2 --reals 8 bench.dat && "
+      "\"" MAKE_BENCH_FILE
+      "\" --size-mb 2 --reals 8 bench.dat && "
       "\"$ASCIIFY\" bench.dat bench.txt >/dev/null && "
-      "\"" BINIFY_BINARY "\" -b big bench.txt bench.bin >/dev/null && "
+      "\"" BINIFY_BINARY
+      "\" -b big bench.txt bench.bin >/dev/null && "
       "\"$ASCIIFY\" bench.bin bench.back >/dev/null && cmp bench.txt bench.back && "
       "wc -c < \"" ASCIIFY_EXAMPLE_INPUT "\" && wc -c < example.bin",
       dir.path);
@@ -225,7 +246,8 @@ TEST(Binify, ShowsProgressOnATerminal) {
   std::string input;
   while (input.size() < (3u << 20)) input += kPoint1 + kRow;
   write_file(dir.file("in.txt"), input);
-  const terminal_result t = run_in_terminal("cd '" + dir.path + "' && BINIFY_PROGRESS_DELAY_MS=0 \"" BINIFY_BINARY "\" in.txt out.bin");
+  const terminal_result t = run_in_terminal(
+      "cd '" + dir.path + "' && BINIFY_PROGRESS_DELAY_MS=0 \"" BINIFY_BINARY "\" in.txt out.bin");
   EXPECT_EQ(t.status, 0);
   EXPECT_TRUE(std::regex_search(t.received, std::regex(R"(binify: \d+\.\d of 3\.\d MB, \d+%)")))
       << t.received;

@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -18,10 +18,14 @@ namespace {
 constexpr size_t kLimit = 256;
 constexpr int kSources[8] = {4, 6, 4, 8, 6, 8, 5, 8};
 constexpr int Z = -1;
-constexpr int kLayouts[8][10] = {
-    {0, 1, 2, 3, Z, Z},          {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}, {0, 1, 2, 3, 3, 3, 3, 3, Z, Z},
-    {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}, {0, 1, 2, 3, 4, 4, 5, 5, Z, Z}, {0, 1, 2, 3, 4, 5, 6, 7, Z, Z},
-    {0, 1, 2, 3, 4, 4},          {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}};
+constexpr int kLayouts[8][10] = {{0, 1, 2, 3, Z, Z},
+                                 {0, 1, 2, 3, 4, 5, 5, 5, 5, 5},
+                                 {0, 1, 2, 3, 3, 3, 3, 3, Z, Z},
+                                 {0, 1, 2, 3, 4, 5, 6, 6, 7, 7},
+                                 {0, 1, 2, 3, 4, 4, 5, 5, Z, Z},
+                                 {0, 1, 2, 3, 4, 5, 6, 7, Z, Z},
+                                 {0, 1, 2, 3, 4, 4},
+                                 {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}};
 constexpr int kOutputs[8] = {6, 10, 10, 10, 10, 10, 6, 10};
 constexpr int kReference[8] = {0, -1, 3, -1, 4, 7, -1, -1};
 
@@ -45,8 +49,9 @@ struct reader {
 
   // The raw bytes are the zero-fill marker of their size (in the file's byte order).
   bool is_marker(const uint8_t* raw, int size) const {
+    const bool file_little = (std::endian::native == std::endian::little) == (swap == 0);
     uint8_t expected[8] = {};
-    expected[swap ? 0 : size - 1] = 0x80;
+    expected[file_little ? size - 1 : 0] = 0x80;
     return std::memcmp(raw, expected, static_cast<size_t>(size)) == 0;
   }
 
@@ -93,8 +98,8 @@ struct reader {
     const size_t avail = std::min(limit, in.size() - p);
     const void* zero = std::memchr(in.data() + p, 0, avail);
     if (zero == nullptr && (f.open_ended || avail < limit)) return fail("a string cut off"), 0;
-    const size_t chars = zero ? static_cast<size_t>(static_cast<const char*>(zero) - in.data()) - p
-                              : limit;
+    const size_t chars =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - in.data()) - p : limit;
     *length = static_cast<int>(chars);
     return p + chars + (zero ? 1 : 0);
   }
@@ -264,9 +269,10 @@ struct reader {
     unsigned probe[8] = {};
     int major = 0, minor = 0;
     const std::string text(in.substr(line_end + 1, header_end - line_end));
-    if (std::sscanf(text.c_str(), "%10d%10d  %2x%2x%2x%2x  %2x%2x%2x%2x", &major, &minor,
-                    &probe[0], &probe[1], &probe[2], &probe[3], &probe[4], &probe[5], &probe[6],
-                    &probe[7]) != 10 || major != 1 || minor != 0) {
+    if (std::sscanf(text.c_str(), "%10d%10d  %2x%2x%2x%2x  %2x%2x%2x%2x", &major, &minor, &probe[0],
+                    &probe[1], &probe[2], &probe[3], &probe[4], &probe[5], &probe[6],
+                    &probe[7]) != 10 ||
+        major != 1 || minor != 0) {
       return fail("a header line that is not version 1.0");
     }
     const bool file_little = probe[0] == 1;
