@@ -67,24 +67,21 @@ bool fills_with_zero(uint8_t format, const uint8_t* data, int32_t size) {
 }
 
 // The nibble of each field format byte that the packed form can express, else 0.
-const std::array<uint8_t, 256>& nibble_table() {
-  static const std::array<uint8_t, 256> table = [] {
-    std::array<uint8_t, 256> t{};
-    for (uint8_t nibble = 1; nibble < 16; ++nibble) t[asciify::translate_nibble(nibble)] = nibble;
-    return t;
-  }();
+const std::array<uint8_t, 256> kNibbleOf = [] {
+  std::array<uint8_t, 256> table{};
+  for (uint8_t nibble = 1; nibble < 16; ++nibble) table[asciify::translate_nibble(nibble)] = nibble;
   return table;
-}
+}();
 
 bool nibble_form(const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    if (nibble_table()[formats[i]] == 0) return false;
+    if (kNibbleOf[formats[i]] == 0) return false;
   }
   return true;
 }
 
 uint8_t nibble_of(uint8_t format) {
-  return nibble_table()[format];
+  return kNibbleOf[format];
 }
 
 int32_t packed_size(int32_t count) {

@@ -24,6 +24,24 @@ constexpr uint8_t kFreeString = 0xFE;     // a string of width 126 in a free-for
 constexpr int32_t kOpenEndedWidth = 95;   // 0xDF is an open-ended string, not width 95
 constexpr int32_t kFreeNumberWidth = 31;  // the free-format mark of a number
 
+// The position of the first byte at or after `at` that is no space; eight bytes at a time.
+int32_t skip_spaces(const uint8_t* text, int32_t at, int32_t length) {
+  constexpr uint64_t kSpaces = 0x2020202020202020ull;
+  while (at + 8 <= length) {
+    uint64_t word;
+    std::memcpy(&word, text + at, 8);
+    const uint64_t differs = word ^ kSpaces;
+    if (differs != 0) {
+      const int zero_bits = std::endian::native == std::endian::little ? std::countr_zero(differs)
+                                                                       : std::countl_zero(differs);
+      return at + zero_bits / 8;
+    }
+    at += 8;
+  }
+  while (at < length && text[at] == ' ') ++at;
+  return at;
+}
+
 // Cuts a line into pieces: every word that starts with a number gives number pieces (and
 // further numbers glued to it by a minus sign, as a field that fills its columns leaves them),
 // the rest of the word and words without a number give text pieces.
@@ -31,8 +49,7 @@ int32_t cut_into_pieces(const uint8_t* text, int32_t length, piece* pieces) {
   int32_t count = 0;
   int32_t position = 0;
   while (position < length) {
-    int32_t word = position;
-    while (word < length && text[word] == ' ') ++word;
+    const int32_t word = skip_spaces(text, position, length);
     int32_t start = position;
     int32_t at = word;
     while (at < length) {
