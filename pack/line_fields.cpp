@@ -19,8 +19,9 @@ struct piece {
 };
 
 constexpr int32_t kMaxPieces = kMaxRecordLine + 1;
-constexpr uint8_t kMarkString = 0xFF;     // a string of width 127 that marks free format
-constexpr uint8_t kFreeString = 0xFE;     // a string of width 126 in a free-format line
+// Strings of a free-format line: width 127, which also marks the line as free format; every
+// string is shorter, so its data always end in a zero byte.
+constexpr uint8_t kMarkString = 0xFF;
 constexpr int32_t kOpenEndedWidth = 95;   // 0xDF is an open-ended string, not width 95
 constexpr int32_t kFreeNumberWidth = 31;  // the free-format mark of a number
 
@@ -186,7 +187,8 @@ bool assemble_free(const uint8_t* text, int32_t length, const number_order& numb
   auto end_text = [&](int32_t end) {
     if (text_start < 0) return;
     if (end - text_start > kMaxStringWidth) fields.fits = false;
-    if (fields.fits) fields.add_string(text_start, end - text_start, kFreeString, false);
+    if (fields.fits) fields.add_string(text_start, end - text_start, kMarkString, false);
+    marked = true;
     text_start = -1;
   };
   for (int32_t start = 0; start <= length && fields.fits;) {
@@ -204,11 +206,6 @@ bool assemble_free(const uint8_t* text, int32_t length, const number_order& numb
     start = end + 1;
   }
   end_text(length);
-  if (!marked) {
-    for (int32_t i = 0; i < out->count && !marked; ++i) {
-      if (out->formats[i] == kFreeString) out->formats[i] = kMarkString, marked = true;
-    }
-  }
   return fields.fits && marked;
 }
 

@@ -217,6 +217,18 @@ TEST(Packer, MarkerLinesAreRecordsOrRefused) {
   }
 }
 
+// Free-format lines whose numbers fill their own widths carry the mark in their strings, of
+// every length a string field takes.
+TEST(Packer, FreeFormatLinesMarkedByTheirStrings) {
+  for (size_t length : {0, 1, 95, 125, 126}) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "1.2345678," + std::string(length, 'q') + ",-2.5E-7\n";
+    const packed_text packed = pack_text(text);
+    EXPECT_LT(packed.bytes.size(), text.size()) << length;
+    EXPECT_EQ(packing_fault(text, native_byte_order()), "") << length;
+  }
+}
+
 TEST(Packer, NotesTheFirstLineThatNeedsAnExtension) {
   const std::string long_line(300, '7');
   struct row {
