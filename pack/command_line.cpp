@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n";
 
 constexpr const char* kHelp =
-    "Usage: binify [-b little|big] IN OUT\n"
+    "Usage: binify [-b little|big] [--] IN OUT\n"
     "       binify --help | --version\n"
     "\n"
     "Packs IN, a text file, into OUT, a file that asciify converts back into exactly IN:\n"
@@ -64,10 +64,17 @@ int print_and_exit(const char* text) {
   return 0;
 }
 
+constexpr const char* kTry = "Try 'binify --help' for more information.\n";
+
+// Says what is wrong with the command line (`what` with its argument, or the usage) and
+// returns the exit status.
 int usage_error(const char* what, const char* argument) {
-  if (what != nullptr) std::fprintf(stderr, what, argument);
-  std::fputs(kUsage, stderr);
-  std::fputs("Try 'binify --help' for more information.\n", stderr);
+  if (what != nullptr) {
+    std::fprintf(stderr, what, argument);
+  } else {
+    std::fputs(kUsage, stderr);
+  }
+  std::fputs(kTry, stderr);
   return 1;
 }
 
@@ -95,38 +102,41 @@ FILE* open_input(const char* name) {
   return input;
 }
 
-// Options go anywhere before "--"; "-" alone is a file name; further file names are ignored.
+// Options come before the files, and "--" ends them; "-" alone is a file name; further file
+// names are ignored.
 arguments parse_arguments(int argc, char** argv) {
   arguments a;
-  bool options = true;
-  for (int i = 1; i < argc && !a.done; ++i) {
+  int i = 1;
+  for (; i < argc && !a.done; ++i) {
     const std::string_view arg = argv[i];
-    if (options && arg == "--") {
-      options = false;
-    } else if (options && (arg == "-h" || arg == "--help")) {
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') break;  // a file, "-" included
+    if (arg == "-h" || arg == "--help") {
       a.done = print_and_exit(kHelp);
-    } else if (options && (arg == "-V" || arg == "--version")) {
+    } else if (arg == "-V" || arg == "--version") {
       a.done = print_and_exit("binify " ASCIIFY_VERSION "\n");
-    } else if (options &&
-               (arg == "-b" || arg == "--byte-order" || arg.starts_with("--byte-order="))) {
+    } else if (arg == "-b" || arg == "--byte-order" || arg.starts_with("--byte-order=")) {
       const bool joined = arg.starts_with("--byte-order=");
       if (!joined && i + 1 >= argc) {
-        a.done = usage_error("Option %s needs a value: little or big.\n", argv[i]);
+        a.done = usage_error("binify: option '%s' needs a byte order, little or big\n", argv[i]);
         break;
       }
       const char* value = joined ? argv[i] + std::strlen("--byte-order=") : argv[++i];
       const std::optional<byte_order> order = parse_order(value);
-      if (!order) a.done = usage_error("Unknown byte order %s: give little or big.\n", value);
+      if (!order)
+        a.done = usage_error("binify: unknown byte order '%s', not little or big\n", value);
       if (order) a.order = *order;
-    } else if (options && arg.size() > 1 && arg[0] == '-') {
-      a.done = usage_error("Unknown option %s.\n", argv[i]);
-    } else if (a.input == nullptr) {
-      a.input = argv[i];
-    } else if (a.output == nullptr) {
-      a.output = argv[i];
+    } else {
+      a.done = usage_error("binify: unknown option '%s'\n", argv[i]);
     }
   }
-  if (!a.done && a.output == nullptr) a.done = usage_error(nullptr, nullptr);
+  if (a.done) return a;
+  if (i < argc) a.input = argv[i++];
+  if (i < argc) a.output = argv[i++];
+  if (a.output == nullptr) a.done = usage_error(nullptr, nullptr);
   return a;
 }
 

@@ -13,9 +13,9 @@
 namespace asciify::testing {
 namespace {
 
+const std::string kTry = "Try 'binify --help' for more information.\n";
 const std::string kUsage =
-    "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n"
-    "Try 'binify --help' for more information.\n";
+    "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n" + kTry;
 
 std::string finished(long long lines, long long bytes) {
   return "Finished packing file, " + std::to_string(lines) + " lines in, " + std::to_string(bytes) +
@@ -185,10 +185,11 @@ TEST(Binify, CommandLine) {
       {"--version", 0, "binify " ASCIIFY_VERSION "\n", ""},
       {"", 1, "", kUsage},
       {"in.txt", 1, "", kUsage},
-      {"-x in.txt out.bin", 1, "", "Unknown option -x.\n" + kUsage},
+      {"-x in.txt out.bin", 1, "", "binify: unknown option '-x'\n" + kTry},
       {"-b middle in.txt out.bin", 1, "",
-       "Unknown byte order middle: give little or big.\n" + kUsage},
-      {"in.txt out.bin -b", 1, "", "Option -b needs a value: little or big.\n" + kUsage},
+       "binify: unknown byte order 'middle', not little or big\n" + kTry},
+      {"-b", 1, "", "binify: option '-b' needs a byte order, little or big\n" + kTry},
+      {"in.txt out.bin -b big", 0, finished(1, 2), ""},  // after the files: ignored
       {"missing.txt out.bin", 1, "",
        "Couldn't open input ascii file missing.txt for reading.\n"
        "binify: missing.txt: No such file or directory\n"},
@@ -215,7 +216,7 @@ TEST(Binify, CommandLine) {
   scratch_dir dir;
   const command_result help = binify(dir, "--help", "");
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: binify [-b little|big] IN OUT\n")) << help.out;
+  EXPECT_TRUE(help.out.starts_with("Usage: binify [-b little|big] [--] IN OUT\n")) << help.out;
 }
 
 // The bundled example and a generated benchmark file: converted, packed, converted again.
