@@ -69,7 +69,7 @@ std::vector<row> rows() {
   std::string window_of_512;
   for (int i = 0; i < 32; ++i) window_of_512 += std::string(15, char('a' + i % 26)) + "\n";
   const std::string copied =
-      "alpha\n\none\r\n*NODE\n*START_BIN\n" + std::string("\x01\x7f\x80\xff\t\0z\n", 8);
+      "alpha\n\none\r\n*TABLE\n*START_BIN\n" + std::string("\x01\x7f\x80\xff\t\0z\n", 8);
   const std::string long_lines =
       "a\n" + std::string(5000, 'x') + "\n" + std::string(600, 'y') + "*START_BINARY\n";
   std::string free_zeros = " 0";
@@ -114,8 +114,8 @@ std::vector<row> rows() {
     {"end without zero byte at the end of the input", S().byte(3).raw("*END_BINARY"), ""},
     {"resume after end, input ending in binary mode",
      S().end_binary().resume_binary().text_record("r"), "r\n"},
-    {"star texts that are no markers", S().text_record("**NODE").text_record("*SUSPEND"),
-     "$\n**NODE\n$\n*SUSPEND\n"},
+    {"star texts that are no markers", S().text_record("**TABLE").text_record("*SUSPEND"),
+     "$\n**TABLE\n$\n*SUSPEND\n"},
     {"a native section after a reversed one forgets formats, byte order and markers",
      S(R).define(56, {8, 8}).byte(56).i32(1).marker4().end_binary().start_binary()
          .define(56, {10, 10}).byte(56).i32(2).marker4().byte(56).i32(3).i32(128),
