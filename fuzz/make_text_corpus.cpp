@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> seeds = {
       convert_in_memory(example_input().bytes).output,
-      "$\n*NODE, NSET=ALL\n*END_BINARY, 1\n       1       2       0       0\nno end",
+      "$\n*TABLE, NAME=alpha\n*END_BINARY, 1\n       1       2       0       0\nno end",
       "a, 1, 2.5, -3.0E-7\r\n" + std::string(300, '9') + "\n",
       std::string("*SUSPEND_BINARY\0\n", 17),
   };

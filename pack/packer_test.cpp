@@ -113,7 +113,7 @@ class text_maker {
 
   std::string special_line() {
     const std::string lines[] = {"$",
-                                 "*NODE, NSET=ALL",
+                                 "*TABLE, NAME=alpha",
                                  "*",
                                  "",
                                  "\r",

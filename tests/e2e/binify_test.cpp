@@ -43,19 +43,19 @@ std::vector<std::string> other_files(const scratch_dir& dir) {
   return names;
 }
 
-const std::string kPoint1 =
+const std::string kRealsRow1 =
     "       1            0.25          -1.375           100.0       0       0\n";
-const std::string kPoint2 =
+const std::string kRealsRow2 =
     "       2             0.5          -2.875            50.0       0       0\n";
 const std::string kRow =
     "       9       1       2       3       4       5       6       7       8       9\n";
 
 TEST(Binify, PacksLinesOfNumbersAsRecords) {
-  const std::string input = "*NODE, NSET=ALL\n" + kPoint1 + kPoint2 + kPoint1 + "$\n" +
-                            "*ELEMENT, TYPE=B31\n" + kRow + kRow + "text at the end\n";
+  const std::string input = "*TABLE, NAME=alpha\n" + kRealsRow1 + kRealsRow2 + kRealsRow1 + "$\n" +
+                            "*ROWS, NAME=beta\n" + kRow + kRow + "text at the end\n";
   const std::string expected =
       encoder{}
-          .line("*NODE, NSET=ALL")
+          .line("*TABLE, NAME=alpha")
           .start_binary()
           .byte(10)
           .i32(1)
@@ -72,7 +72,7 @@ TEST(Binify, PacksLinesOfNumbersAsRecords) {
           .f32(0.25f)
           .f32(-1.375f)
           .f32(100.0f)
-          .text_record("*ELEMENT, TYPE=B31")  // brings the "$" line before it
+          .text_record("*ROWS, NAME=beta")  // brings the "$" line before it
           .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
           .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
           .define(50, std::vector<uint8_t>(10, 0x08))  // the layout came back: cached
@@ -91,7 +91,7 @@ TEST(Binify, PacksLinesOfNumbersAsRecords) {
 
 TEST(Binify, TextWithoutNumbersStaysAsItIs) {
   scratch_dir dir;
-  const std::string input = "*HEADING\r\nplain, text\r\n\r\nno end of line";
+  const std::string input = "*TITLE\r\nplain, text\r\n\r\nno end of line";
   const command_result r = binify(dir, "in.txt out.bin", input);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, input);
@@ -149,7 +149,7 @@ TEST(Binify, MarkerLinesThatARecordCanCarryArePacked) {
 }
 
 TEST(Binify, BothByteOrdersComeBack) {
-  const std::string input = kPoint1 + kPoint2 + kPoint1 + kRow + kRow;
+  const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1 + kRow + kRow;
   for (const char* order : {"little", "big"}) {
     scratch_dir dir;
     const command_result r =
@@ -165,7 +165,7 @@ TEST(Binify, BothByteOrdersComeBack) {
 
 TEST(Binify, StandardStreams) {
   scratch_dir dir;
-  const std::string input = kPoint1 + kPoint2 + kPoint1;
+  const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1;
   write_file(dir.file("in.txt"), input);
   const command_result r =
       run_shell("cat in.txt | \"" BINIFY_BINARY "\" - - > out.bin && \"$ASCIIFY\" out.bin back.txt",
@@ -245,7 +245,7 @@ TEST(Binify, RoundTripsThroughAsciify) {
 TEST(Binify, ShowsProgressOnATerminal) {
   scratch_dir dir;
   std::string input;
-  while (input.size() < (3u << 20)) input += kPoint1 + kRow;
+  while (input.size() < (3u << 20)) input += kRealsRow1 + kRow;
   write_file(dir.file("in.txt"), input);
   const terminal_result t = run_in_terminal(
       "cd '" + dir.path + "' && BINIFY_PROGRESS_DELAY_MS=0 \"" BINIFY_BINARY "\" in.txt out.bin");
