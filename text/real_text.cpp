@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <optional>
 
 #include "text/digit_text.h"
 #include "text/real_text_stepwise.h"
@@ -391,22 +390,24 @@ struct rounded_digits {
 };
 
 // The rounded digits of the layout, when they fit its number part (this also catches the
-// fixed text without decimals that is too long) and a mantissa has one integer digit; nothing
+// fixed text without decimals that is too long) and a mantissa has one integer digit; false
 // when they do not, or when they are beyond what 64-bit integers hold.
-[[gnu::always_inline]] inline std::optional<rounded_digits> round_to_digits(const layout& l,
-                                                                            bool negative) {
+[[gnu::always_inline]] inline bool round_to_digits(const layout& l, bool negative,
+                                                   rounded_digits& d) {
   uint64_t q = 0;
-  if (!scaled_integer(l.m, l.decimals, &q)) return std::nullopt;
+  if (!scaled_integer(l.m, l.decimals, &q)) return false;
   // The text has max(digits of q, decimals + 1) digits, the point and the sign. (decimals + 1
   // never exceeds the digit room when that is positive: decimals starts at N - 2 - sign and
   // only decreases or becomes 0.)
   const int32_t digit_room = l.number_width - 1 - (negative ? 1 : 0);
   if (digit_room < 1 || (digit_room < 20 && q >= kIntegerPowers[digit_room])) {
-    return std::nullopt;  // (q is below 2^63 < 10^20: 20 digits always fit)
+    return false;  // (q is below 2^63 < 10^20: 20 digits always fit)
   }
-  if (l.form == notation::exponent && q >= kIntegerPowers[l.decimals + 1]) return std::nullopt;
-  const uint64_t whole = divide_by_power_of_ten(q, l.decimals);
-  return rounded_digits{whole, q - whole * kIntegerPowers[l.decimals], l.decimals};
+  if (l.form == notation::exponent && q >= kIntegerPowers[l.decimals + 1]) return false;
+  d.whole = divide_by_power_of_ten(q, l.decimals);
+  d.fraction = q - d.whole * kIntegerPowers[l.decimals];
+  d.decimals = l.decimals;
+  return true;
 }
 
 // The decimals as they are shown: how many trailing zeros become leading spaces. Where the
@@ -479,23 +480,25 @@ template <bool single>
                                                               int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
-  const std::optional<layout> l =
-      choose_layout<table_primitives>(x, single, width, significant_digits,
-                                      choose_notation(estimate, real_text::fixed_limit(x, width)));
-  if (!l) return direct_result::stars;
-  std::optional<rounded_digits> digits = round_to_digits(*l, negative);
-  if (!digits) return direct_result::not_handled;
-  const bool in_words = digit_text::kLittleEndian && l->decimals <= 16 &&
-                        l->number_width >= (l->decimals > 8 ? 16 : 8);
-  shown_decimals shown = removable_zeros_of(*digits, in_words);
-  if (single && shown.removed == 0 && !drop_noise_digit(*l, *digits, shown)) {
+  layout l;
+  if (!choose_layout<table_primitives>(x, single, width, significant_digits,
+                                       choose_notation(estimate, real_text::fixed_limit(x, width)),
+                                       l)) {
+    return direct_result::stars;
+  }
+  rounded_digits digits;
+  if (!round_to_digits(l, negative, digits)) return direct_result::not_handled;
+  const bool in_words =
+      digit_text::kLittleEndian && l.decimals <= 16 && l.number_width >= (l.decimals > 8 ? 16 : 8);
+  shown_decimals shown = removable_zeros_of(digits, in_words);
+  if (single && shown.removed == 0 && !drop_noise_digit(l, digits, shown)) {
     return direct_result::not_handled;
   }
-  place_digits(out, l->number_width, negative, *digits, shown);
-  if (l->form == notation::fixed) {
-    out[l->number_width] = '\0';
+  place_digits(out, l.number_width, negative, digits, shown);
+  if (l.form == notation::fixed) {
+    out[l.number_width] = '\0';
   } else {
-    write_exponent_text(out + l->number_width, l->exponent_width, l->e);
+    write_exponent_text(out + l.number_width, l.exponent_width, l.e);
   }
   return direct_result::written;
 }

@@ -108,22 +108,21 @@ inline layout_start choose_notation(int32_t e, int32_t limit) {
 // The layout from a notation and exponent: exponent text, number part, and the decimals that
 // fit after one digit, the point and the sign, no more than the significant digits allow; a
 // mantissa that would round up to ten moves to the next exponent. `single` nudges the number
-// of a 4-byte value up, so that halfway cases round away from zero. Nothing when a mantissa
-// has no room.
+// of a 4-byte value up, so that halfway cases round away from zero. Returns false when a
+// mantissa has no room. (The layout is filled in place, which keeps it in registers.)
 template <typename Primitives>
-[[gnu::always_inline]] inline std::optional<layout> choose_layout(double x, bool single,
-                                                                  int32_t width,
-                                                                  int32_t significant_digits,
-                                                                  layout_start start) {
+[[gnu::always_inline]] inline bool choose_layout(double x, bool single, int32_t width,
+                                                 int32_t significant_digits, layout_start start,
+                                                 layout& l) {
   const int32_t sign_width = x < 0.0 ? 1 : 0;
-  layout l{start.form, start.e, 0, width, width - 2 - sign_width, x};
+  l = layout{start.form, start.e, 0, width, width - 2 - sign_width, x};
   if (start.form == notation::exponent) {
     l.m = x / Primitives::power_of_ten(l.e);
     for (;;) {
       l.exponent_width = exponent_text_width(l.e);
       l.number_width = width - l.exponent_width;
       l.decimals = l.number_width - 2 - sign_width;
-      if (l.decimals < 0) return std::nullopt;
+      if (l.decimals < 0) return false;
       if (std::fabs(l.m) + 5.0 * Primitives::power_of_ten(-l.decimals - 1) < 10.0) break;
       l.m = l.m / 10.0;
       ++l.e;
@@ -140,7 +139,7 @@ template <typename Primitives>
     if (l.decimals > room) l.decimals = room;
     if (l.decimals < 0) l.decimals = 0;
   }
-  return l;
+  return true;
 }
 
 // Whether the last three characters of a number part are "00" and a digit below 5, or "99"
@@ -218,25 +217,24 @@ template <typename Primitives>
   const int32_t estimate = Primitives::exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
   layout_start start = choose_notation(estimate, fixed_limit(x, width));
   char text[kTextSize];
+  layout l;
   for (;;) {
-    std::optional<layout> l =
-        choose_layout<Primitives>(x, single, width, significant_digits, start);
-    if (!l) return write_stars(width, out);
+    if (!choose_layout<Primitives>(x, single, width, significant_digits, start, l)) {
+      return write_stars(width, out);
+    }
     const std::optional<layout_start> again =
-        print_number_part<Primitives>(single, keep_zeros, *l, text);
-    if (again) {
-      start = *again;
-      continue;
-    }
-    // The number part ends at N; the exponent text, if any, follows it.
-    if (l->form == notation::fixed) {
-      text[l->number_width] = '\0';
-    } else {
-      Primitives::write_exponent_text(text + l->number_width, l->exponent_width, l->e);
-    }
-    std::memcpy(out, text, static_cast<size_t>(width) + 1);
-    return true;
+        print_number_part<Primitives>(single, keep_zeros, l, text);
+    if (!again) break;
+    start = *again;
   }
+  // The number part ends at N; the exponent text, if any, follows it.
+  if (l.form == notation::fixed) {
+    text[l.number_width] = '\0';
+  } else {
+    Primitives::write_exponent_text(text + l.number_width, l.exponent_width, l.e);
+  }
+  std::memcpy(out, text, static_cast<size_t>(width) + 1);
+  return true;
 }
 
 // The field of x (widened from a 4-byte value when `single`) step by step; `zero` selects the
