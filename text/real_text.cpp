@@ -480,13 +480,13 @@ template <bool single>
                                                               int32_t significant_digits) {
   const bool negative = x < 0.0;
   const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
-  layout l;
+  layout l{};
   if (!choose_layout<table_primitives>(x, single, width, significant_digits,
                                        choose_notation(estimate, real_text::fixed_limit(x, width)),
                                        l)) {
     return direct_result::stars;
   }
-  rounded_digits digits;
+  rounded_digits digits{};
   if (!round_to_digits(l, negative, digits)) return direct_result::not_handled;
   const bool in_words =
       digit_text::kLittleEndian && l.decimals <= 16 && l.number_width >= (l.decimals > 8 ? 16 : 8);

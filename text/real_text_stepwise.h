@@ -217,7 +217,7 @@ template <typename Primitives>
   const int32_t estimate = Primitives::exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
   layout_start start = choose_notation(estimate, fixed_limit(x, width));
   char text[kTextSize];
-  layout l;
+  layout l{};
   for (;;) {
     if (!choose_layout<Primitives>(x, single, width, significant_digits, start, l)) {
       return write_stars(width, out);
