@@ -2,7 +2,7 @@
 // pow, log10 and snprintf. The input is a header of four bytes (4- or 8-byte value, how the
 // value is given, width -1 to 38, keep-zeros flag 0 to 3, significant digits 1 to 32) and the
 // value: its bit pattern, or a power of ten and a number of units in the last place to move
-// from it. Every byte of the field, the guard bytes after it and the result must agree.
+// from it. Every byte of the field, the guard bytes around it and the result must agree.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -57,9 +57,10 @@ real_text_case read_case(const uint8_t* data, size_t size) {
   return c;
 }
 
-// The field and guard bytes one implementation leaves, and its result.
+// The field and the guard bytes around it that one implementation leaves, and its result.
 struct field_text {
-  char bytes[48];
+  static constexpr int kGuard = 8;  // bytes before the field
+  char bytes[56];
   bool fits;
 };
 
@@ -67,7 +68,7 @@ template <typename Convert>
 field_text convert(Convert to_text) {
   field_text field{};
   std::memset(field.bytes, '#', sizeof field.bytes);
-  field.fits = to_text(field.bytes);
+  field.fits = to_text(field.bytes + field_text::kGuard);
   return field;
 }
 
