@@ -14,27 +14,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: plain_asciify IN OUT\n");
     return 1;
   }
-  FILE* input = std::fopen(argv[1], "rb");
-  if (input == nullptr) {
+  const asciify::input_opening opening = asciify::open_input_file(argv[1]);
+  if (opening.stream == nullptr) {
     std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[1]);
     return 1;
   }
   asciify::destination target;
   if (asciify::open_destination(argv[2], &target) != 0) {
-    std::fclose(input);
     std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[2]);
     return 1;
   }
-  // The buffer sizes of the command line.
-  static char input_buffer[asciify::kInputBufferSize];
-  std::setvbuf(input, input_buffer, _IOFBF, sizeof input_buffer);
+  // The buffer size of the command line.
   auto out = std::make_unique<asciify::output>();
   out->name = argv[2];
   asciify::open_output(*out, asciify::destination_sink(target), asciify::kOutputBufferSize, false,
                        false);
   auto state = std::make_unique<asciify::conversion_state>();
   const asciify::conversion_result result =
-      asciify::convert_stream(*state, *out, input, argv[1], nullptr);
-  std::fclose(input);
+      asciify::convert_stream(*state, *out, *opening.stream, argv[1], nullptr);
   return asciify::finish_run(*out, result, asciify::close_destination(target));
 }

@@ -16,7 +16,7 @@ struct input_window_state {
   uint8_t input_window[kWindowSize];
   input_cursor cursor;  // over input_window
   bool input_open = true;
-  int read_error = 0;  // the system's error number of a failed read
+  bool read_failed = false;
   int64_t bytes_read = 0;
 };
 
@@ -27,17 +27,16 @@ int64_t input_offset(const input_window_state& w, int32_t position) {
 
 // Keeps at least kLookahead unread bytes in the window while input remains. Returns whether
 // it read.
-bool refill(input_window_state& w, FILE* input) {
+bool refill(input_window_state& w, input_stream& input) {
   if (!w.input_open || w.cursor.end - w.cursor.position >= kLookahead) return false;
   const int32_t kept = w.cursor.end - w.cursor.position;
   std::memmove(w.input_window, w.input_window + w.cursor.position, kept);
   w.cursor.position = 0;
   w.cursor.end = kept;
-  errno = 0;
-  const size_t got = std::fread(w.input_window + kept, 1, kReadSize, input);
+  const size_t got = read_input(input, w.input_window + kept, kReadSize);
   if (got < static_cast<size_t>(kReadSize)) {
     w.input_open = false;
-    if (std::ferror(input) != 0) w.read_error = errno != 0 ? errno : EIO;
+    w.read_failed = input_failed(input);
   }
   w.cursor.end += static_cast<int32_t>(got);
   w.bytes_read += static_cast<int64_t>(got);
@@ -167,7 +166,7 @@ bool convert_item(conversion_run& run) {
 
 }  // namespace
 
-conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
+conversion_result convert_stream(conversion_state& state, output& out, input_stream& input,
                                  const char* input_name, const progress_hook* progress,
                                  conversion_census* census) {
   conversion_run run{
@@ -178,12 +177,14 @@ conversion_result convert_stream(conversion_state& state, output& out, FILE* inp
     if (refill(w, input) && progress != nullptr) {
       // A warning the writing found goes out with the display's next refresh.
       report_pending_warning(out);
-      progress->update(progress->context, w.bytes_read, out.lines_written);
+      progress->update(progress->context, input_progress_of(input).raw_bytes_read,
+                       out.lines_written);
     }
-    if (w.read_error != 0) {
+    if (w.read_failed) {
       report(out, "Failed to read input file %s.\n", input_name);
-      report_reason(out, std::strcmp(input_name, "-") == 0 ? "standard input" : input_name,
-                    w.read_error);
+      report(out, "asciify: %s: %s\n",
+             std::strcmp(input_name, "-") == 0 ? "standard input" : input_name,
+             input_failure_reason(input).c_str());
       break;
     }
     if (!w.input_open && w.cursor.position >= w.cursor.end) {

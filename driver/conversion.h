@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input_stream.h"
 #include "output/output.h"
 #include "records/conversion_state.h"
 
@@ -45,7 +46,8 @@ struct conversion_result {
   std::string failure_explanation;
 };
 
-// Told how far a conversion is, after every read of input.
+// Told how far a conversion is, after every read of input: the bytes of the input file read
+// (compressed ones, for a compressed input) and the lines written.
 struct progress_hook {
   void (*update)(void* context, int64_t bytes_read, int64_t lines_written) = nullptr;
   void* context = nullptr;
@@ -54,7 +56,7 @@ struct progress_hook {
 // Converts `input` into `out` until the input is used up or the first error, which is
 // reported on the output's message stream (a read error as "Failed to read input file
 // <input_name>." and its reason), then writes out and closes `out`. Prints no summary.
-conversion_result convert_stream(conversion_state& state, output& out, FILE* input,
+conversion_result convert_stream(conversion_state& state, output& out, input_stream& input,
                                  const char* input_name, const progress_hook* progress = nullptr,
                                  conversion_census* census = nullptr);
 

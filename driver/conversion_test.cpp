@@ -64,15 +64,14 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
 }
 
 TEST(ConversionLoop, CountsBytesReadAndLinesWritten) {
-  std::FILE* input = testing::stream_of("one\ntwo\nthree");
+  const input_handle input = testing::memory_input("one\ntwo\nthree");
   testing::memory_output output;
   auto state = std::make_unique<conversion_state>();
-  const conversion_result result = convert_stream(*state, *output.out, input, "in");
+  const conversion_result result = convert_stream(*state, *output.out, *input, "in");
   EXPECT_TRUE(result.finished);
   EXPECT_EQ(result.lines_written, 3);
   EXPECT_EQ(result.bytes_read, 13);
   EXPECT_EQ(output.sink.bytes, "one\ntwo\nthree");
-  std::fclose(input);
 }
 
 }  // namespace

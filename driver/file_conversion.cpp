@@ -16,8 +16,8 @@ namespace {
 
 // Opens the output, unless it is the input itself, which opening would empty. Returns false
 // after the messages.
-bool open_output_destination(const char* input_name, FILE* input, const char* output_name,
-                             destination* target) {
+bool open_output_destination(const char* input_name, const input_stream& input,
+                             const char* output_name, destination* target) {
   const file_identity output_identity = is_standard_stream(output_name)
                                             ? identity_of_descriptor(platform::kStandardOutput)
                                             : identity_of_path(output_name);
@@ -38,8 +38,8 @@ bool open_output_destination(const char* input_name, FILE* input, const char* ou
 }
 
 // Converts the open input into the destination and reports; returns the exit status.
-int convert_into(FILE* input, const char* input_name, destination& target, const char* output_name,
-                 const report_settings& settings, int64_t* lines_written) {
+int convert_into(input_stream& input, const char* input_name, destination& target,
+                 const char* output_name, const report_settings& settings, int64_t* lines_written) {
   const bool to_standard_output = is_standard_stream(output_name);
   auto out = std::make_unique<output>();
   out->name = reason_name(output_name, "standard output");
@@ -51,8 +51,9 @@ int convert_into(FILE* input, const char* input_name, destination& target, const
 
   std::optional<progress_display> progress;
   progress_hook hook;
-  if (progress_wanted(input, target.terminal)) {
-    progress.emplace(input, !to_standard_output, progress_delay_from_environment());
+  if (progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
+    progress.emplace(input_progress_of(input).raw_size, !to_standard_output,
+                     progress_delay_from_environment());
     hook = progress->hook();
   }
   auto state = std::make_unique<conversion_state>();
@@ -77,44 +78,29 @@ void print_reason(const char* name, int error) {
   std::fprintf(stderr, "asciify: %s: %s\n", name, std::strerror(error));
 }
 
-FILE* open_input(const char* name) {
-  FILE* input = is_standard_stream(name) ? stdin : platform::open_stream(name, "rb");
-  int error = input == nullptr ? errno : 0;
-  if (input != nullptr && identity_of_input(input).directory) {
-    if (input != stdin) std::fclose(input);
-    input = nullptr;
-    error = EISDIR;
-  }
-  if (input == nullptr) {
+input_handle open_input(const char* name) {
+  input_opening opening = is_standard_stream(name) ? open_standard_input() : open_input_file(name);
+  if (opening.stream == nullptr) {
     std::fprintf(stderr, "Couldn't open input binary file %s for reading.\n", name);
-    print_reason(reason_name(name, "standard input"), error);
-    return nullptr;
+    std::fprintf(stderr, "asciify: %s: %s\n", reason_name(name, "standard input"),
+                 opening.reason.c_str());
   }
-  // Reads of a few hundred bytes come from a large buffer; the stream frees it.
-  std::setvbuf(input, nullptr, _IOFBF, kInputBufferSize);
-  return input;
+  return std::move(opening.stream);
 }
 
-void close_input(FILE* input) {
-  if (input != nullptr && input != stdin) std::fclose(input);
-}
-
-file_identity identity_of_input(FILE* input) {
-  return identity_of_descriptor(fileno(input));
+file_identity identity_of_input(const input_stream& input) {
+  const int descriptor = input_descriptor(input);
+  return descriptor < 0 ? file_identity{} : identity_of_descriptor(descriptor);
 }
 
 int convert_file_pair(const char* input_name, const char* output_name,
                       const report_settings& settings, int64_t* lines_written) {
   *lines_written = 0;
-  FILE* input = open_input(input_name);
+  const input_handle input = open_input(input_name);
   if (input == nullptr) return 1;
   destination target;
-  int status = 1;
-  if (open_output_destination(input_name, input, output_name, &target)) {
-    status = convert_into(input, input_name, target, output_name, settings, lines_written);
-  }
-  close_input(input);
-  return status;
+  if (!open_output_destination(input_name, *input, output_name, &target)) return 1;
+  return convert_into(*input, input_name, target, output_name, settings, lines_written);
 }
 
 }  // namespace asciify

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "input/input_stream.h"
 #include "output/destination.h"
 
 namespace asciify {
@@ -25,13 +26,12 @@ const char* reason_name(const char* name, const char* standard_stream);
 // Prints "asciify: NAME: REASON" for the system's error number `error`.
 void print_reason(const char* name, int error);
 
-// Opens the input, which must be something that can be read as a file, with a generous
-// buffer. Returns null after the messages.
-FILE* open_input(const char* name);
-void close_input(FILE* input);
+// Opens the input, which must be something that can be read as a file; a compressed one is
+// decompressed as it is read. Returns nothing after the messages.
+input_handle open_input(const char* name);
 
 // The identity of the open input, to keep an output from being the input itself.
-file_identity identity_of_input(FILE* input);
+file_identity identity_of_input(const input_stream& input);
 
 // Converts the input `input_name` into `output_name` and prints the summary. Returns the exit
 // status; *lines_written receives the lines in the output.

@@ -80,7 +80,7 @@ std::string section_json(const section_census& section) {
 
 }  // namespace
 
-listing take_listing(FILE* input, const char* name) {
+listing take_listing(input_stream& input, const char* name) {
   listing taken;
   taken.input = name;
   std::string log;
@@ -91,8 +91,9 @@ listing take_listing(FILE* input, const char* name) {
   open_output(*out, output_sink{discard, nullptr, nullptr}, kMinOutputBuffer, false, false);
   auto state = std::make_unique<conversion_state>();
   taken.result = convert_stream(*state, *out, input, name, nullptr, &taken.census);
-  const file_identity identity = identity_of_input(input);
-  taken.size = identity.regular ? identity.size : taken.result.bytes_read;
+  const input_progress progress = input_progress_of(input);
+  taken.size = progress.raw_size >= 0 ? progress.raw_size : progress.raw_bytes_read;
+  taken.compression = input_compression(input);
   taken.counts = state->counts;
   taken.starred_fields = out->starred_fields;
   if (!taken.result.finished) taken.error_message = first_error(log);
@@ -100,7 +101,12 @@ listing take_listing(FILE* input, const char* name) {
 }
 
 std::string listing_text(const listing& taken) {
-  std::string text = "Input: " + taken.input + ", " + plural(taken.size, "byte") + "\n";
+  std::string text = "Input: " + taken.input + ", " + plural(taken.size, "byte");
+  if (taken.compression != compression_kind::none) {
+    text += std::string(", ") + compression_name(taken.compression) + "-compressed, " +
+            plural(taken.result.bytes_read, "byte") + " decompressed";
+  }
+  text += "\n";
   text += "Binary sections: " + std::to_string(taken.census.sections.size()) + "\n";
   for (const section_census& section : taken.census.sections) text += section_text(section);
   std::string records;
@@ -123,6 +129,8 @@ std::string listing_text(const listing& taken) {
 std::string listing_json(const listing& taken) {
   std::string json =
       "{\"input\": " + quoted(taken.input) + ", \"size\": " + std::to_string(taken.size) +
+      ", \"compression\": " + quoted(compression_name(taken.compression)) +
+      ", \"bytes_read\": " + std::to_string(taken.result.bytes_read) +
       ", \"lines\": " + std::to_string(taken.result.lines_written) +
       ", \"ascii_lines\": " + std::to_string(taken.census.ascii_lines) +
       ", \"starred_fields\": " + std::to_string(taken.starred_fields) + ", \"sections\": [";
@@ -146,10 +154,9 @@ std::string listing_json(const listing& taken) {
 }
 
 int list_input(const char* name, bool json) {
-  FILE* input = open_input(name);
+  const input_handle input = open_input(name);
   if (input == nullptr) return 1;
-  const listing taken = take_listing(input, name);
-  close_input(input);
+  const listing taken = take_listing(*input, name);
   const std::string text = json ? listing_json(taken) : listing_text(taken);
   std::fputs(text.c_str(), stdout);
   if (std::fflush(stdout) != 0) {

@@ -11,7 +11,8 @@ namespace asciify {
 // What a listing tells, gathered by a conversion that writes nowhere.
 struct listing {
   std::string input;
-  int64_t size = 0;  // bytes of the input
+  int64_t size = 0;  // bytes of the input (of the file: compressed ones for a compressed input)
+  compression_kind compression = compression_kind::none;
   conversion_result result;
   conversion_census census;
   record_counts counts;
@@ -20,7 +21,7 @@ struct listing {
 };
 
 // The listing of the open input `input`, named `name`.
-listing take_listing(FILE* input, const char* name);
+listing take_listing(input_stream& input, const char* name);
 
 std::string listing_text(const listing& taken);
 std::string listing_json(const listing& taken);

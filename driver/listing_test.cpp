@@ -15,10 +15,8 @@ namespace asciify {
 namespace {
 
 listing listing_of(const std::string& input) {
-  FILE* in = testing::stream_of(input);
-  listing taken = take_listing(in, "in");
-  std::fclose(in);
-  return taken;
+  const input_handle in = testing::memory_input(input);
+  return take_listing(*in, "in");
 }
 
 // The number in "asciify: input byte N: ..." of a conversion's messages, or -1.

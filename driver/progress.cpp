@@ -15,7 +15,6 @@
 #include <cstring>
 #include <iterator>
 
-#include "output/destination.h"
 #include "platform/files.h"
 
 namespace asciify {
@@ -189,18 +188,17 @@ int progress_delay_from_environment() {
   return static_cast<int>(value);
 }
 
-bool progress_wanted(FILE* input, bool output_is_terminal) {
-  return is_terminal(kStandardError) && !is_terminal(fileno(input)) && !output_is_terminal;
+bool progress_wanted(bool input_is_terminal, bool output_is_terminal) {
+  return is_terminal(kStandardError) && !input_is_terminal && !output_is_terminal;
 }
 
-progress_display::progress_display(FILE* input, bool hold_stdout, int delay_ms)
+progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms)
     : start_(clock::now()),
       last_check_(start_),
       next_refresh_(start_),
       delay_(std::chrono::milliseconds(delay_ms)),
+      total_bytes_(total_bytes),
       hold_stdout_(hold_stdout && is_terminal(kStandardOutput)) {
-  const file_identity identity = identity_of_descriptor(fileno(input));
-  if (identity.regular) total_bytes_ = identity.size;
   // Messages wait in their buffers until the display has erased its line.
   std::setvbuf(stderr, nullptr, _IOFBF, kHeldMessageBuffer);
   if (hold_stdout_) std::setvbuf(stdout, nullptr, _IOFBF, kHeldMessageBuffer);

@@ -42,14 +42,15 @@ int progress_delay_from_environment();
 
 // Whether a run should show progress: standard error is a terminal, and neither the input
 // nor the output is one (the line would tear through typed input or through the text).
-bool progress_wanted(FILE* input, bool output_is_terminal);
+bool progress_wanted(bool input_is_terminal, bool output_is_terminal);
 
 class progress_display {
  public:
-  // Begins timing a conversion of `input` (its size is shown when it is a regular file) and
-  // holds the message streams. `hold_stdout` is false when standard output carries the
-  // converted text. Call before anything is written to standard output or standard error.
-  progress_display(FILE* input, bool hold_stdout, int delay_ms);
+  // Begins timing a conversion of an input of `total_bytes` (shown when known, else -1; of a
+  // compressed input, its compressed bytes) and holds the message streams. `hold_stdout` is
+  // false when standard output carries the converted text. Call before anything is written to
+  // standard output or standard error.
+  progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms);
   ~progress_display();
   progress_display(const progress_display&) = delete;
   progress_display& operator=(const progress_display&) = delete;

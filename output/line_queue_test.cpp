@@ -108,10 +108,7 @@ std::string lines_of_64_bytes(int count) {
 
 conversion_capture convert_into_full_sink(const std::string& input, memory_sink sink,
                                           run_options options) {
-  FILE* in = stream_of(input);
-  conversion_capture run = convert_into_sink(in, sink, options);
-  std::fclose(in);
-  return run;
+  return convert_into_sink(*memory_input(input), sink, options);
 }
 
 // The destination fills up part way: the run ends at the same line with the same messages

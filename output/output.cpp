@@ -180,10 +180,6 @@ void report_write_failure(output& out) {
   print_message(out, "asciify: %s: %s\n", out.name, std::strerror(failure.error));
 }
 
-void report_reason(output& out, const char* name, int error) {
-  report(out, "asciify: %s: %s\n", name, std::strerror(error));
-}
-
 void report_pending_warning(output& out) {
   if (out.queue != nullptr) report_line_queue_warning(*out.queue);
 }

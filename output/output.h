@@ -94,9 +94,6 @@ bool report_info(output& out, const char* format, ...) __attribute__((format(pri
 // Prints the message of the failed write, its reason on the next line; once per run.
 void report_write_failure(output& out);
 
-// Prints the line "asciify: NAME: REASON" for the system's error number `error`, like report.
-void report_reason(output& out, const char* name, int error);
-
 // Prints the '*' warning if the second thread has found it since, without waiting for the
 // lines queued.
 void report_pending_warning(output& out);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -69,6 +71,20 @@ int close_file(int descriptor) {
 bool is_terminal(int descriptor) {
   DWORD mode;
   return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)), &mode) != 0;
+}
+
+int run_with_utf8_arguments(int argc, wchar_t** argv, int (*run)(int, char**)) {
+  use_binary_standard_streams();
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(utf8_from_wide(argv[i]));
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  const UINT console_code_page = GetConsoleOutputCP();
+  if (console_code_page != 0) SetConsoleOutputCP(CP_UTF8);
+  const int status = run(argc, pointers.data());
+  if (console_code_page != 0) SetConsoleOutputCP(console_code_page);
+  return status;
 }
 
 void use_binary_standard_streams() {

@@ -50,6 +50,11 @@ std::string utf8_from_path(const std::filesystem::path& path);
 // invalid sequence becomes U+FFFD.
 std::wstring wide_from_utf8(const std::string& text);
 std::string utf8_from_wide(const std::wstring& text);
+
+// The body of a program's wmain: standard streams in binary mode, the UTF-16 arguments passed on
+// to `run` in UTF-8, and the console's output code page set to UTF-8 for the run, so that
+// messages in UTF-8 show as written.
+int run_with_utf8_arguments(int argc, wchar_t** argv, int (*run)(int, char**));
 #endif
 
 }  // namespace asciify::platform

@@ -1,6 +1,7 @@
 // The quick paths of the numeric field writers, inline so that the line writer can take them
-// without a call: byte-order reversal in registers and fixed integer fields of eight columns
-// or more. They give exactly the text of the writers in text/field_writers.h.
+// without a call: byte-order reversal in registers (also used on the section header's probes
+// and markers) and fixed integer fields of eight columns or more. They give exactly the text
+// of the writers in text/field_writers.h.
 #pragma once
 
 #include <cstdint>
@@ -10,18 +11,24 @@
 
 namespace asciify::field_text {
 
-// The value with its bytes in the reverse order; the same as endian_swap on a copy.
+// The value with its bytes in the reverse order: numbers written on a machine of the opposite
+// byte order, and the zero-fill markers as such a file stores them.
+inline uint32_t reversed(uint32_t v) {
+  return (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
+}
+
+inline uint64_t reversed(uint64_t v) {
+  const uint64_t high = reversed(static_cast<uint32_t>(v));
+  const uint64_t low = reversed(static_cast<uint32_t>(v >> 32));
+  return (high << 32) | low;
+}
+
 inline int32_t reversed(int32_t value) {
-  auto v = static_cast<uint32_t>(value);
-  v = (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
-  return static_cast<int32_t>(v);
+  return static_cast<int32_t>(reversed(static_cast<uint32_t>(value)));
 }
 
 inline int64_t reversed(int64_t value) {
-  const auto v = static_cast<uint64_t>(value);
-  const auto high = static_cast<uint32_t>(reversed(static_cast<int32_t>(v)));
-  const auto low = static_cast<uint32_t>(reversed(static_cast<int32_t>(v >> 32)));
-  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+  return static_cast<int64_t>(reversed(static_cast<uint64_t>(value)));
 }
 
 inline float reversed(float value) {

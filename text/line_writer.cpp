@@ -142,95 +142,156 @@ template <typename Real>
 // and 19 digits, or the " 0.0" of a real zero; and the comma before it.
 constexpr int32_t kFreeFieldSlack = 22;
 
-// Walks the fields of a line over its data from `start`, never reading at or past `limit`, and
-// sets *end to the offset just past the data used. With kRender the text goes into line.text;
-// without, nothing is written and line.position measures the text instead: exactly in fixed
-// columns, as an upper bound in free format. Both make the same checks in the same order, so
-// a line that measures complete also renders complete.
-template <bool kRender>
-layout_result lay_out_line(const line_settings& settings, const uint8_t* format_bytes,
-                           int32_t count, const uint8_t* data, int32_t start, int32_t limit,
-                           line_in_progress& line, int32_t* end) {
-  char* const text = line.text;
-  bool free_format = false;
-  int32_t offset = 0;
+// Where the data of the next field start, and the offset that no field may read at or past.
+struct field_data {
+  const uint8_t* bytes;
+  int32_t offset;
+  int32_t limit;
+  bool zero_filled = false;  // a zero-fill marker ended the data: every later field is a zero
+};
 
-restart:
-  // A free-format mark after the first field starts the line again from its first field.
-  line = line_in_progress{text, 0, -1};
-  offset = start;
-  bool zero_fill = false;
+// The lay_out_ functions below render a line (kRender: its text goes into line.text) or
+// measure it (nothing is written, and line.position measures the text instead: exactly in
+// fixed columns, as an upper bound in free format). Both make the same checks in the same
+// order, so a line that measures complete also renders complete. Each field advances `in`
+// past its data.
+
+// A field after a zero-fill marker: a zero, which reads no data.
+template <bool kRender>
+void lay_out_zero_text(line_in_progress& line, const field_format& field, bool free_format) {
+  if constexpr (kRender) {
+    put_zero_text(line, field, free_format);
+  } else {
+    line.position += free_format ? field.width + kFreeFieldSlack : field.width;
+  }
+}
+
+// A numeric field; the zero-fill marker is written as zero and starts the zero fill.
+template <bool kRender>
+layout_result lay_out_number(const line_settings& settings, line_in_progress& line,
+                             const field_format& field, field_data& in, bool free_format) {
+  const int32_t size = field.size;
+  if (in.offset + size > in.limit) return layout_result::past_limit;
+  const uint8_t* const bytes = in.bytes + in.offset;
+  const bool is_marker = matches_zero_fill_marker(settings.zero_fill_marker_4,
+                                                  settings.zero_fill_marker_8, bytes, size);
+  if constexpr (kRender) {
+    put_number(settings, line, field, bytes, is_marker, free_format);
+  } else {
+    line.position += free_format ? field.width + kFreeFieldSlack : field.width;
+    line.only_numbers = line.only_numbers && !is_marker;
+  }
+  in.zero_filled = is_marker;
+  in.offset += size;
+  return layout_result::complete;
+}
+
+// A fixed-width string: up to `width` characters, ended early by a zero byte; in fixed
+// columns padded with spaces to its width.
+template <bool kRender>
+layout_result lay_out_fixed_string(line_in_progress& line, const field_format& field,
+                                   field_data& in, bool free_format) {
+  int32_t length = 0;
+  while (length < field.width) {
+    if (in.offset + length >= in.limit) return layout_result::past_limit;
+    if (in.bytes[in.offset + length] == 0) break;
+    ++length;
+  }
+  if constexpr (kRender) {
+    std::memcpy(line.text + line.position, in.bytes + in.offset, length);
+    if (!free_format) std::memset(line.text + line.position + length, ' ', field.width - length);
+  }
+  line.position += free_format && kRender ? length : field.width;
+  in.offset += length < field.width ? length + 1 : length;
+  return layout_result::complete;
+}
+
+// An open-ended string: the characters up to its zero byte, if the line has room for them.
+template <bool kRender>
+layout_result lay_out_open_ended(line_in_progress& line, field_data& in, bool free_format) {
+  const void* zero =
+      in.offset < in.limit ? std::memchr(in.bytes + in.offset, 0, in.limit - in.offset) : nullptr;
+  if (zero == nullptr) return layout_result::unterminated_open_ended;
+  const int32_t length =
+      static_cast<int32_t>(static_cast<const uint8_t*>(zero) - in.bytes) - in.offset;
+  // The room test needs the exact position, which free format only knows once rendered.
+  if (!kRender && free_format) return layout_result::needs_rendering;
+  if (line.position + length + 1 >= kOpenEndedLineRoom) return layout_result::open_ended_too_long;
+  if constexpr (kRender) std::memcpy(line.text + line.position, in.bytes + in.offset, length);
+  line.position += length;
+  in.offset += length + 1;
+  return layout_result::complete;
+}
+
+// Lays out the first `count` fields of a line in one layout, fixed columns or free format,
+// over its data `in`, and sets *end to the offset just past the data used.
+template <bool kRender>
+[[gnu::always_inline]] inline layout_result lay_out_fields(const line_settings& settings,
+                                                           const uint8_t* format_bytes,
+                                                           int32_t count, field_data in,
+                                                           bool free_format, line_in_progress& line,
+                                                           int32_t* end) {
   for (int32_t index = 0; index < count; ++index) {
     const field_format& field = decompose_field_format(format_bytes[index]);
-    if (!free_format && field.free_format_mark) {
-      free_format = true;
-      if (index > 0) goto restart;
-    }
     if constexpr (!kRender) {
       line.only_numbers =
-          line.only_numbers && !free_format && !zero_fill && field.type != field_type::string;
+          line.only_numbers && !free_format && !in.zero_filled && field.type != field_type::string;
     }
     if (free_format && index > 0) {
       if constexpr (kRender) line.text[line.position] = ',';
       ++line.position;
     }
-
-    if (zero_fill) {
-      if constexpr (kRender) {
-        put_zero_text(line, field, free_format);
-      } else {
-        line.position += free_format ? field.width + kFreeFieldSlack : field.width;
-      }
-      continue;
-    }
-
-    if (field.type != field_type::string) {
-      const int32_t size = field.size;
-      if (offset + size > limit) return layout_result::past_limit;
-      const bool is_marker = matches_zero_fill_marker(
-          settings.zero_fill_marker_4, settings.zero_fill_marker_8, data + offset, size);
-      if constexpr (kRender) {
-        put_number(settings, line, field, data + offset, is_marker, free_format);
-      } else {
-        line.position += free_format ? field.width + kFreeFieldSlack : field.width;
-      }
-      zero_fill = is_marker;
-      if constexpr (!kRender) line.only_numbers = line.only_numbers && !is_marker;
-      offset += size;
+    layout_result result = layout_result::complete;
+    if (in.zero_filled) {
+      lay_out_zero_text<kRender>(line, field, free_format);
+    } else if (field.type != field_type::string) {
+      result = lay_out_number<kRender>(settings, line, field, in, free_format);
     } else if (!field.open_ended) {
-      // Fixed-width string: up to `width` characters, ended early by a zero byte.
-      int32_t length = 0;
-      while (length < field.width) {
-        if (offset + length >= limit) return layout_result::past_limit;
-        if (data[offset + length] == 0) break;
-        ++length;
-      }
-      if constexpr (kRender) {
-        std::memcpy(line.text + line.position, data + offset, length);
-        if (!free_format) {
-          std::memset(line.text + line.position + length, ' ', field.width - length);
-        }
-      }
-      line.position += free_format && kRender ? length : field.width;
-      offset += length < field.width ? length + 1 : length;
+      result = lay_out_fixed_string<kRender>(line, field, in, free_format);
     } else {
-      // Open-ended string: the characters up to its zero byte.
-      const void* zero = offset < limit ? std::memchr(data + offset, 0, limit - offset) : nullptr;
-      if (zero == nullptr) return layout_result::unterminated_open_ended;
-      const int32_t length =
-          static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset;
-      // The room test needs the exact position, which free format only knows once rendered.
-      if (!kRender && free_format) return layout_result::needs_rendering;
-      if (line.position + length + 1 >= kOpenEndedLineRoom) {
-        return layout_result::open_ended_too_long;
-      }
-      if constexpr (kRender) std::memcpy(line.text + line.position, data + offset, length);
-      line.position += length;
-      offset += length + 1;
+      result = lay_out_open_ended<kRender>(line, in, free_format);
     }
+    if (result != layout_result::complete) return result;
   }
-  *end = offset;
+  *end = in.offset;
   return layout_result::complete;
+}
+
+// The first field that carries the free-format mark, or the field count when none does. A
+// format summarized as plain, numbers in fixed columns only, has none.
+int32_t first_free_format_mark(const format_entry& format) {
+  if (format.plain_size >= 0) return format.count;
+  for (int32_t index = 0; index < format.count; ++index) {
+    if (decompose_field_format(format.bytes[index]).free_format_mark) return index;
+  }
+  return format.count;
+}
+
+// Checks the first `count` fields in fixed columns without rendering them.
+[[gnu::noinline]] layout_result check_in_columns(const line_settings& settings,
+                                                 const uint8_t* format_bytes, int32_t count,
+                                                 field_data in) {
+  line_in_progress columns{nullptr, 0, -1};
+  int32_t end = 0;
+  return lay_out_fields<false>(settings, format_bytes, count, in, false, columns, &end);
+}
+
+// Lays out a line over its data `in` and sets *end to the offset just past the data used;
+// line.position ends at the end of its text (kRender) or measures it (see lay_out_fields).
+// Two passes: the first decides the layout, the second lays out every field in it. A
+// free-format mark on any field puts the whole line in free format; the fields before a later
+// mark are first checked in fixed columns, as they stand before the mark is seen, and a
+// failure among them is the line's.
+template <bool kRender>
+layout_result lay_out_line(const line_settings& settings, const format_entry& format, field_data in,
+                           line_in_progress& line, int32_t* end) {
+  const int32_t mark = first_free_format_mark(format);
+  if (mark > 0 && mark < format.count) {
+    const layout_result checked = check_in_columns(settings, format.bytes, mark, in);
+    if (checked != layout_result::complete) return checked;
+  }
+  return lay_out_fields<kRender>(settings, format.bytes, format.count, in, mark < format.count,
+                                 line, end);
 }
 
 // Whether a field of a format of numbers holds the zero-fill marker.
@@ -258,8 +319,8 @@ layout_result measure_formatted_line(const line_settings& settings, const format
     return layout_result::complete;
   }
   line_in_progress line{nullptr, 0, -1};
-  const layout_result result = lay_out_line<false>(settings, format.bytes, format.count, data,
-                                                   start, limit, line, &measure->end);
+  const layout_result result =
+      lay_out_line<false>(settings, format, field_data{data, start, limit}, line, &measure->end);
   measure->text_bound = line.position + 1;
   measure->only_numbers = line.only_numbers;
   return result;
@@ -277,8 +338,8 @@ layout_result render_formatted_line(const line_settings& settings, const format_
                                     const uint8_t* data, int32_t start, int32_t limit, char* text,
                                     rendered_text* rendered) {
   line_in_progress line{text, 0, -1};
-  const layout_result result = lay_out_line<true>(settings, format.bytes, format.count, data, start,
-                                                  limit, line, &rendered->end);
+  const layout_result result =
+      lay_out_line<true>(settings, format, field_data{data, start, limit}, line, &rendered->end);
   if (result != layout_result::complete) return result;
   line.text[line.position++] = '\n';
   rendered->length = line.position;
@@ -299,8 +360,9 @@ int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, 
       data += field.size;
     }
   } else {
+    const format_entry format{static_cast<uint8_t>(count), format_bytes};
     int32_t end = 0;
-    lay_out_line<true>(settings, format_bytes, count, data, 0, length, line, &end);
+    lay_out_line<true>(settings, format, field_data{data, 0, length}, line, &end);
   }
   line.text[line.position++] = '\n';
   *first_star_width = line.first_star_width;

@@ -76,5 +76,50 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
   EXPECT_GT(only_numbers, kRounds / 40);
 }
 
+// A free-format mark after the first field puts the whole line in free format, but the fields
+// before it are checked in fixed columns as well: an open-ended string too long for the line
+// in either layout fails it. (The columns of a 30-wide integer leave less room than " 7,"; a
+// 1-wide integer of eleven characters leaves more.)
+TEST(LineWriter, FieldsBeforeALateFreeFormatMarkAreCheckedInColumnsToo) {
+  struct line_case {
+    int32_t first_width;
+    int32_t value;
+    int32_t characters;  // of the open-ended string
+    layout_result rendered;
+    layout_result measured;
+    std::string text;  // when rendered complete
+  };
+  const line_case cases[] = {
+      {30, 7, 224, layout_result::complete, layout_result::needs_rendering,
+       " 7," + std::string(224, 'x') + ", 1\n"},
+      {30, 7, 225, layout_result::open_ended_too_long, layout_result::open_ended_too_long, ""},
+      {1, -2147483647, 241, layout_result::complete, layout_result::needs_rendering,
+       " -2147483647," + std::string(241, 'x') + ", 1\n"},
+      {1, -2147483647, 242, layout_result::open_ended_too_long, layout_result::needs_rendering, ""},
+  };
+  const line_settings settings{0x80000000u, 0x8000000000000000ull, 0};
+  for (const line_case& c : cases) {
+    const uint8_t bytes[] = {static_cast<uint8_t>(c.first_width), 0x80, 0x1F};
+    format_entry format{3, bytes};
+    summarize_format(format);
+    const std::string data =
+        bytes_of(c.value) + std::string(c.characters, 'x') + '\0' + bytes_of(int32_t{1});
+    const auto* start = reinterpret_cast<const uint8_t*>(data.data());
+    const auto limit = static_cast<int32_t>(data.size());
+    std::vector<char> text(kLineBufferSize);
+    rendered_text rendered;
+    EXPECT_EQ(render_formatted_line(settings, format, start, 0, limit, text.data(), &rendered),
+              c.rendered)
+        << c.characters;
+    if (c.rendered == layout_result::complete) {
+      EXPECT_EQ(std::string(text.data(), rendered.length), c.text);
+      EXPECT_EQ(rendered.end, limit);
+    }
+    line_measure measure{};
+    EXPECT_EQ(measure_formatted_line(settings, format, start, 0, limit, &measure), c.measured)
+        << c.characters;
+  }
+}
+
 }  // namespace
 }  // namespace asciify

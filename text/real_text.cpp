@@ -9,16 +9,24 @@
 #include <cstring>
 
 #include "text/digit_text.h"
+#include "text/real_text_stepwise.h"
 
 namespace asciify {
 namespace {
 
-// Two paths give the same text. write_real_stepwise follows the conversion one step after
-// another: exponent estimate, notation, layout, printing with a fixed number of decimals, and
-// the clean-up of the printed text with its restarts. write_real_direct takes the common cases
-// without restarts, working on the rounded digits as an integer (see there), and leaves the
-// rest to the stepwise path. Both avoid the costly library calls of a literal transcription
-// while computing the same values:
+using real_text::choose_layout;
+using real_text::choose_notation;
+using real_text::kMaxWidth;
+using real_text::kTextSize;
+using real_text::layout;
+using real_text::notation;
+
+// Two paths give the same text. The stepwise path (text/real_text_stepwise.h) follows the
+// conversion one step after another. write_real_direct shares its layout (choose_layout) and
+// takes the common cases without restarts, working on the rounded digits as an integer (see
+// there); it leaves the rest to the stepwise path. Both run on the primitives of
+// table_primitives, which avoid the costly library calls of a literal transcription while
+// computing the same values:
 // - Powers of ten come from a table filled once with the very pow(10.0, e) calls that the
 //   conversion makes, so every quotient and comparison is bit-identical.
 // - The truncated decimal logarithm is read off the table; only magnitudes within a relative
@@ -27,16 +35,6 @@ namespace {
 // - The fixed-point text with P decimals is produced from the exact binary value with integer
 //   arithmetic, correctly rounded with ties to even, which is what the C library's "%#N.Pf"
 //   prints; cases outside the integer range use std::to_chars, which rounds the same way.
-
-// Widest field the callers pass; wider requests are filled with '*'.
-constexpr int32_t kMaxWidth = 31;
-
-// Room for the printed number part (a few characters longer than the field when rounding
-// carries or no decimals are left), the exponent text and the zero byte.
-constexpr int kTextSize = 96;
-
-// Every magnitude up to the smallest normal 8-byte value is written as zero.
-constexpr double kSmallestNormal = 2.2250738585072014e-308;
 
 // Exponents covered by the table of powers of ten: every decimal exponent of a normal 8-byte
 // value, one or two beyond after carries, and the -P-1 of the rounding test.
@@ -71,7 +69,7 @@ power_table make_power_table() {
   return table;
 }
 
-// pow(10.0, e), exactly as the library computes it.
+// pow(10.0, e), exactly as the GNU C library computes it.
 inline double power_of_ten(int32_t e) {
   if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
   return powers().value[e - kLowestPower];
@@ -187,37 +185,6 @@ int32_t print_fixed(double m, int32_t width, int32_t decimals, char* text) {
   return padding + length;
 }
 
-enum class Notation { kFixed, kExponent };
-
-// Where the next pass through the conversion starts over.
-enum class Restart { kChooseNotation, kLayout, kPrint, kNone };
-
-// Fills the field with '*': no text fits it.
-[[gnu::noinline, gnu::cold]] bool write_stars(int32_t width, char* out) {
-  std::memset(out, '*', static_cast<size_t>(width));
-  out[width] = '\0';
-  return false;
-}
-
-// Right-aligns `text` in the field, or fills the field with '*' when it is too long.
-bool write_right_aligned(const char* text, int32_t width, char* out) {
-  const auto length = static_cast<int32_t>(std::strlen(text));
-  if (length > width) return write_stars(width, out);
-  std::memset(out, ' ', static_cast<size_t>(width - length));
-  std::memcpy(out + width - length, text, static_cast<size_t>(length) + 1);
-  return true;
-}
-
-// Width of the exponent text "E<e>" for the exponent e.
-int32_t exponent_text_width(int32_t e) {
-  if (e >= 100) return 4;
-  if (e >= 10) return 3;
-  if (e >= 0) return 2;
-  if (e >= -9) return 3;
-  if (e >= -99) return 4;
-  return 5;
-}
-
 // Writes "E" and the exponent right-aligned in exactly width - 1 characters (the exponent
 // always fits: exponent_text_width chose the width), and a zero byte.
 void write_exponent_text(char* at, int32_t width, int32_t e) {
@@ -234,152 +201,19 @@ void write_exponent_text(char* at, int32_t width, int32_t e) {
   while (p > at + 1) *--p = ' ';
 }
 
-// Whether the last three characters of a number part are "00" and a digit below 5, or "99"
-// and a digit above 5: the last digit is noise of single precision.
-bool ends_in_noise(const char* last3) {
-  return (last3[0] == '0' && last3[1] == '0' && last3[2] < '5') ||
-         (last3[0] == '9' && last3[1] == '9' && last3[2] > '5');
-}
-
-// Whether the text contains "10." (a mantissa that rounded up to ten).
-bool contains_ten_point(const char* text, int32_t length) {
-  for (int32_t i = 0; i + 2 < length; ++i) {
-    if (text[i] == '1' && text[i + 1] == '0' && text[i + 2] == '.') return true;
+// The primitives of the conversion steps (text/real_text_stepwise.h), on tables and integers.
+struct table_primitives {
+  static double power_of_ten(int32_t e) { return asciify::power_of_ten(e); }
+  [[gnu::always_inline]] static int32_t exponent_estimate(double magnitude, double bias) {
+    return asciify::exponent_estimate(magnitude, bias);
   }
-  return false;
-}
-
-// Text of a finite, non-zero value with a usable logarithm, step by step as the conversion
-// reads: notation, layout, printing, and the clean-up of the printed text with its restarts.
-// `single` selects the rules for 4-byte values: the exponent estimate is raised by 1e-10, the
-// mantissa is nudged up before printing so that halfway cases round away from zero, a mantissa
-// that rounded up to ten is redone with the next exponent, and the noise digits of single
-// precision are removed. Handles every case; write_real_direct handles the common ones faster.
-[[gnu::noinline, gnu::cold]] bool write_real_stepwise(double x, bool single, int32_t width,
-                                                      char* out, int32_t keep_zeros,
-                                                      int32_t significant_digits) {
-  const bool negative = x < 0.0;
-  const int32_t sign_width = negative ? 1 : 0;
-
-  // Decimal exponent estimate, truncated toward zero.
-  const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
-  int32_t e = estimate;
-
-  // Largest exponent still written in fixed notation.
-  int32_t fixed_limit = width >= 10 ? 7 : (negative ? 5 : 6);
-
-  Notation notation = Notation::kFixed;
-  int32_t exponent_width = 0;  // X: width of the exponent text, 0 in fixed notation
-  int32_t number_width = 0;    // N: width of the number part
-  int32_t decimals = 0;        // P: digits after the point
-  double m = x;                // the number that is printed
-
-  char text[kTextSize];
-  int32_t printed = 0;  // length of the printed number part
-
-  Restart restart = Restart::kChooseNotation;
-  while (restart != Restart::kNone) {
-    if (restart == Restart::kChooseNotation) {
-      if (e > fixed_limit || e < 0) {
-        notation = Notation::kExponent;
-        if (e < 0) --e;
-        m = x / power_of_ten(e);
-      } else {
-        notation = Notation::kFixed;
-        m = x;
-      }
-      restart = Restart::kLayout;
-    }
-
-    if (restart == Restart::kLayout) {
-      for (;;) {
-        exponent_width = notation == Notation::kExponent ? exponent_text_width(e) : 0;
-        number_width = width - exponent_width;
-        decimals = number_width - 2 - sign_width;
-        if (notation == Notation::kFixed) break;
-        if (decimals < 0) return write_stars(width, out);
-        if (std::fabs(m) + 5.0 * power_of_ten(-decimals - 1) < 10.0) break;
-        m = m / 10.0;
-        ++e;
-      }
-
-      if (single) m = m * 1.0000000001;
-
-      int32_t leading = 0;
-      if (notation == Notation::kFixed) leading = std::fabs(m) < 1.0 ? e - 1 : e;
-
-      if (decimals > significant_digits - 1 - leading) {
-        decimals = significant_digits - 1 - leading;
-      }
-      if (notation == Notation::kFixed) {
-        const int32_t room = width - leading - 2 - sign_width;
-        if (decimals > room) decimals = room;
-        if (decimals < 0) decimals = 0;
-      }
-      restart = Restart::kPrint;
-    }
-
-    printed = print_fixed(m, number_width, decimals, text);
-    restart = Restart::kNone;
-
-    // Fixed notation without decimals that still does not fit: use a mantissa instead.
-    if (notation == Notation::kFixed && decimals == 0 && printed > number_width) {
-      notation = Notation::kExponent;
-      e = estimate;
-      m = x / power_of_ten(e);
-      restart = Restart::kLayout;
-      continue;
-    }
-
-    // A 4-byte mantissa that rounded up to ten: redo with the next exponent.
-    if (single && notation == Notation::kExponent && contains_ten_point(text, printed)) {
-      ++e;
-      m = x / power_of_ten(e);
-      restart = Restart::kLayout;
-      continue;
-    }
-
-    if (keep_zeros != 0) break;
-
-    // Trailing zeros of the number part become leading spaces; one zero stays after the point.
-    int32_t zeros = 0;
-    int32_t at = number_width - 1;
-    while (at >= 0 && text[at] == '0') {
-      ++zeros;
-      --at;
-    }
-    if (at >= 0 && text[at] == '.') --zeros;
-    if (zeros > 0) {
-      std::memmove(text + zeros, text, static_cast<size_t>(number_width - zeros));
-      std::memset(text, ' ', static_cast<size_t>(zeros));
-      break;
-    }
-    if (!single) break;
-
-    // Single-precision noise in the last digit: print again with one decimal less.
-    if (decimals > 1 && ends_in_noise(text + number_width - 3)) {
-      --decimals;
-      restart = Restart::kPrint;
-      continue;
-    }
-
-    // A whole number ending in "00." is shown as a mantissa and exponent instead.
-    if (decimals == 0 && number_width >= 3 && printed == number_width &&
-        std::memcmp(text + number_width - 3, "00.", 3) == 0) {
-      fixed_limit = -1;
-      restart = Restart::kChooseNotation;
-    }
+  static int32_t print_fixed(double m, int32_t width, int32_t decimals, char* text) {
+    return asciify::print_fixed(m, width, decimals, text);
   }
-
-  // Finish the field: cut the number part at N and append the exponent text, if any.
-  if (notation == Notation::kFixed) {
-    text[number_width] = '\0';
-  } else {
-    write_exponent_text(text + number_width, exponent_width, e);
+  static void write_exponent_text(char* at, int32_t width, int32_t e) {
+    asciify::write_exponent_text(at, width, e);
   }
-  std::memcpy(out, text, static_cast<size_t>(width) + 1);
-  return true;
-}
+};
 
 // v / 10^n for n in 0-19, each by a constant divisor (which compilers turn into a
 // multiplication).
@@ -549,167 +383,127 @@ void place_number(char* out, int32_t width, bool negative, uint64_t whole, uint6
   place_whole(out, point, negative, whole);
 }
 
-enum class Direct { kWritten, kStars, kNotHandled };
+// The number part of a layout as an integer: the text of m with P decimals is the integer
+// q = |m| * 10^P rounded (ties to even), shown with P digits after the point.
+struct rounded_digits {
+  uint64_t whole;     // q / 10^P: the integer digits
+  uint64_t fraction;  // q mod 10^P: the decimals
+  int32_t decimals;   // P
+};
 
-// The common cases of write_real_stepwise, computed on the rounded digits as an integer
-// instead of on printed text, with the same results. The printed text of m with P decimals is
-// the integer q = |m| * 10^P rounded (ties to even), shown with P digits after the point.
-// On that integer the clean-up steps read:
-// - Trailing zeros: the last c digits of q are zeros, c below P (one zero stays after the
-//   point); they become leading spaces, which is the text of q / 10^c with P - c decimals.
-// - Noise retry (4-byte, no trailing zero): the last three digits are 001-004 or 996-999 and
-//   P > 2 (with P = 2 the first of the three characters is the point). Printing again with P - 1
-//   decimals gives q / 10 or q / 10 + 1, without a tie: |m| * 10^(P-1) lies within 0.05 of
-//   the next integer below or above, the last digit being 1-4 or 6-9. That result ends in
-//   "00", so the trailing-zero step then always applies.
-// Everything that needs the restarts of the stepwise routine is left to it: a fixed text
-// without decimals that is too long, a text longer than its number part, a mantissa that
-// rounded up to ten, a whole number ending in "00." (4-byte), digits beyond 64-bit integers,
-// and the keep-zeros flag.
-template <bool single>
-[[gnu::always_inline]] inline Direct write_real_direct(double x, int32_t width, char* out,
-                                                       int32_t significant_digits) {
-  const bool negative = x < 0.0;
-  const int32_t sign_width = negative ? 1 : 0;
-  const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
-  int32_t e = estimate;
-  const int32_t fixed_limit = width >= 10 ? 7 : (negative ? 5 : 6);
-
-  const bool fixed = e <= fixed_limit && e >= 0;
-  int32_t exponent_width = 0;
-  int32_t number_width = width;
-  int32_t decimals = width - 2 - sign_width;
-  double m = x;
-  if (!fixed) {
-    if (e < 0) --e;
-    m = x / power_of_ten(e);
-    for (;;) {
-      exponent_width = exponent_text_width(e);
-      number_width = width - exponent_width;
-      decimals = number_width - 2 - sign_width;
-      if (decimals < 0) return Direct::kStars;
-      if (std::fabs(m) + 5.0 * power_of_ten(-decimals - 1) < 10.0) break;
-      m = m / 10.0;
-      ++e;
-    }
-  }
-  if (single) m = m * 1.0000000001;
-
-  int32_t leading = 0;
-  if (fixed) leading = std::fabs(m) < 1.0 ? e - 1 : e;
-  if (decimals > significant_digits - 1 - leading) decimals = significant_digits - 1 - leading;
-  if (fixed) {
-    const int32_t room = width - leading - 2 - sign_width;
-    if (decimals > room) decimals = room;
-    if (decimals < 0) decimals = 0;
-  }
-
+// The rounded digits of the layout, when they fit its number part (this also catches the
+// fixed text without decimals that is too long) and a mantissa has one integer digit; false
+// when they do not, or when they are beyond what 64-bit integers hold.
+[[gnu::always_inline]] inline bool round_to_digits(const layout& l, bool negative,
+                                                   rounded_digits& d) {
   uint64_t q = 0;
-  if (!scaled_integer(m, decimals, &q)) return Direct::kNotHandled;
-  // The text has max(digits of q, decimals + 1) digits, the point and the sign; it must fit
-  // the number part (this also catches the fixed text without decimals that is too long), and
-  // a mantissa must have one integer digit. (decimals + 1 never exceeds the digit room when
-  // that is positive: decimals starts at N - 2 - sign and only decreases or becomes 0.)
-  const int32_t digit_room = number_width - 1 - sign_width;
+  if (!scaled_integer(l.m, l.decimals, &q)) return false;
+  // The text has max(digits of q, decimals + 1) digits, the point and the sign. (decimals + 1
+  // never exceeds the digit room when that is positive: decimals starts at N - 2 - sign and
+  // only decreases or becomes 0.)
+  const int32_t digit_room = l.number_width - 1 - (negative ? 1 : 0);
   if (digit_room < 1 || (digit_room < 20 && q >= kIntegerPowers[digit_room])) {
-    return Direct::kNotHandled;  // (q is below 2^63 < 10^20: 20 digits always fit)
+    return false;  // (q is below 2^63 < 10^20: 20 digits always fit)
   }
-  if (!fixed && q >= kIntegerPowers[decimals + 1]) return Direct::kNotHandled;
+  if (l.form == notation::exponent && q >= kIntegerPowers[l.decimals + 1]) return false;
+  d.whole = divide_by_power_of_ten(q, l.decimals);
+  d.fraction = q - d.whole * kIntegerPowers[l.decimals];
+  d.decimals = l.decimals;
+  return true;
+}
 
-  uint64_t whole = divide_by_power_of_ten(q, decimals);
-  uint64_t fraction = q - whole * kIntegerPowers[decimals];
+// The decimals as they are shown: how many trailing zeros become leading spaces. Where the
+// field has room for whole words of digits, the decimals are handled as text in words (zeros
+// counted from the bits); otherwise on the integer.
+struct shown_decimals {
+  bool in_words;
+  fraction_words words;  // (in words) the decimals as text
+  int32_t removed;       // trailing zeros that become spaces; one stays after the point
+};
 
-  // Where the field has room for whole words of digits, the decimals are handled as text in
-  // words (zeros counted from the bits); otherwise on the integer.
-  const bool in_words =
-      digit_text::kLittleEndian && decimals <= 16 && number_width >= (decimals > 8 ? 16 : 8);
-  fraction_words words{};
-  int32_t removed = 0;
-  if (in_words) {
-    words = fraction_text(fraction, decimals);
-    removed = removable_zeros(words, decimals);
-  } else {
-    removed = trailing_zero_digits(fraction, decimals - 1);
-  }
+[[gnu::always_inline]] inline shown_decimals removable_zeros_of(const rounded_digits& d,
+                                                                bool in_words) {
+  if (!in_words) return {false, {}, trailing_zero_digits(d.fraction, d.decimals - 1)};
+  const fraction_words words = fraction_text(d.fraction, d.decimals);
+  return {true, words, removable_zeros(words, d.decimals)};
+}
 
-  if (removed == 0 && single) {
-    const uint64_t last3 = fraction % 1000;
-    if (decimals > 2 && ((last3 >= 1 && last3 <= 4) || last3 >= 996)) {
-      // Noise in the last digit: one decimal less, then its trailing zeros.
-      --decimals;
-      fraction /= 10;
-      if (last3 >= 996 && ++fraction == kIntegerPowers[decimals]) {
-        fraction = 0;
-        ++whole;
-      }
-      if (!fixed && whole >= 10) return Direct::kNotHandled;
-      if (in_words) {
-        words = fraction_text(fraction, decimals);
-        removed = removable_zeros(words, decimals);
-      } else {
-        removed = trailing_zero_digits(fraction, decimals - 1);
-      }
-    } else if (decimals == 0 && whole % 100 == 0 && whole != 0) {
-      return Direct::kNotHandled;  // a whole number ending in "00."
+// The 4-byte noise retry on the digits of a text without trailing zeros. Noise in the last
+// digit (the last three are 001-004 or 996-999, and P > 2, since with P = 2 the first of the
+// three characters is the point): printing again with P - 1 decimals gives q / 10 or q / 10 + 1,
+// without a tie, as |m| * 10^(P-1) lies within 0.05 of the next integer below or above. That
+// result ends in "00", so its trailing zeros then always go. Returns false for what the
+// stepwise path must take: a mantissa that reached ten, and a whole number ending in "00.".
+[[gnu::always_inline]] inline bool drop_noise_digit(const layout& l, rounded_digits& d,
+                                                    shown_decimals& shown) {
+  const uint64_t last3 = d.fraction % 1000;
+  if (d.decimals > 2 && ((last3 >= 1 && last3 <= 4) || last3 >= 996)) {
+    --d.decimals;
+    d.fraction /= 10;
+    if (last3 >= 996 && ++d.fraction == kIntegerPowers[d.decimals]) {
+      d.fraction = 0;
+      ++d.whole;
     }
+    if (l.form == notation::exponent && d.whole >= 10) return false;
+    shown = removable_zeros_of(d, shown.in_words);
+    return true;
   }
+  return !(d.decimals == 0 && d.whole % 100 == 0 && d.whole != 0);
+}
 
-  const int32_t shown = decimals - removed;
-  if (in_words) {
+// Writes the number part in the first `number_width` bytes of `out`.
+[[gnu::always_inline]] inline void place_digits(char* out, int32_t number_width, bool negative,
+                                                const rounded_digits& d, shown_decimals shown) {
+  const int32_t kept = d.decimals - shown.removed;
+  if (shown.in_words) {
     // The words end at the end of the number part; their leading characters are covered by
     // the point, the integer digits and the spaces that place_whole stores afterwards.
     char* const end = out + number_width;
-    words = shift_towards_end(words, removed);
-    if (shown > 0) std::memcpy(end - 8, &words.tail, 8);
-    if (shown > 8) std::memcpy(end - 16, &words.head, 8);
-    place_whole(out, end - shown - 1, negative, whole);
+    shown.words = shift_towards_end(shown.words, shown.removed);
+    if (kept > 0) std::memcpy(end - 8, &shown.words.tail, 8);
+    if (kept > 8) std::memcpy(end - 16, &shown.words.head, 8);
+    place_whole(out, end - kept - 1, negative, d.whole);
   } else {
-    place_number(out, number_width, negative, whole, divide_by_power_of_ten(fraction, removed),
-                 shown);
+    place_number(out, number_width, negative, d.whole,
+                 divide_by_power_of_ten(d.fraction, shown.removed), kept);
   }
-  if (fixed) {
-    out[number_width] = '\0';
-  } else {
-    write_exponent_text(out + number_width, exponent_width, e);
-  }
-  return Direct::kWritten;
 }
 
-// The texts that need no computation: empty fields, zero, NaN and the infinities. Returns
-// true when the field has been written, with the result in `*fits`.
-[[gnu::noinline, gnu::cold]] bool write_special(double x, bool zero, int32_t width, char* out,
-                                                bool* fits) {
-  if (width < 0) {
-    *fits = true;
-    return true;
+enum class direct_result { written, stars, not_handled };
+
+// The common cases of the stepwise path, computed on the rounded digits as an integer instead
+// of on printed text, with the same results: trailing zeros (the last c digits of q are zeros,
+// c below P) become leading spaces, which is the text of q / 10^c with P - c decimals, and
+// the noise retry works on q (drop_noise_digit). Everything that needs the restarts of the
+// stepwise path is left to it (see round_to_digits and drop_noise_digit), and so is the
+// keep-zeros flag.
+template <bool single>
+[[gnu::always_inline]] inline direct_result write_real_direct(double x, int32_t width, char* out,
+                                                              int32_t significant_digits) {
+  const bool negative = x < 0.0;
+  const int32_t estimate = exponent_estimate(std::fabs(x), single ? 1e-10 : 0.0);
+  layout l{};
+  if (!choose_layout<table_primitives>(x, single, width, significant_digits,
+                                       choose_notation(estimate, real_text::fixed_limit(x, width)),
+                                       l)) {
+    return direct_result::stars;
   }
-  if (width > kMaxWidth) {
-    *fits = write_stars(width, out);
-    return true;
+  rounded_digits digits{};
+  if (!round_to_digits(l, negative, digits)) return direct_result::not_handled;
+  const bool in_words =
+      digit_text::kLittleEndian && l.decimals <= 16 && l.number_width >= (l.decimals > 8 ? 16 : 8);
+  shown_decimals shown = removable_zeros_of(digits, in_words);
+  if (single && shown.removed == 0 && !drop_noise_digit(l, digits, shown)) {
+    return direct_result::not_handled;
   }
-  if (width == 0) {
-    out[0] = '\0';
-    *fits = true;
-    return true;
+  place_digits(out, l.number_width, negative, digits, shown);
+  if (l.form == notation::fixed) {
+    out[l.number_width] = '\0';
+  } else {
+    write_exponent_text(out + l.number_width, l.exponent_width, l.e);
   }
-  if (zero) {
-    *fits = write_right_aligned("0.0", width, out);
-    return true;
-  }
-  if (std::isnan(x)) {
-    *fits = write_right_aligned("NaN", width, out);
-    return true;
-  }
-  if (std::isinf(x)) {
-    *fits = write_right_aligned(x < 0.0 ? "-Inf" : "Inf", width, out);
-    return true;
-  }
-  return false;
+  return direct_result::written;
 }
-
-}  // namespace
-
-namespace {
 
 // The text of x (widened from a 4-byte value when `single`); `zero` selects the zero text.
 // (One instance for each width of value, so that the rules of the other width cost nothing.)
@@ -718,17 +512,16 @@ bool real_to_text(double x, bool zero, int32_t width, char* out, int32_t keep_ze
                   int32_t significant_digits) {
   if (keep_zeros == 0 && width >= 1 && width <= kMaxWidth && !zero && std::isfinite(x)) {
     switch (write_real_direct<single>(x, width, out, significant_digits)) {
-      case Direct::kWritten:
+      case direct_result::written:
         return true;
-      case Direct::kStars:
-        return write_stars(width, out);
-      case Direct::kNotHandled:
+      case direct_result::stars:
+        return real_text::write_stars(width, out);
+      case direct_result::not_handled:
         break;
     }
   }
-  bool fits = true;
-  if (write_special(x, zero, width, out, &fits)) return fits;
-  return write_real_stepwise(x, single, width, out, keep_zeros, significant_digits);
+  return real_text::real_to_text_stepwise<table_primitives>(x, single, zero, width, out, keep_zeros,
+                                                            significant_digits);
 }
 
 }  // namespace
@@ -754,7 +547,7 @@ bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
 bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
                     int32_t significant_digits) {
   // Zero and every magnitude below the normal range share the zero text.
-  const bool zero = std::fabs(x) <= kSmallestNormal;
+  const bool zero = std::fabs(x) <= real_text::kSmallestNormal;
   return real_to_text<false>(x, zero, width, out, keep_zeros, significant_digits);
 }
 

@@ -40,22 +40,23 @@ template <typename Real>
 using bits_of = std::conditional_t<sizeof(Real) == 4, uint32_t, uint64_t>;
 
 // Runs both implementations on one value and width, into buffers that hold the same guard
-// bytes; reports the first few differences.
+// bytes before and after the field; reports the first few differences.
 struct comparison {
+  static constexpr int kGuard = 8;  // bytes before the field
   int64_t calls = 0;
   int failures = 0;
 
   template <typename Real>
   void check(Real x, int32_t width) {
-    char fast[48], reference[48];
+    char fast[56], reference[56];
     std::memset(fast, '#', sizeof fast);
     std::memset(reference, '#', sizeof reference);
     const bool single = sizeof(Real) == 4;
-    const bool fast_result = single ? float_to_text(float(x), width, fast, 0, 8)
-                                    : double_to_text(double(x), width, fast, 0, 15);
+    const bool fast_result = single ? float_to_text(float(x), width, fast + kGuard, 0, 8)
+                                    : double_to_text(double(x), width, fast + kGuard, 0, 15);
     const bool reference_result =
-        single ? reference::float_to_text(float(x), width, reference, 0, 8)
-               : reference::double_to_text(double(x), width, reference, 0, 15);
+        single ? reference::float_to_text(float(x), width, reference + kGuard, 0, 8)
+               : reference::double_to_text(double(x), width, reference + kGuard, 0, 15);
     ++calls;
     if (fast_result == reference_result && std::memcmp(fast, reference, sizeof fast) == 0) return;
     if (++failures > 10) return;

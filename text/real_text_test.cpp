@@ -81,6 +81,9 @@ const TextCase kTextCases[] = {
     {"RoomForIntegerDigits", D, 1234.56789012345, 12, 0, 0, "1234.5678901", true},
     {"DoubleKeepsWholeNumberFixed", D, 10000000.0, 10, 0, 0, "10000000.0", true},
     {"DoubleAboveFixedLimit", D, 100000000.0, 10, 0, 5, "1.0E8", true},
+    // 9.99999955 would round to 10 at six decimals: the next exponent, before printing (the
+    // 8-byte routine has no carry to ten after it).
+    {"DoubleRoundingOverflowBeforePrinting", D, 999999955.0, 10, 0, 5, "1.0E9", true},
     {"DoubleLogExactlyMinusOne", D, 0.1, 10, 0, 4, "1.0E-1", true},
     {"FiveCharacterExponent", D, 1e-150, 12, 0, 4, "1.0E-150", true},
     {"NegativeFiveCharacterExponent", D, -1.5e-120, 12, 0, 3, "-1.5E-120", true},

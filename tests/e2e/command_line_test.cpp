@@ -224,7 +224,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "Input: in.dat, 20 bytes\nBinary sections: 0\nRecords: none\nASCII lines copied: 2\n"
        "Lines a conversion writes: 2\nFields written as '*': 0\nError: none\n", ""}},
       {{"-l", "--json", "failing.dat"}, "", {2,
-       "{\"input\": \"failing.dat\", \"size\": 16, \"lines\": 1, \"ascii_lines\": 1, "
+       "{\"input\": \"failing.dat\", \"size\": 16, \"compression\": \"plain\", "
+       "\"bytes_read\": 16, \"lines\": 1, \"ascii_lines\": 1, "
        "\"starred_fields\": 0, \"sections\": [], \"records\": {\"text_lines\": 0, "
        "\"format_resets\": 0, \"cached_definitions\": 0, \"cached_data\": 0, "
        "\"line_specific_packed\": 0, \"line_specific_plain\": 0}, \"error\": {\"message\": "

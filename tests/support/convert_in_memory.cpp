@@ -50,7 +50,13 @@ std::string memory_output::text() {
   return sink.bytes;
 }
 
-conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options options) {
+input_handle memory_input(std::string_view input) {
+  return std::move(open_input_memory(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
+                                     {.decode_in_thread = false})
+                       .stream);
+}
+
+conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options) {
   const uint8_t scratch_fill = options.scratch_fill;
   memory_stream messages, info;
   auto state = std::make_unique<conversion_state>();
@@ -76,11 +82,17 @@ conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options op
 }
 
 conversion_capture convert_in_memory(std::string_view input, run_options options) {
-  FILE* in = stream_of(input);
+  input_opening opening = open_input_memory(reinterpret_cast<const uint8_t*>(input.data()),
+                                            input.size(), {.decode_in_thread = false});
+  if (opening.stream == nullptr) {
+    // Only a compressed input whose kind this build cannot read is not opened.
+    conversion_capture capture;
+    capture.status = 1;
+    capture.messages = opening.reason + "\n";
+    return capture;
+  }
   memory_sink sink;
-  conversion_capture capture = convert_into_sink(in, sink, options);
-  std::fclose(in);
-  return capture;
+  return convert_into_sink(*opening.stream, sink, options);
 }
 
 std::string finished_summary(long long lines) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "input/input_stream.h"
 #include "output/output.h"
 #include "tests/support/test_streams.h"
 
@@ -56,7 +57,10 @@ struct memory_output {
 };
 
 // Converts `in` into `sink` as the command line does: convert, close, print the summary.
-conversion_capture convert_into_sink(FILE* in, memory_sink& sink, run_options options = {});
+conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options = {});
+
+// An input reading the bytes of `input`, which must outlive it, on the calling thread.
+input_handle memory_input(std::string_view input);
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);

@@ -6,7 +6,7 @@
 
 namespace asciify::testing {
 
-// A small model file whose bulk data are binary sections using every kind of record, in both
+// A small data file whose bulk data are binary sections using every kind of record, in both
 // byte orders, around ordinary text lines.
 encoder example_input();
 

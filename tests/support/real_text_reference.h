@@ -1,7 +1,8 @@
-// The step-by-step transcription of the real-number text algorithm, kept as the oracle that
-// the fast routines of text/real_text.cpp are compared with, byte for byte. It prints with
-// snprintf, estimates the exponent with log10 and computes powers of ten with pow, exactly as
-// the algorithm reads; it is used only by the tests and the benchmarks.
+// The real-number text step by step on the library's own arithmetic and printing: the steps of
+// text/real_text_stepwise.h over pow, log10 and snprintf, exactly as the algorithm reads. The
+// fast routines of text/real_text.cpp run the same steps on tables and integer arithmetic,
+// and take most values by their direct path, which shares only the layout with these steps.
+// The tests and the fuzz target compare the two byte for byte; the benchmarks time them.
 #pragma once
 
 #include <cstdint>

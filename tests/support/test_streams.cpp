@@ -54,13 +54,6 @@ std::string memory_stream::text() {
   return contents_of(path_);
 }
 
-FILE* stream_of(std::string_view bytes) {
-  const std::string path = temporary_path();
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-  // "D": the file goes when the stream is closed.
-  return platform::open_stream(path.c_str(), "rbD");
-}
-
 void set_environment(const char* name, const char* value) {
   _putenv_s(name, value != nullptr ? value : "");
 }
@@ -77,12 +70,6 @@ memory_stream::~memory_stream() {
 std::string memory_stream::text() {
   if (file != nullptr) std::fflush(file);
   return std::string(data_, size_);
-}
-
-FILE* stream_of(std::string_view bytes) {
-  // A memory stream cannot be empty: an empty input is read from the null device.
-  if (bytes.empty()) return std::fopen(kNullDevice, "rb");
-  return fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
 }
 
 void set_environment(const char* name, const char* value) {

@@ -1,5 +1,5 @@
 // Streams for tests that work alike on POSIX systems and on Windows: text collected from a
-// stream, input served from bytes, the null device, and environment variables.
+// stream, the null device, and environment variables.
 #pragma once
 
 #include <cstdio>
@@ -28,9 +28,6 @@ struct memory_stream {
   size_t size_ = 0;
 #endif
 };
-
-// A stream that reads `bytes` (which must outlive it) and then ends; the caller closes it.
-FILE* stream_of(std::string_view bytes);
 
 // The device that swallows every byte and reads as empty.
 #ifdef _WIN32

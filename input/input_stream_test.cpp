@@ -1,0 +1,464 @@
+// Reading inputs through the input layer: plain and compressed files, pipes and injected
+// failures, in both decoding modes (on a thread of its own and on the reading thread).
+#include "input/input_stream.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/compression.h"
+#include "tests/support/random_source.h"
+
+namespace asciify {
+namespace {
+
+using testing::compress;
+using testing::zstd_skippable_frame;
+
+constexpr compression_kind kCompressed[] = {compression_kind::gzip, compression_kind::xz,
+                                            compression_kind::zstd};
+constexpr compression_kind kAllKinds[] = {compression_kind::none, compression_kind::gzip,
+                                          compression_kind::xz, compression_kind::zstd};
+
+// Text lines with stretches of random bytes between them, so that the compressed form is
+// large as well: `size` bytes.
+std::string sample_input(size_t size, uint64_t seed) {
+  static const char* const kLines[] = {"*TABLE, NAME=alpha\n", "*ROWS, NAME=beta\n",
+                                       "  1,  2.5,  3.75\n", "gamma delta epsilon\n"};
+  testing::random_source random{seed};
+  std::string bytes;
+  while (bytes.size() < size) {
+    bytes += kLines[random.below(4)];
+    const size_t noise = random.below(200);
+    for (size_t i = 0; i < noise; ++i) bytes += static_cast<char>(random.next() & 0xFF);
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+struct temp_dir {
+  std::filesystem::path path;
+  temp_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "asciify-input-XXXXXX");
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+  }
+  ~temp_dir() { std::filesystem::remove_all(path); }
+  std::string write(const std::string& name, const std::string& bytes) const {
+    const std::string file = (path / name).string();
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+  }
+};
+
+struct read_outcome {
+  compression_kind kind = compression_kind::none;
+  std::string bytes;
+  bool failed = false;
+  std::string reason;
+  input_progress progress;
+};
+
+// Reads the whole input in requests of the given sizes, in turn, and checks what must hold
+// after every read: only the last read is short, the delivered count follows the bytes, and
+// the raw count never goes back nor past the file's size (it is the delivered count for
+// plain input).
+read_outcome read_all(input_stream& stream, const std::vector<size_t>& sizes = {512}) {
+  read_outcome outcome;
+  outcome.kind = input_compression(stream);
+  std::vector<uint8_t> buffer(*std::max_element(sizes.begin(), sizes.end()));
+  int64_t raw_before = 0;
+  for (size_t turn = 0;; ++turn) {
+    const size_t wanted = sizes[turn % sizes.size()];
+    const size_t got = read_input(stream, buffer.data(), wanted);
+    outcome.bytes.append(reinterpret_cast<const char*>(buffer.data()), got);
+    const input_progress progress = input_progress_of(stream);
+    EXPECT_EQ(progress.bytes_delivered, static_cast<int64_t>(outcome.bytes.size()));
+    EXPECT_GE(progress.raw_bytes_read, raw_before);
+    if (progress.raw_size >= 0) {
+      EXPECT_LE(progress.raw_bytes_read, progress.raw_size);
+    }
+    if (input_compression(stream) == compression_kind::none) {
+      EXPECT_EQ(progress.raw_bytes_read, progress.bytes_delivered);
+    }
+    raw_before = progress.raw_bytes_read;
+    if (got < wanted) break;
+    EXPECT_FALSE(input_failed(stream));
+  }
+  // Once ended or failed, the input stays so.
+  EXPECT_EQ(read_input(stream, buffer.data(), 1), 0u);
+  outcome.failed = input_failed(stream);
+  outcome.reason = input_failure_reason(stream);
+  outcome.progress = input_progress_of(stream);
+  return outcome;
+}
+
+input_options in_mode(bool thread) {
+  return input_options{thread};
+}
+
+// Stores `stored` in a file of `dir` and reads it whole.
+read_outcome read_stored(const temp_dir& dir, const std::string& stored, bool thread,
+                         const std::vector<size_t>& sizes = {512}) {
+  const std::string file = dir.write("in", stored);
+  input_opening opened = open_input_file(file.c_str(), in_mode(thread));
+  if (!opened.stream) {
+    ADD_FAILURE() << opened.reason;
+    return {};
+  }
+  return read_all(*opened.stream, sizes);
+}
+
+std::string mode_name(bool thread) {
+  return thread ? "decoding thread" : "reading thread";
+}
+
+class InputStreamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const compression_kind kind : kCompressed) {
+      if (!compression_supported(kind)) GTEST_SKIP() << "built without " << compression_name(kind);
+    }
+  }
+  temp_dir dir;
+};
+
+TEST_F(InputStreamTest, ReadsEachKindWholeInRequestsOfAnySize) {
+  const std::string payloads[] = {"", "*TABLE, NAME=alpha\n", sample_input(700'000, 1)};
+  const std::vector<std::vector<size_t>> request_sizes = {{512},     {1},       {3, 7, 511},
+                                                          {4099, 1}, {131'072}, {1 << 20}};
+  for (const compression_kind kind : kAllKinds) {
+    for (const std::string& payload : payloads) {
+      const std::string stored = compress(kind, payload);
+      for (size_t turn = 0; turn < request_sizes.size(); ++turn) {
+        const bool thread = turn % 2 == 0;
+        // Reading the large payload a byte at a time takes long: that is left to the others.
+        if (payload.size() > 100'000 && turn == 1) continue;
+        SCOPED_TRACE(std::string(compression_name(kind)) + ", " + std::to_string(payload.size()) +
+                     " bytes, requests of " + std::to_string(request_sizes[turn][0]) + ", " +
+                     mode_name(thread));
+        const read_outcome outcome = read_stored(dir, stored, thread, request_sizes[turn]);
+        EXPECT_EQ(outcome.kind, kind);
+        input_opening in_memory = open_input_memory(reinterpret_cast<const uint8_t*>(stored.data()),
+                                                    stored.size(), in_mode(thread));
+        EXPECT_TRUE(read_all(*in_memory.stream, request_sizes[turn]).bytes == payload);
+        EXPECT_FALSE(outcome.failed) << outcome.reason;
+        EXPECT_TRUE(outcome.bytes == payload);
+        EXPECT_EQ(outcome.progress.raw_size, static_cast<int64_t>(stored.size()));
+        EXPECT_EQ(outcome.progress.raw_bytes_read, static_cast<int64_t>(stored.size()));
+      }
+    }
+  }
+}
+
+TEST_F(InputStreamTest, ReadsConcatenatedStreamsAsOne) {
+  using enum compression_kind;
+  const std::string a = sample_input(150'000, 2);
+  const std::string b = sample_input(90'000, 3);
+  const std::string zeros(8, '\0');
+  const struct {
+    const char* name;
+    std::string stored;
+  } cases[] = {
+      {"gzip members", compress(gzip, a) + compress(gzip, "") + compress(gzip, b)},
+      {"xz streams", compress(xz, a) + compress(xz, b)},
+      {"xz streams with padding", compress(xz, a) + zeros.substr(0, 4) + compress(xz, "") + zeros +
+                                      compress(xz, b) + zeros.substr(0, 4)},
+      {"zstd frames and skippable frames", zstd_skippable_frame("alpha", 0) + compress(zstd, a) +
+                                               zstd_skippable_frame("", 15) + compress(zstd, "") +
+                                               compress(zstd, b) + zstd_skippable_frame("beta", 7)},
+  };
+  for (const auto& c : cases) {
+    for (const bool thread : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + mode_name(thread));
+      const read_outcome outcome = read_stored(dir, c.stored, thread, {4096});
+      EXPECT_FALSE(outcome.failed) << outcome.reason;
+      EXPECT_TRUE(outcome.bytes == a + b);
+      EXPECT_EQ(outcome.progress.raw_bytes_read, static_cast<int64_t>(c.stored.size()));
+    }
+  }
+}
+
+// Offsets to cut a stream at: every one near either end, and a spread in between (the
+// decoders' own test takes every offset).
+std::vector<size_t> cut_offsets(size_t first, size_t size) {
+  std::vector<size_t> offsets;
+  for (size_t offset = first; offset < size; ++offset) {
+    const bool near_an_end = offset < first + 24 || offset + 24 >= size;
+    if (near_an_end || offset % 101 == 0) offsets.push_back(offset);
+  }
+  return offsets;
+}
+
+TEST_F(InputStreamTest, CutStreamsAlwaysFail) {
+  const std::string payload = sample_input(20'000, 4);
+  for (const compression_kind kind : kCompressed) {
+    const std::string first = compress(kind, "*ROWS, NAME=beta\n");
+    const std::string whole = first + compress(kind, payload);
+    const std::string expected = "*ROWS, NAME=beta\n" + payload;
+    // From the first byte after the signature: a shorter cut is no longer compressed input.
+    for (const size_t cut : cut_offsets(kind == compression_kind::xz ? 6 : 4, whole.size())) {
+      if (cut == first.size()) continue;  // the end of the first stream is a valid end
+      const bool thread = cut % 2 == 0;
+      SCOPED_TRACE(std::string(compression_name(kind)) + " cut at " + std::to_string(cut) + ", " +
+                   mode_name(thread));
+      const read_outcome outcome = read_stored(dir, whole.substr(0, cut), thread);
+      EXPECT_TRUE(outcome.failed);
+      EXPECT_EQ(outcome.reason, std::string("unexpected end of ") + compression_name(kind) +
+                                    " data: the input is cut short");
+      EXPECT_TRUE(expected.starts_with(outcome.bytes));
+    }
+  }
+}
+
+TEST_F(InputStreamTest, BadBytesAroundAndInsideStreamsFail) {
+  using enum compression_kind;
+  const std::string payload = sample_input(30'000, 5);
+  auto flipped = [](std::string bytes, size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
+    return bytes;
+  };
+  const std::string gz = compress(gzip, payload), x = compress(xz, payload),
+                    zs = compress(zstd, payload);
+  const struct {
+    std::string stored;
+    compression_kind kind;
+    std::string reason;
+  } cases[] = {
+      {flipped(gz, gz.size() - 1), gzip, "damaged gzip data: incorrect length check"},
+      {flipped(gz, gz.size() - 6), gzip, "damaged gzip data: incorrect data check"},
+      {flipped(gz, 2), gzip, "damaged gzip data: unknown compression method"},
+      {flipped(x, x.size() - 20), xz, "damaged xz data: compressed data is corrupt"},
+      {flipped(x, 7), xz, "damaged xz data: compressed data is corrupt"},
+      {flipped(zs, zs.size() - 1), zstd, "damaged zstd data: Restored data doesn't match checksum"},
+      {gz + "*TABLE, NAME=alpha\n", gzip, "unexpected data after the end of the gzip stream"},
+      {gz + std::string(4, '\0'), gzip, "unexpected data after the end of the gzip stream"},
+      {x + "*TABLE, NAME=alpha\n", xz, "unexpected data after the end of the xz stream"},
+      {x + std::string(4, '\0') + "\3757zX!" + std::string(32, 'a'), xz,
+       "unexpected data after the end of the xz stream"},
+      {x + std::string(3, '\0'), xz, "unexpected end of xz data: the input is cut short"},
+      {x + std::string(3, '\0') + x, xz,
+       "damaged xz data: stream padding is not a multiple of four bytes"},
+      {zs + "*TABLE, NAME=alpha\n", zstd, "unexpected data after the end of the zstd stream"},
+  };
+  for (const auto& c : cases) {
+    for (const bool thread : {false, true}) {
+      SCOPED_TRACE(c.reason + ", " + mode_name(thread));
+      const read_outcome outcome = read_stored(dir, c.stored, thread);
+      EXPECT_EQ(outcome.kind, c.kind);
+      EXPECT_TRUE(outcome.failed);
+      EXPECT_EQ(outcome.reason, c.reason);
+    }
+  }
+}
+
+// A signature tells the kind only when whole: anything shorter is plain input. A signature
+// with nothing after it is a stream cut short; a kind this build cannot read is refused.
+TEST(InputSignatures, TellTheKind) {
+  temp_dir dir;
+  using enum compression_kind;
+  const struct {
+    std::string bytes;
+    compression_kind kind;
+  } cases[] = {
+      {"", none},
+      {"\037", none},
+      {"\037a", none},
+      {"\x8B\x1F\x08", none},
+      {"\x1F\x8B", gzip},
+      {"\3757zX", none},
+      {"\3757zXZ", none},
+      {"\3757zXZ\x01", none},
+      {std::string("\3757zXZ\0", 6), xz},
+      {std::string("\x28\xB5\x2F", 3), none},
+      {std::string("\x28\xB5\x2F\xFC", 4), none},
+      {std::string("\x28\xB5\x2F\xFD", 4), zstd},
+      {"\x50\x2A\x4D", none},
+      {"\x50\x2A\x4D\x18", zstd},
+      {"\x5F\x2A\x4D\x18", zstd},
+      {"\x4F\x2A\x4D\x18", none},
+      {"\x60\x2A\x4D\x18", none},
+      {"*TABLE, NAME=alpha\n", none},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.bytes));
+    if (!compression_supported(c.kind)) {
+      const std::string file = dir.write("in", c.bytes);
+      EXPECT_EQ(
+          open_input_file(file.c_str()).reason,
+          std::string("this build cannot read ") + compression_name(c.kind) + "-compressed input");
+      continue;
+    }
+    const read_outcome outcome = read_stored(dir, c.bytes, false, {1});
+    EXPECT_EQ(outcome.kind, c.kind);
+    if (c.kind == none) {
+      EXPECT_FALSE(outcome.failed);
+      EXPECT_EQ(outcome.bytes, c.bytes);
+    } else {
+      EXPECT_TRUE(outcome.failed);
+      EXPECT_TRUE(outcome.reason.starts_with("unexpected end of ")) << outcome.reason;
+    }
+  }
+}
+
+// Writes `bytes` into a pipe in pieces of growing size (1, 2, 3, ... bytes), so that even
+// the signature arrives over several reads. Returns the read end.
+int pipe_fed_in_pieces(const std::string& bytes, std::thread* writer) {
+  int ends[2];
+  if (pipe(ends) != 0) throw std::runtime_error("pipe failed");
+  *writer = std::thread([bytes, fd = ends[1]] {
+    size_t piece = 1;
+    for (size_t at = 0; at < bytes.size(); at += piece++) {
+      const size_t count = std::min(piece, bytes.size() - at);
+      if (write(fd, bytes.data() + at, count) != static_cast<ssize_t>(count)) break;
+    }
+    close(fd);
+  });
+  return ends[0];
+}
+
+TEST_F(InputStreamTest, ReadsThroughAPipe) {
+  const std::string payload = sample_input(300'000, 7);
+  for (const compression_kind kind : kAllKinds) {
+    for (const bool thread : {false, true}) {
+      SCOPED_TRACE(std::string(compression_name(kind)) + ", " + mode_name(thread));
+      const std::string stored = compress(kind, payload);
+      std::thread writer;
+      const int fd = pipe_fed_in_pieces(stored, &writer);
+      input_opening opened = open_input_descriptor(fd, true, in_mode(thread));
+      ASSERT_TRUE(opened.stream) << opened.reason;
+      EXPECT_EQ(input_compression(*opened.stream), kind);
+      const read_outcome outcome = read_all(*opened.stream, {512});
+      writer.join();
+      EXPECT_FALSE(outcome.failed) << outcome.reason;
+      EXPECT_TRUE(outcome.bytes == payload);
+      EXPECT_EQ(outcome.progress.raw_size, -1);
+      EXPECT_EQ(outcome.progress.raw_bytes_read, static_cast<int64_t>(stored.size()));
+    }
+  }
+}
+
+TEST_F(InputStreamTest, ClosingDoesNotWaitForAStalledPipe) {
+  const std::string stored = compress(compression_kind::gzip, sample_input(2'000'000, 8));
+  // The writer finds the pipe closed: an error for it, not the end of the test program.
+  const auto previous_action = std::signal(SIGPIPE, SIG_IGN);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::promise<void> closed;
+  // Sends the start, less than the decoding thread reads ahead, then holds the pipe open
+  // until the input has been closed: the thread is left waiting for more.
+  std::thread writer([&, fd = ends[1]] {
+    const ssize_t sent = write(fd, stored.data(), 150'000);
+    closed.get_future().wait();
+    close(fd);
+    EXPECT_GT(sent, 0);
+  });
+  input_opening opened = open_input_descriptor(ends[0], true);
+  ASSERT_TRUE(opened.stream) << opened.reason;
+  std::vector<uint8_t> buffer(100'000);
+  EXPECT_EQ(read_input(*opened.stream, buffer.data(), buffer.size()), buffer.size());
+  auto closing = std::async(std::launch::async, [&] { opened.stream.reset(); });
+  const bool prompt = closing.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  closed.set_value();
+  writer.join();
+  std::signal(SIGPIPE, previous_action);
+  EXPECT_TRUE(prompt) << "closing waited for the writer";
+}
+
+TEST(InputFiles, OpenFailuresCarryTheSystemsReason) {
+  temp_dir dir;
+  const std::string missing = (dir.path / "missing.dat").string();
+  const std::string folder = (dir.path / "folder").string();
+  std::filesystem::create_directory(folder);
+  // A folder can also arrive as a descriptor, as standard input.
+  const int folder_fd = open(folder.c_str(), O_RDONLY);
+  ASSERT_GE(folder_fd, 0);
+  const struct {
+    input_opening opening;
+    int error;
+    const char* reason;
+  } cases[] = {{open_input_file(missing.c_str()), ENOENT, "No such file or directory"},
+               {open_input_file(folder.c_str()), EISDIR, "Is a directory"},
+               {open_input_descriptor(folder_fd, true), EISDIR, "Is a directory"}};
+  for (const auto& c : cases) {
+    EXPECT_FALSE(c.opening.stream);
+    EXPECT_EQ(c.opening.system_error, c.error);
+    EXPECT_EQ(c.opening.reason, c.reason);
+  }
+}
+
+// A reader over bytes held in memory that fails with EIO after `fail_at` of them.
+struct failing_reader {
+  std::string bytes;
+  size_t fail_at;
+  size_t served = 0;
+  static raw_read read(void* context, uint8_t* buffer, size_t capacity) {
+    auto& self = *static_cast<failing_reader*>(context);
+    if (self.served == self.fail_at) return {0, EIO};
+    const size_t count =
+        std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
+    std::copy_n(self.bytes.data() + self.served, count, buffer);
+    self.served += count;
+    return {count, 0};
+  }
+};
+
+TEST_F(InputStreamTest, ReadErrorsCarryTheSystemsReason) {
+  const std::string payload = sample_input(200'000, 9);
+  for (const compression_kind kind : kAllKinds) {
+    const std::string stored = compress(kind, payload);
+    for (const size_t fail_at : {size_t{0}, size_t{3}, size_t{5000}, stored.size() / 2}) {
+      for (const bool thread : {false, true}) {
+        SCOPED_TRACE(std::string(compression_name(kind)) + ", failing after " +
+                     std::to_string(fail_at) + ", " + mode_name(thread));
+        failing_reader reader{stored, fail_at};
+        input_opening opened = open_input_reader({&failing_reader::read, &reader}, in_mode(thread));
+        if (fail_at < 6) {
+          // The first bytes tell the kind of input: a failure there fails the opening.
+          EXPECT_FALSE(opened.stream);
+          EXPECT_EQ(opened.reason, "Input/output error");
+          continue;
+        }
+        ASSERT_TRUE(opened.stream) << opened.reason;
+        const read_outcome outcome = read_all(*opened.stream);
+        EXPECT_TRUE(outcome.failed);
+        EXPECT_EQ(outcome.reason, "Input/output error");
+        EXPECT_TRUE(payload.starts_with(outcome.bytes));
+        if (kind == compression_kind::none) {
+          EXPECT_EQ(outcome.bytes.size(), fail_at);
+        }
+      }
+    }
+  }
+}
+
+// The descriptor tells the file behind the input, as the same-file check needs.
+TEST(InputFiles, TellTheirDescriptor) {
+  temp_dir dir;
+  const std::string file = dir.write("a.dat", "*TABLE, NAME=alpha\n");
+  input_opening opened = open_input_file(file.c_str());
+  ASSERT_TRUE(opened.stream) << opened.reason;
+  struct stat by_name, by_descriptor;
+  ASSERT_EQ(stat(file.c_str(), &by_name), 0);
+  ASSERT_EQ(fstat(input_descriptor(*opened.stream), &by_descriptor), 0);
+  EXPECT_EQ(by_name.st_ino, by_descriptor.st_ino);
+  EXPECT_EQ(by_name.st_dev, by_descriptor.st_dev);
+  const uint8_t bytes[] = {'*'};
+  EXPECT_EQ(input_descriptor(*open_input_memory(bytes, 1).stream), -1);
+}
+
+}  // namespace
+}  // namespace asciify

@@ -1,0 +1,174 @@
+#include "pack/number_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "tests/support/random_source.h"
+#include "text/field_writers.h"
+
+namespace binify {
+namespace {
+
+const number_order kNative = make_number_order(native_byte_order());
+
+const uint8_t* bytes(const std::string& text) {
+  return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+// The field that `field` (the whole text, leading spaces and number) packs to, if any.
+bool fixed(const std::string& field, number_field* out, const number_order& order = kNative) {
+  int32_t at = 0;
+  while (at < static_cast<int32_t>(field.size()) && field[at] == ' ') ++at;
+  const number_text shape = match_number(bytes(field), at, static_cast<int32_t>(field.size()));
+  if (shape.end != static_cast<int32_t>(field.size())) return false;
+  return fixed_number_field(bytes(field), static_cast<int32_t>(field.size()), shape, order, out);
+}
+
+TEST(NumberText, ShapesAndDigits) {
+  struct row {
+    const char* text;
+    int32_t end;
+    bool integer;
+    int32_t significant;
+    uint64_t mantissa;
+    int32_t exponent;
+  } rows[] = {
+      {"-123", 4, true, 3, 123, 0},
+      {"0.0025", 6, false, 2, 25, -4},
+      {"1.0E-12", 7, false, 2, 10, -13},
+      {"1.234568E8", 10, false, 7, 1234568, 2},
+      {"12345678.", 9, false, 8, 12345678, 0},
+      {"5E", 1, true, 1, 5, 0},
+      {"7-3", 1, true, 1, 7, 0},
+      {"12345678901234567890123", 23, true, 23, 1234567890123456789ull, 4},
+      {"abc", 0, false, 0, 0, 0},
+      {"-", 0, false, 0, 0, 0},
+  };
+  for (const row& r : rows) {
+    const std::string text = r.text;
+    const number_text shape = match_number(bytes(text), 0, static_cast<int32_t>(text.size()));
+    EXPECT_EQ(shape.end, r.end) << text;
+    if (r.end == 0) continue;
+    EXPECT_EQ(shape.integer, r.integer) << text;
+    EXPECT_EQ(shape.significant, r.significant) << text;
+    EXPECT_EQ(shape.mantissa, r.mantissa) << text;
+    EXPECT_EQ(shape.exponent, r.exponent) << text;
+  }
+}
+
+TEST(FixedNumberField, TakesTheNarrowestTypeThatRendersExactly) {
+  struct row {
+    const char* field;
+    int format;  // -1: stays text
+  } rows[] = {
+      {"       1", 0x08},
+      {"         0", 0x0A},
+      {"-2147483647", 0x0B},
+      {"-2147483648", 0x4B},  // the 4-byte zero-fill marker's value needs 8 bytes
+      {"        2147483648", 0x52},
+      {"9223372036854775807", 0x53},
+      {"-9223372036854775808", -1},  // the 8-byte marker
+      {"     007", -1},
+      {"      -0", -1},
+      {"            0.25", 0x30},
+      {"     0.3", 0x28},
+      {"       0.333333333333333", 0x78},
+      {"   -5.0E-2", 0x2A},
+      {"     1.0E-12", 0x2C},
+      {"     0.0", 0x28},
+      {"    -0.0", -1},     // the writer writes zero as 0.0
+      {"    0.25000", -1},  // not the writer's text: trailing zeros
+      {" 1.79769313486232E308", -1},
+      {"  1.7976931348623E308", 0x75},
+      {"12345678901234567890123456789012", -1},  // wider than a field
+  };
+  for (const row& r : rows) {
+    number_field f;
+    const bool packed = fixed(r.field, &f);
+    EXPECT_EQ(packed, r.format >= 0) << r.field;
+    if (packed && r.format >= 0) {
+      EXPECT_EQ(f.format, r.format) << r.field;
+    }
+  }
+}
+
+TEST(FixedNumberField, StoresTheValueInTheFilesByteOrder) {
+  number_field f;
+  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::big)));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\0\0\1\2", 4));
+  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::little)));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\2\1\0\0", 4));
+  ASSERT_TRUE(fixed("     1.0", &f, make_number_order(byte_order::big)));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\x3f\x80\0\0", 4));
+}
+
+// Texts the writers give for random values: those with '*', NaN or an infinity stay text;
+// nearly all others pack, as a value that the writer (the check inside) renders the same.
+TEST(FixedNumberField, WriterTextsOfRandomValuesPack) {
+  asciify::testing::random_source random{42};
+  int valid = 0;
+  int unpacked = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const auto width = static_cast<int32_t>(random.between(1, 30));
+    char text[64];
+    int32_t position = 0;
+    const uint64_t bits = random.next();
+    int32_t stars = 0;
+    bool special = false;
+    if (i % 2 == 0) {
+      float v;
+      const auto low = static_cast<uint32_t>(bits);
+      std::memcpy(&v, &low, 4);
+      if (i % 4 == 0) v = static_cast<float>(random.between(-99999999, 99999999)) / 1e4f;
+      special = !std::isfinite(v);
+      stars = asciify::format_float_field(v, width, 0, text, &position, 0);
+    } else {
+      double v;
+      std::memcpy(&v, &bits, 8);
+      if (i % 4 == 1) v = static_cast<double>(random.between(-999999999, 999999999)) * 1e-7;
+      special = !std::isfinite(v);
+      stars = asciify::format_double_field(v, width, 0, text, &position, 0);
+    }
+    const std::string field(text, static_cast<size_t>(width));
+    number_field f;
+    const bool packed = fixed(field, &f);
+    if (stars != 0 || special) {
+      EXPECT_FALSE(packed) << field;
+      continue;
+    }
+    ++valid;
+    if (!packed) ++unpacked;
+    if (packed) {
+      EXPECT_EQ(f.format & 0x1F, width) << field;
+    }
+  }
+  EXPECT_LE(unpacked * 1000, valid) << unpacked << " of " << valid << " texts stayed text";
+}
+
+TEST(FreeNumberField, TokensOfFreeFormat) {
+  struct row {
+    const char* token;
+    int format;
+  } rows[] = {
+      {" 7850", 0x1F},  {"7850", -1},       {" -9000000000", 0x5F},
+      {" 355.0", 0x3F}, {" 7.85E-9", 0x3F}, {"1.2345678", 0x29},
+      {" 0.0", 0x3F},   {"", -1},           {" abc", -1},
+  };
+  for (const row& r : rows) {
+    const std::string token = r.token;
+    number_field f;
+    const bool packed =
+        free_number_field(bytes(token), static_cast<int32_t>(token.size()), kNative, &f);
+    EXPECT_EQ(packed, r.format >= 0) << token;
+    if (packed && r.format >= 0) {
+      EXPECT_EQ(f.format, r.format) << token;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace binify

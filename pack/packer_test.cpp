@@ -1,0 +1,286 @@
+#include "pack/packer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/example_input.h"
+#include "tests/support/random_input.h"
+#include "tests/support/random_source.h"
+#include "tests/support/strict_reader.h"
+#include "text/field_writers.h"
+
+namespace binify {
+namespace {
+
+using asciify::testing::convert_in_memory;
+using asciify::testing::random_source;
+using asciify::testing::strict_format_fault;
+
+constexpr byte_order kOrders[] = {byte_order::little, byte_order::big};
+
+// Whether the text needs a converter's extensions: a line over 255 bytes or no final
+// end-of-line byte.
+bool needs_extension(const std::string& text) {
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (end - start > 255) return true;
+  }
+  return start < text.size();
+}
+
+// What is wrong with packing `text`: it must come back exactly, within the strict limits
+// unless it needs an extension, and with a note exactly when it does.
+std::string packing_fault(const std::string& text, byte_order order) {
+  const packed_text packed = pack_text(text, {.order = order});
+  if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
+  const auto back = convert_in_memory(packed.bytes);
+  if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;
+  if (back.output != text) {
+    size_t at = 0;
+    while (at < text.size() && at < back.output.size() && text[at] == back.output[at]) ++at;
+    return "converted back differently from byte " + std::to_string(at);
+  }
+  const bool extended = needs_extension(text);
+  if (extended != (packed.report.extended_line != 0)) return "wrong note on extensions";
+  if (!extended) {
+    const std::string strict = strict_format_fault(packed.bytes);
+    if (!strict.empty()) return "beyond the strict format: " + strict;
+  }
+  return "";
+}
+
+// Texts of numbers as the writers give them, in fixed columns and in free format.
+class text_maker {
+ public:
+  explicit text_maker(uint64_t seed) : random_{seed} {}
+
+  std::string number(bool free) {
+    const auto width = static_cast<int32_t>(free ? random_.between(7, 31) : random_.between(1, 30));
+    char text[64];
+    int32_t position = 0;
+    const int kind = static_cast<int>(random_.between(0, 5));
+    const int32_t freeness = free ? 1 : 0;
+    if (kind == 0) {
+      const int64_t edges[] = {0, 1, -1, INT32_MAX, INT32_MIN, INT64_MAX, INT64_MIN + 1};
+      const int64_t v = random_.percent(30)
+                            ? edges[random_.below(7)]
+                            : static_cast<int64_t>(random_.next()) >> random_.between(0, 63);
+      if (v == static_cast<int32_t>(v)) {
+        asciify::format_int32_field(static_cast<int32_t>(v), width, freeness, text, &position, 0);
+      } else {
+        asciify::format_int64_field(v, width, freeness, text, &position, 0);
+      }
+    } else if (kind <= 2) {
+      asciify::format_float_field(real<float>(), width, freeness, text, &position, 0);
+    } else {
+      asciify::format_double_field(real<double>(), width, freeness, text, &position, 0);
+    }
+    return std::string(text, static_cast<size_t>(free ? position : width));
+  }
+
+  // A line of numbers in columns (sometimes with a name among them, or zeros at the end), or
+  // in free format.
+  std::string number_line() {
+    std::string line;
+    const bool free = random_.percent(25);
+    for (int64_t n = random_.between(1, 12); n > 0; --n) {
+      if (free && !line.empty()) line += ',';
+      if (random_.percent(10)) {
+        line += free ? "name" : "NAME      ";
+      } else if (!free && n <= 2 && random_.percent(40)) {
+        line += random_.percent(50) ? "       0" : "     0.0";
+      } else {
+        line += number(free);
+      }
+    }
+    return line;
+  }
+
+  std::string byte_line() {
+    const char alphabet[] = {'*', '$', ' ', ',', '-', '.', '0', '7', 'E', '\r', '\0', 'x', '\t'};
+    std::string line;
+    for (int64_t n = random_.between(0, 20); n > 0; --n) {
+      line += random_.percent(80) ? alphabet[random_.below(sizeof alphabet)]
+                                  : static_cast<char>(random_.below(256));
+    }
+    return line;
+  }
+
+  std::string special_line() {
+    const std::string lines[] = {"$",
+                                 "*TABLE, NAME=alpha",
+                                 "*",
+                                 "",
+                                 "\r",
+                                 "$ note",
+                                 "*TABLE, NAME=alpha",
+                                 std::string(random_.between(200, 700), 'x'),
+                                 "*ROWS" + std::string(300, ' ') + "1"};
+    return lines[random_.below(9)];
+  }
+
+  std::string text() {
+    std::string text;
+    for (int64_t n = random_.between(0, 60); n > 0; --n) {
+      const int64_t kind = random_.between(0, 9);
+      text += kind < 6 ? number_line() : kind < 8 ? special_line() : byte_line();
+      if (n > 1 || random_.percent(80)) text += random_.percent(5) ? "\r\n" : "\n";
+    }
+    return text;
+  }
+
+ private:
+  template <typename Real>
+  Real real() {
+    if (random_.percent(20)) {
+      const double edges[] = {0.0,
+                              1e-45,
+                              1e-38,
+                              3.4e38,
+                              1e-300,
+                              1.7976931348623157e308,
+                              2.2250738585072014e-308,
+                              0.1,
+                              999.96,
+                              1e7,
+                              123456789.0,
+                              NAN,
+                              INFINITY};
+      return static_cast<Real>(edges[random_.below(13)] * random_.sign());
+    }
+    if (random_.percent(50)) {
+      return static_cast<Real>(static_cast<double>(random_.between(-9999999, 9999999)) /
+                               std::pow(10.0, static_cast<double>(random_.between(0, 9))));
+    }
+    const uint64_t bits = random_.next();
+    Real value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+
+  random_source random_;
+};
+
+TEST(Packer, RandomTextsComeBackExactly) {
+  for (uint64_t seed = 1; seed <= 1500; ++seed) {
+    const std::string text = text_maker(seed).text();
+    ASSERT_EQ(packing_fault(text, kOrders[seed % 2]), "") << "seed " << seed;
+  }
+}
+
+TEST(Packer, EveryEncodedTestInputComesBackExactly) {
+  std::vector<std::string> texts = {
+      convert_in_memory(asciify::testing::example_input().bytes).output};
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    texts.push_back(convert_in_memory(asciify::testing::make_random_input(seed).bytes).output);
+  }
+  for (size_t i = 0; i < texts.size(); ++i) {
+    for (byte_order order : kOrders) ASSERT_EQ(packing_fault(texts[i], order), "") << "text " << i;
+  }
+}
+
+TEST(Packer, TheBundledExampleStaysAsSmallAsItsBinaryFile) {
+  const std::string binary = asciify::testing::example_input().bytes;
+  const packed_text packed = pack_text(convert_in_memory(binary).output);
+  ASSERT_TRUE(packed.ok);
+  EXPECT_LE(packed.bytes.size() * 100, binary.size() * 105);
+}
+
+TEST(Packer, MarkerLinesAreRecordsOrRefused) {
+  struct row {
+    std::string text;
+    int64_t refused_line;  // 0: packed
+    refusal why;
+  } rows[] = {
+      {"*START_BINARY\n", 0, refusal::none},
+      {"a\n*END_BINARY and more\n*SUSPEND_BINARY\n", 0, refusal::none},
+      {"$\n*RESUME_BINARY\n", 0, refusal::none},
+      {std::string("1\n2\n*END_BINARY\0\n", 17), 3, refusal::zero_byte},
+      {"*END_BINARY" + std::string(250, 'x') + "\n", 1, refusal::too_long},
+      {"x\n*RESUME_BINARY", 2, refusal::no_end_of_line},
+      {"*RESUME_BIN", 0, refusal::none},  // no marker: copied as it stands
+  };
+  for (const row& r : rows) {
+    for (byte_order order : kOrders) {
+      const packed_text packed = pack_text(r.text, {.order = order});
+      EXPECT_EQ(packed.report.refused_line, r.refused_line) << r.text;
+      EXPECT_EQ(packed.report.refused_because, r.why) << r.text;
+      if (r.refused_line == 0) {
+        EXPECT_EQ(packing_fault(r.text, order), "") << r.text;
+      }
+    }
+  }
+}
+
+// Free-format lines whose numbers fill their own widths carry the mark in their strings, of
+// every length a string field takes.
+TEST(Packer, FreeFormatLinesMarkedByTheirStrings) {
+  for (size_t length : {0, 1, 95, 125, 126}) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "1.2345678," + std::string(length, 'q') + ",-2.5E-7\n";
+    const packed_text packed = pack_text(text);
+    EXPECT_LT(packed.bytes.size(), text.size()) << length;
+    EXPECT_EQ(packing_fault(text, native_byte_order()), "") << length;
+  }
+}
+
+TEST(Packer, NotesTheFirstLineThatNeedsAnExtension) {
+  const std::string long_line(300, '7');
+  struct row {
+    std::string text;
+    int64_t line;
+    extension why;
+  } rows[] = {
+      {"a\nb\n", 0, extension::none},
+      {"a\n" + long_line + "\nb", 2, extension::long_line},
+      {"a\nb", 2, extension::no_end_of_line},
+      {std::string(255, 'y') + "\n", 0, extension::none},  // 256 bytes with its end of line
+  };
+  for (const row& r : rows) {
+    const packed_text packed = pack_text(r.text);
+    EXPECT_EQ(packed.report.extended_line, r.line);
+    EXPECT_EQ(packed.report.extended_because, r.why);
+    EXPECT_EQ(packing_fault(r.text, native_byte_order()), "");
+  }
+}
+
+// Fed in pieces of any size, on one thread or two.
+TEST(Packer, TheSameOutputWhateverThePiecesFed) {
+  std::string text = text_maker(7).text() + std::string(2000, 'z') + "\n";
+  for (uint64_t seed = 8; text.size() < 300000; ++seed) text += text_maker(seed).text() + "\n";
+  const std::string whole = pack_text(text).bytes;
+  for (size_t piece : {1, 2, 255, 256, 257, 4096, 1 << 20}) {
+    std::string out;
+    auto append = [](void* context, const uint8_t* data, size_t size) {
+      static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(data), size);
+      return true;
+    };
+    packer_ptr p = make_packer({.two_threads = piece % 2 == 0}, {append, &out});
+    for (size_t at = 0; at < text.size(); at += piece) {
+      pack_bytes(*p, reinterpret_cast<const uint8_t*>(text.data()) + at,
+                 std::min(piece, text.size() - at));
+    }
+    ASSERT_TRUE(finish_packing(*p));
+    size_t at = 0;
+    while (at < out.size() && at < whole.size() && out[at] == whole[at]) ++at;
+    EXPECT_TRUE(out == whole) << "pieces of " << piece << " differ from byte " << at;
+    EXPECT_EQ(packing_fault(text, native_byte_order()), "");
+  }
+}
+
+TEST(Packer, AFailedWriteStopsThePacking) {
+  auto refuse_all = [](void*, const uint8_t*, size_t) { return false; };
+  packer_ptr p = make_packer({}, {refuse_all, nullptr});
+  const std::string text(1 << 20, '\n');
+  pack_bytes(*p, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  EXPECT_FALSE(finish_packing(*p));
+  EXPECT_TRUE(packing_report(*p).write_failed);
+}
+
+}  // namespace
+}  // namespace binify

@@ -1,0 +1,261 @@
+// The binify command as a user runs it: exact output file, standard output, standard error and
+// status for each case, and round trips through the built asciify.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "tests/e2e/run_asciify.h"
+#include "tests/e2e/terminal_runner.h"
+#include "tests/support/encoder.h"
+
+namespace asciify::testing {
+namespace {
+
+const std::string kTry = "Try 'binify --help' for more information.\n";
+const std::string kUsage =
+    "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n" + kTry;
+
+std::string finished(long long lines, long long bytes) {
+  return "Finished packing file, " + std::to_string(lines) + " lines in, " + std::to_string(bytes) +
+         " bytes out.\n";
+}
+
+// Runs `arguments` (shell words) of binify in `dir`, IN written there first.
+command_result binify(const scratch_dir& dir, const std::string& arguments,
+                      const std::string& input) {
+  write_file(dir.file("in.txt"), input);
+  command_result result = run_shell("\"" BINIFY_BINARY "\" " + arguments + " 2>err >out", dir.path);
+  result.out = read_file(dir.file("out"));
+  result.err = read_file(dir.file("err"));
+  result.output = read_file(dir.file("out.bin"));
+  return result;
+}
+
+// The files in `dir` other than those the test wrote.
+std::vector<std::string> other_files(const scratch_dir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "in.txt" && name != "out" && name != "err") names.push_back(name);
+  }
+  return names;
+}
+
+const std::string kRealsRow1 =
+    "       1            0.25          -1.375           100.0       0       0\n";
+const std::string kRealsRow2 =
+    "       2             0.5          -2.875            50.0       0       0\n";
+const std::string kRow =
+    "       9       1       2       3       4       5       6       7       8       9\n";
+
+TEST(Binify, PacksLinesOfNumbersAsRecords) {
+  const std::string input = "*TABLE, NAME=alpha\n" + kRealsRow1 + kRealsRow2 + kRealsRow1 + "$\n" +
+                            "*ROWS, NAME=beta\n" + kRow + kRow + "text at the end\n";
+  const std::string expected =
+      encoder{}
+          .line("*TABLE, NAME=alpha")
+          .start_binary()
+          .byte(10)
+          .i32(1)
+          .f32(0.25f)
+          .f32(-1.375f)
+          .f32(100.0f)  // hard-wired layout 10
+          .byte(10)
+          .i32(2)
+          .f32(0.5f)
+          .f32(-2.875f)
+          .f32(50.0f)
+          .byte(10)
+          .i32(1)
+          .f32(0.25f)
+          .f32(-1.375f)
+          .f32(100.0f)
+          .text_record("*ROWS, NAME=beta")  // brings the "$" line before it
+          .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
+          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
+          .define(50, std::vector<uint8_t>(10, 0x08))  // the layout came back: cached
+          .byte(50)
+          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
+          .text_record("text at the end")
+          .end_binary()
+          .bytes;
+  scratch_dir dir;
+  const command_result r = binify(dir, "in.txt out.bin", input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, finished(9, static_cast<long long>(expected.size())));
+  EXPECT_EQ(r.output, expected);
+}
+
+TEST(Binify, TextWithoutNumbersStaysAsItIs) {
+  scratch_dir dir;
+  const std::string input = "*TITLE\r\nplain, text\r\n\r\nno end of line";
+  const command_result r = binify(dir, "in.txt out.bin", input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, input);
+  EXPECT_EQ(r.out, finished(4, static_cast<long long>(input.size())));
+  EXPECT_EQ(r.err,
+            "Note: the last line (4) has no end-of-line byte; asciify reads it back, a reader "
+            "held to whole lines may not.\n");
+}
+
+TEST(Binify, NotesTheFirstLineLongerThanAStrictReaderTakes) {
+  scratch_dir dir;
+  const std::string input = "a\n" + std::string(300, 'x') + "\n" + std::string(400, 'y') + "\n";
+  const command_result r = binify(dir, "in.txt out.bin", input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, input);
+  EXPECT_EQ(r.err,
+            "Note: line 2 is longer than 255 bytes; asciify reads it back, a reader held to "
+            "256-byte lines may not.\n");
+}
+
+TEST(Binify, RefusesALineNoFileCanCarryAndLeavesNoOutput) {
+  struct row {
+    std::string input;
+    std::string err;
+  } rows[] = {
+      {std::string("a\n*END_BINARY\0\n", 15),
+       "Line 2 begins with the marker *END_BINARY and holds a zero byte: no packed file can "
+       "carry it.\nFile packing failed after reading 2 lines.\n"},
+      {"*START_BINARY" + std::string(250, '.') + "\n",
+       "Line 1 begins with the marker *START_BINARY and is too long for one record: no packed "
+       "file can carry it.\nFile packing failed after reading 1 lines.\n"},
+      {"1\n*SUSPEND_BINARY",
+       "Line 2 begins with the marker *SUSPEND_BINARY and is the last line and has no "
+       "end-of-line byte: no packed file can carry it.\nFile packing failed after reading 2 "
+       "lines.\n"},
+  };
+  for (const row& r : rows) {
+    scratch_dir dir;
+    write_file(dir.file("out.bin"), "an older file");
+    const command_result result = binify(dir, "in.txt out.bin", r.input);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, r.err);
+    EXPECT_EQ(result.output, "an older file");  // untouched
+    EXPECT_EQ(other_files(dir), std::vector<std::string>{"out.bin"});
+  }
+}
+
+TEST(Binify, MarkerLinesThatARecordCanCarryArePacked) {
+  scratch_dir dir;
+  const std::string input = "*START_BINARY\n*END_BINARY, 1\n";
+  const command_result r = binify(dir, "in.txt out.bin && \"$ASCIIFY\" out.bin back.txt", input);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(dir.file("back.txt")), input);
+}
+
+TEST(Binify, BothByteOrdersComeBack) {
+  const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1 + kRow + kRow;
+  for (const char* order : {"little", "big"}) {
+    scratch_dir dir;
+    const command_result r =
+        binify(dir, std::string("-b ") + order + " in.txt out.bin && \"$ASCIIFY\" out.bin back.txt",
+               input);
+    EXPECT_EQ(r.status, 0) << order;
+    EXPECT_EQ(read_file(dir.file("back.txt")), input) << order;
+    const std::string probes =
+        std::string(order) == "little" ? "01000000  0000803f" : "00000001  3f800000";
+    EXPECT_NE(r.output.find("         1         0  " + probes + "\n"), std::string::npos);
+  }
+}
+
+TEST(Binify, StandardStreams) {
+  scratch_dir dir;
+  const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1;
+  write_file(dir.file("in.txt"), input);
+  const command_result r =
+      run_shell("cat in.txt | \"" BINIFY_BINARY "\" - - > out.bin && \"$ASCIIFY\" out.bin back.txt",
+                dir.path);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, finished(3, static_cast<long long>(read_file(dir.file("out.bin")).size())));
+  EXPECT_EQ(read_file(dir.file("back.txt")), input);
+}
+
+TEST(Binify, CommandLine) {
+  struct row {
+    std::string arguments;
+    int status;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      {"--version", 0, "binify " ASCIIFY_VERSION "\n", ""},
+      {"", 1, "", kUsage},
+      {"in.txt", 1, "", kUsage},
+      {"-x in.txt out.bin", 1, "", "binify: unknown option '-x'\n" + kTry},
+      {"-b middle in.txt out.bin", 1, "",
+       "binify: unknown byte order 'middle', not little or big\n" + kTry},
+      {"-b", 1, "", "binify: option '-b' needs a byte order, little or big\n" + kTry},
+      {"in.txt out.bin -b big", 0, finished(1, 2), ""},  // after the files: ignored
+      {"missing.txt out.bin", 1, "",
+       "Couldn't open input ascii file missing.txt for reading.\n"
+       "binify: missing.txt: No such file or directory\n"},
+      {". out.bin", 1, "",
+       "Couldn't open input ascii file . for reading.\nbinify: .: Is a directory\n"},
+      {"in.txt no/such/dir/out.bin", 1, "",
+       "Couldn't open output binary file no/such/dir/out.bin for writing.\n"
+       "binify: no/such/dir/out.bin: No such file or directory\n"},
+      {"in.txt in.txt", 1, "",
+       "binify: in.txt and in.txt are the same file; nothing was written.\n"},
+      {"in.txt /dev/full", 2, "",
+       "Failed to write output file /dev/full.\nbinify: /dev/full: No space left on device\n"
+       "File packing failed after reading 1 lines.\n"},
+      {"--byte-order=big in.txt out.bin ignored", 0, finished(1, 2), ""},
+      {"-- in.txt out.bin", 0, finished(1, 2), ""},
+  };
+  for (const row& r : rows) {
+    scratch_dir dir;
+    const command_result result = binify(dir, r.arguments, "a\n");
+    EXPECT_EQ(result.status, r.status) << r.arguments;
+    EXPECT_EQ(result.out, r.out) << r.arguments;
+    EXPECT_EQ(result.err, r.err) << r.arguments;
+  }
+  scratch_dir dir;
+  const command_result help = binify(dir, "--help", "");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: binify [-b little|big] [--] IN OUT\n")) << help.out;
+}
+
+// The bundled example and a generated benchmark file: converted, packed, converted again.
+TEST(Binify, RoundTripsThroughAsciify) {
+  scratch_dir dir;
+  const command_result r = run_shell(
+      "\"$ASCIIFY\" \"" ASCIIFY_EXAMPLE_INPUT
+      "\" example.txt >/dev/null && "
+      "\"" BINIFY_BINARY
+      "\" example.txt example.bin >/dev/null && "
+      "\"$ASCIIFY\" example.bin example.back >/dev/null && cmp example.txt example.back && "
+      "\"" MAKE_BENCH_FILE
+      "\" --size-mb 2 --reals 8 bench.dat && "
+      "\"$ASCIIFY\" bench.dat bench.txt >/dev/null && "
+      "\"" BINIFY_BINARY
+      "\" -b big bench.txt bench.bin >/dev/null && "
+      "\"$ASCIIFY\" bench.bin bench.back >/dev/null && cmp bench.txt bench.back && "
+      "wc -c < \"" ASCIIFY_EXAMPLE_INPUT "\" && wc -c < example.bin",
+      dir.path);
+  ASSERT_EQ(r.status, 0) << r.err;
+  long long original = 0, packed = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str(), "%lld %lld", &original, &packed), 2) << r.out;
+  EXPECT_LE(packed * 100, original * 105);
+}
+
+TEST(Binify, ShowsProgressOnATerminal) {
+  scratch_dir dir;
+  std::string input;
+  while (input.size() < (3u << 20)) input += kRealsRow1 + kRow;
+  write_file(dir.file("in.txt"), input);
+  const terminal_result t = run_in_terminal(
+      "cd '" + dir.path + "' && BINIFY_PROGRESS_DELAY_MS=0 \"" BINIFY_BINARY "\" in.txt out.bin");
+  EXPECT_EQ(t.status, 0);
+  EXPECT_TRUE(std::regex_search(t.received, std::regex(R"(binify: \d+\.\d of 3\.\d MB, \d+%)")))
+      << t.received;
+  const std::vector<std::string> screen = screen_lines(t.received);
+  ASSERT_FALSE(screen.empty());
+  EXPECT_TRUE(screen.back().starts_with("Finished packing file")) << screen.back();
+}
+
+}  // namespace
+}  // namespace asciify::testing

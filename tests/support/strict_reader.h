@@ -1,0 +1,16 @@
+// Reads a packed file as a converter held to the format's limits would, without converting it:
+// says what such a converter could not read, or would write otherwise than this project's.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace asciify::testing {
+
+// "" when every ASCII line ends in an end-of-line byte and fits 256 bytes with it, every marker
+// line with its header and every record fits 256 bytes, every line that a record writes fits 255
+// characters, and every number is written by its field writer without '*' and is no NaN, no
+// infinity and not the largest 8-byte magnitude; otherwise what is wrong first, and where.
+std::string strict_format_fault(std::string_view packed);
+
+}  // namespace asciify::testing
