@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/files.h"
 
@@ -28,7 +30,15 @@ descriptor_opening open_for_reading(const char* name) {
   // Opened by its UTF-8 name, in binary mode, not inherited by child processes.
   const int fd = platform::open_file(name, O_RDONLY);
   if (fd >= 0) return {fd, 0};
+#ifdef _WIN32
+  // Windows refuses to open a folder with "access denied": say what it is, as POSIX systems do.
+  const int error = errno;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(platform::path_from_utf8(name), ignored)) return {-1, EISDIR};
+  return {-1, error};
+#else
   return {-1, errno};
+#endif
 }
 
 int standard_input_descriptor() {

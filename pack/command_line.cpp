@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "output/destination.h"
 #include "pack/output_file.h"
 #include "pack/packer.h"
 #include "pack/progress.h"
@@ -96,6 +97,8 @@ FILE* open_input(const char* name) {
     input = nullptr;
     error = EISDIR;
   }
+  // Windows refuses to open a folder with "access denied": say what it is.
+  if (input == nullptr && asciify::identity_of_path(name).directory) error = EISDIR;
   if (input == nullptr) {
     std::fprintf(stderr, "Couldn't open input ascii file %s for reading.\n", name);
     print_reason(name, "standard input", error);

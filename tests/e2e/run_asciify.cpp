@@ -188,6 +188,11 @@ command_result run_command(const std::vector<std::string>& args, const std::stri
   return spawn(argv, stdin_path, dir);
 }
 
+command_result run_program(const std::vector<std::string>& argv, const std::string& stdin_path,
+                           const std::string& dir) {
+  return spawn(argv, stdin_path, dir);
+}
+
 command_result convert_file(const std::string& input) {
   scratch_dir dir;
   write_file(dir.file("in.dat"), input);

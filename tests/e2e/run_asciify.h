@@ -32,6 +32,10 @@ void make_hard_link(const std::string& target, const std::string& link);
 command_result run_command(const std::vector<std::string>& args, const std::string& stdin_path = "",
                            const std::string& dir = "");
 
+// Runs the program `argv[0]` with the rest of `argv`, as run_command runs asciify.
+command_result run_program(const std::vector<std::string>& argv, const std::string& stdin_path = "",
+                           const std::string& dir = "");
+
 // Writes `input` to a file, converts it to another file in the same directory and returns
 // what the run produced.
 command_result convert_file(const std::string& input);
