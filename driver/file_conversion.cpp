@@ -1,7 +1,5 @@
 #include "driver/file_conversion.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -11,6 +9,7 @@
 #include "driver/conversion.h"
 #include "driver/progress.h"
 #include "output/output.h"
+#include "platform/files.h"
 
 namespace asciify {
 namespace {
@@ -20,7 +19,7 @@ namespace {
 bool open_output_destination(const char* input_name, const input_stream& input,
                              const char* output_name, destination* target) {
   const file_identity output_identity = is_standard_stream(output_name)
-                                            ? identity_of_descriptor(STDOUT_FILENO)
+                                            ? identity_of_descriptor(platform::kStandardOutput)
                                             : identity_of_path(output_name);
   if (same_stored_file(identity_of_input(input), output_identity)) {
     std::fprintf(stderr, "asciify: %s and %s are the same file; nothing was written.\n", input_name,
@@ -52,7 +51,7 @@ int convert_into(input_stream& input, const char* input_name, destination& targe
 
   std::optional<progress_display> progress;
   progress_hook hook;
-  if (progress_wanted(isatty(input_descriptor(input)) == 1, target.terminal)) {
+  if (progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
     progress.emplace(input_progress_of(input).raw_size, !to_standard_output,
                      progress_delay_from_environment());
     hook = progress->hook();

@@ -7,6 +7,8 @@
 #include <map>
 #include <system_error>
 
+#include "platform/files.h"
+
 namespace asciify {
 namespace {
 
@@ -41,7 +43,7 @@ bool outputs_are_safe(const std::vector<std::string>& inputs,
 }  // namespace
 
 std::string text_file_name(const std::string& input) {
-  std::string name = std::filesystem::path(input).filename().string();
+  std::string name = platform::utf8_from_path(platform::path_from_utf8(input).filename());
   for (const char* suffix : kCompressionSuffixes) {
     if (name.size() > std::strlen(suffix) && name.ends_with(suffix)) {
       name.resize(name.size() - std::strlen(suffix));
@@ -61,11 +63,13 @@ int convert_into_folder(const std::string& folder, const std::vector<std::string
   }
   std::vector<std::string> outputs;
   for (const std::string& input : inputs) {
-    outputs.push_back((std::filesystem::path(folder) / text_file_name(input)).string());
+    const std::filesystem::path output =
+        platform::path_from_utf8(folder) / platform::path_from_utf8(text_file_name(input));
+    outputs.push_back(platform::utf8_from_path(output));
   }
   if (!outputs_are_safe(inputs, outputs)) return 1;
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(platform::path_from_utf8(folder), error);
   if (error) {
     std::fprintf(stderr, "asciify: %s: %s\n", folder.c_str(), error.message().c_str());
     return 1;

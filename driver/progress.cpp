@@ -1,8 +1,11 @@
 #include "driver/progress.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+
+#include "platform/files.h"
 
 namespace asciify {
 namespace {
@@ -26,28 +31,49 @@ constexpr int kMaxStride = 1024;
 // Room for the messages held between two refreshes; more would spill onto the line.
 constexpr size_t kHeldMessageBuffer = 1 << 16;
 
+using platform::is_terminal;
+using platform::kStandardError;
+using platform::kStandardOutput;
+
+// The width of the terminal or console that shows the line.
+#ifdef _WIN32
+int terminal_columns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(kStandardError));
+  if (GetConsoleScreenBufferInfo(console, &info) != 0) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  return kFallbackColumns;
+}
+#else
+int terminal_columns() {
+  struct winsize size;
+  if (ioctl(kStandardError, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kFallbackColumns;
+}
+#endif
+
 void write_all(int fd, const char* data, size_t size) {
   while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;  // a terminal that cannot be written to shows no progress; nothing to report
-    }
+    const long long written = platform::write_some(fd, data, size);
+    // A terminal that cannot be written to shows no progress; nothing to report.
+    if (written < 0) return;
     data += written;
     size -= static_cast<size_t>(written);
   }
 }
 
-int terminal_columns() {
-  struct winsize size;
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kFallbackColumns;
-}
-
 // Signals that end the process while a line may be showing: their handler erases the line
 // first, so the shell's prompt does not land on it.
+#ifdef _WIN32
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGBREAK};
+using signal_action = void (*)(int);
+#else
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-struct sigaction previous_actions[std::size(kEndingSignals)];
+using signal_action = struct sigaction;
+#endif
+signal_action previous_actions[std::size(kEndingSignals)];
 bool handlers_installed = false;
 volatile sig_atomic_t shown_length = 0;  // characters of the line on screen, for the handler
 char blanks[kMaxLineLength + 1];         // "\r" and spaces
@@ -55,13 +81,33 @@ char blanks[kMaxLineLength + 1];         // "\r" and spaces
 void erase_and_end(int signal_number) {
   const int length = shown_length;
   if (length > 0) {
-    write_all(STDERR_FILENO, blanks, static_cast<size_t>(length) + 1);
-    write_all(STDERR_FILENO, "\r", 1);
+    write_all(kStandardError, blanks, static_cast<size_t>(length) + 1);
+    write_all(kStandardError, "\r", 1);
   }
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
 
+#ifdef _WIN32
+void install_handlers() {
+  std::memset(blanks, ' ', sizeof blanks);
+  blanks[0] = '\r';
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    previous_actions[i] = std::signal(kEndingSignals[i], erase_and_end);
+    // A signal the caller chose to ignore stays ignored.
+    if (previous_actions[i] == SIG_IGN) std::signal(kEndingSignals[i], SIG_IGN);
+  }
+  handlers_installed = true;
+}
+
+void restore_handlers() {
+  if (!handlers_installed) return;
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    std::signal(kEndingSignals[i], previous_actions[i]);
+  }
+  handlers_installed = false;
+}
+#else
 void install_handlers() {
   std::memset(blanks, ' ', sizeof blanks);
   blanks[0] = '\r';
@@ -85,6 +131,7 @@ void restore_handlers() {
   }
   handlers_installed = false;
 }
+#endif
 
 }  // namespace
 
@@ -142,7 +189,7 @@ int progress_delay_from_environment() {
 }
 
 bool progress_wanted(bool input_is_terminal, bool output_is_terminal) {
-  return isatty(STDERR_FILENO) == 1 && !input_is_terminal && !output_is_terminal;
+  return is_terminal(kStandardError) && !input_is_terminal && !output_is_terminal;
 }
 
 progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms)
@@ -151,7 +198,7 @@ progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int de
       next_refresh_(start_),
       delay_(std::chrono::milliseconds(delay_ms)),
       total_bytes_(total_bytes),
-      hold_stdout_(hold_stdout && isatty(STDOUT_FILENO) == 1) {
+      hold_stdout_(hold_stdout && is_terminal(kStandardOutput)) {
   // Messages wait in their buffers until the display has erased its line.
   std::setvbuf(stderr, nullptr, _IOFBF, kHeldMessageBuffer);
   if (hold_stdout_) std::setvbuf(stdout, nullptr, _IOFBF, kHeldMessageBuffer);
@@ -209,7 +256,7 @@ void progress_display::erase() {
   std::string blank(drawn_length_ + 2, ' ');
   blank.front() = '\r';
   blank.back() = '\r';
-  write_all(STDERR_FILENO, blank.data(), blank.size());
+  write_all(kStandardError, blank.data(), blank.size());
   // Only now is the line gone; a signal before this erases it once more, which is harmless.
   shown_length = 0;
   drawn_length_ = 0;
@@ -223,7 +270,7 @@ void progress_display::draw(const std::string& text) {
   drawn_length_ = shown.size() - 1;
   // Known to the signal handler before the first character reaches the terminal.
   shown_length = static_cast<sig_atomic_t>(drawn_length_);
-  write_all(STDERR_FILENO, shown.data(), shown.size());
+  write_all(kStandardError, shown.data(), shown.size());
 }
 
 void progress_display::finish() {

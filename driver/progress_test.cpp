@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/test_streams.h"
+
 namespace asciify {
 namespace {
 
@@ -75,11 +77,10 @@ TEST(ProgressDelay, ReadsMillisecondsFromTheEnvironment) {
       {"99999999999999999999", kDefaultProgressDelayMs},
   };
   for (const auto& c : cases) {
-    if (c.value == nullptr) unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
-    if (c.value != nullptr) setenv("ASCIIFY_PROGRESS_DELAY_MS", c.value, 1);
+    testing::set_environment("ASCIIFY_PROGRESS_DELAY_MS", c.value);
     EXPECT_EQ(progress_delay_from_environment(), c.expected) << (c.value ? c.value : "unset");
   }
-  unsetenv("ASCIIFY_PROGRESS_DELAY_MS");
+  testing::set_environment("ASCIIFY_PROGRESS_DELAY_MS", nullptr);
 }
 
 }  // namespace

@@ -3,31 +3,42 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/files.h"
 
 #ifdef _WIN32
 #include <io.h>
+// The 64-bit forms, so that sizes past 2 GiB are right.
+using file_status = struct _stat64;
+#define fstat _fstat64
+#define read _read
+#define close _close
+#else
+#include <unistd.h>
+using file_status = struct stat;
 #endif
 
 namespace asciify {
 
 descriptor_opening open_for_reading(const char* name) {
-  int flags = O_RDONLY;
-#ifdef O_BINARY
-  flags |= O_BINARY;
+  // Opened by its UTF-8 name, in binary mode, not inherited by child processes.
+  const int fd = platform::open_file(name, O_RDONLY);
+  if (fd >= 0) return {fd, 0};
+#ifdef _WIN32
+  // Windows refuses to open a folder with "access denied": say what it is, as POSIX systems do.
+  const int error = errno;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(platform::path_from_utf8(name), ignored)) return {-1, EISDIR};
+  return {-1, error};
+#else
+  return {-1, errno};
 #endif
-#ifdef O_CLOEXEC
-  flags |= O_CLOEXEC;
-#endif
-  for (;;) {
-    const int fd = ::open(name, flags);
-    if (fd >= 0) return {fd, 0};
-    if (errno != EINTR) return {-1, errno};
-  }
 }
 
 int standard_input_descriptor() {
@@ -38,7 +49,7 @@ int standard_input_descriptor() {
 }
 
 descriptor_status describe_descriptor(int fd) {
-  struct stat status;
+  file_status status;
   descriptor_status result;
   if (::fstat(fd, &status) != 0) {
     result.error = errno;

@@ -1,22 +1,82 @@
-// The only place where the converted text meets the operating system's files.
+// The only place where the converted text meets the operating system's files. The identity of
+// a file and the cutting of a regular file take the system's own calls: stat and ftruncate on
+// POSIX systems; on Windows the file's volume serial number and file index (its inode number
+// there is always 0) and _chsize_s, with 64-bit offsets.
 #include "output/destination.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
-#ifndef O_BINARY
-#define O_BINARY 0
+#include "platform/files.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace asciify {
+
+#ifdef _WIN32
+
 namespace {
 
-// Larger writes are handed on in steps; some systems refuse single writes of 2 GiB or more.
-constexpr size_t kLargestWrite = size_t{1} << 30;
+file_identity identity_of_handle(HANDLE handle) {
+  file_identity identity;
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return identity;
+  const DWORD type = GetFileType(handle);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+    identity.exists = true;
+    identity.stream = true;
+    return identity;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (type != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &information) == 0) {
+    return identity;
+  }
+  identity.exists = true;
+  identity.device = information.dwVolumeSerialNumber;
+  identity.inode = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
+  identity.directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  identity.regular = !identity.directory;
+  if (identity.regular) {
+    identity.size =
+        static_cast<int64_t>(uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow);
+  }
+  return identity;
+}
+
+// Removes the last `count` bytes before the descriptor's position and moves back to the new end.
+bool cut_file(int descriptor, int64_t count) {
+  const int64_t end = _lseeki64(descriptor, 0, SEEK_CUR);
+  if (end < count) return false;
+  const int64_t kept = end - count;
+  return _chsize_s(descriptor, kept) == 0 && _lseeki64(descriptor, kept, SEEK_SET) >= 0;
+}
+
+}  // namespace
+
+file_identity identity_of_descriptor(int descriptor) {
+  return identity_of_handle(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)));
+}
+
+file_identity identity_of_path(const char* name) {
+  // Only the attributes are read; links are followed, and a folder opens too.
+  const HANDLE handle = CreateFileW(platform::wide_from_utf8(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return file_identity{};
+  const file_identity identity = identity_of_handle(handle);
+  CloseHandle(handle);
+  return identity;
+}
+
+#else
+
+namespace {
 
 file_identity identity_of(const struct stat& status) {
   file_identity identity;
@@ -30,35 +90,12 @@ file_identity identity_of(const struct stat& status) {
   return identity;
 }
 
-size_t write_to_descriptor(void* context, const char* bytes, size_t count, int* error) {
-  const int descriptor = static_cast<const destination*>(context)->descriptor;
-  for (;;) {
-    const ssize_t written = ::write(descriptor, bytes, std::min(count, kLargestWrite));
-    if (written >= 0) return static_cast<size_t>(written);
-    if (errno != EINTR) {
-      *error = errno;
-      return 0;
-    }
-  }
-}
-
-bool cut_descriptor(void* context, int64_t count) {
-  const auto* target = static_cast<const destination*>(context);
-  if (!target->regular) return false;
-  const off_t end = lseek(target->descriptor, 0, SEEK_CUR);
+// Removes the last `count` bytes before the descriptor's position and moves back to the new end.
+bool cut_file(int descriptor, int64_t count) {
+  const off_t end = lseek(descriptor, 0, SEEK_CUR);
   if (end < count) return false;
   const off_t kept = end - static_cast<off_t>(count);
-  return ftruncate(target->descriptor, kept) == 0 && lseek(target->descriptor, kept, SEEK_SET) >= 0;
-}
-
-destination described(int descriptor, bool owned) {
-  destination target;
-  target.descriptor = descriptor;
-  target.owned = owned;
-  struct stat status;
-  target.regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-  target.terminal = isatty(descriptor) == 1;
-  return target;
+  return ftruncate(descriptor, kept) == 0 && lseek(descriptor, kept, SEEK_SET) >= 0;
 }
 
 }  // namespace
@@ -75,19 +112,44 @@ file_identity identity_of_path(const char* name) {
   return identity_of(status);
 }
 
+#endif
+
+namespace {
+
+size_t write_to_descriptor(void* context, const char* bytes, size_t count, int* error) {
+  const int descriptor = static_cast<const destination*>(context)->descriptor;
+  const long long written = platform::write_some(descriptor, bytes, count);
+  if (written >= 0) return static_cast<size_t>(written);
+  *error = errno;
+  return 0;
+}
+
+bool cut_descriptor(void* context, int64_t count) {
+  const auto* target = static_cast<const destination*>(context);
+  return target->regular && cut_file(target->descriptor, count);
+}
+
+destination described(int descriptor, bool owned) {
+  destination target;
+  target.descriptor = descriptor;
+  target.owned = owned;
+  target.regular = identity_of_descriptor(descriptor).regular;
+  target.terminal = platform::is_terminal(descriptor);
+  return target;
+}
+
+}  // namespace
+
 bool same_stored_file(const file_identity& a, const file_identity& b) {
   return a.exists && b.exists && a.device == b.device && a.inode == b.inode && !a.stream;
 }
 
 destination standard_output_destination() {
-  return described(STDOUT_FILENO, false);
+  return described(platform::kStandardOutput, false);
 }
 
 int open_destination(const char* name, destination* opened) {
-  int descriptor;
-  do {
-    descriptor = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, 0666);
-  } while (descriptor < 0 && errno == EINTR);
+  const int descriptor = platform::open_file(name, O_WRONLY | O_CREAT | O_TRUNC);
   if (descriptor < 0) return errno;
   *opened = described(descriptor, true);
   return 0;
@@ -95,7 +157,7 @@ int open_destination(const char* name, destination* opened) {
 
 int close_destination(destination& target) {
   if (!target.owned || target.descriptor < 0) return 0;
-  const int result = ::close(target.descriptor);
+  const int result = platform::close_file(target.descriptor);
   target.descriptor = -1;
   return result == 0 || errno == EINTR ? 0 : errno;
 }

@@ -7,9 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "output/destination.h"
 #include "pack/output_file.h"
 #include "pack/packer.h"
 #include "pack/progress.h"
+#include "platform/files.h"
 
 namespace binify {
 namespace {
@@ -88,13 +90,15 @@ void print_reason(const char* name, const char* standard_stream, int error) {
 // Opens the input, which must be something that can be read as a file; null after the
 // messages.
 FILE* open_input(const char* name) {
-  FILE* input = std::strcmp(name, "-") == 0 ? stdin : std::fopen(name, "rb");
+  FILE* input = std::strcmp(name, "-") == 0 ? stdin : asciify::platform::open_stream(name, "rb");
   int error = input == nullptr ? errno : 0;
   if (input != nullptr && is_directory(input)) {
     if (input != stdin) std::fclose(input);
     input = nullptr;
     error = EISDIR;
   }
+  // Windows refuses to open a folder with "access denied": say what it is.
+  if (input == nullptr && asciify::identity_of_path(name).directory) error = EISDIR;
   if (input == nullptr) {
     std::fprintf(stderr, "Couldn't open input ascii file %s for reading.\n", name);
     print_reason(name, "standard input", error);

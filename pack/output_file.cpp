@@ -1,40 +1,40 @@
 #include "pack/output_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "output/destination.h"
+#include "platform/files.h"
 
 #ifdef _WIN32
 #include <io.h>
 #define fileno _fileno
 #define fdopen _fdopen
-#define open _open
-#define close _close
-#define O_EXCL _O_EXCL
-#define O_CREAT _O_CREAT
-#define O_WRONLY _O_WRONLY
-#define kBinaryFlag _O_BINARY
-#else
-#include <unistd.h>
-#define kBinaryFlag 0
 #endif
 
 namespace binify {
 namespace {
 
+using asciify::file_identity;
+using asciify::identity_of_descriptor;
+using asciify::identity_of_path;
+namespace platform = asciify::platform;
+
 bool is_other_than_regular_file(const char* name) {
-  struct stat status;
-  return stat(name, &status) == 0 && !S_ISREG(status.st_mode);
+  const file_identity identity = identity_of_path(name);
+  return identity.exists && !identity.regular;
 }
 
 // Creates the file, which must not exist yet, for writing; null when it cannot.
 FILE* create_new_file(const std::string& name) {
-  const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinaryFlag, 0666);
+  const int descriptor = platform::open_file(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   if (descriptor < 0) return nullptr;
   FILE* stream = fdopen(descriptor, "wb");
-  if (stream == nullptr) close(descriptor);
+  if (stream == nullptr) platform::close_file(descriptor);
   return stream;
 }
 
@@ -48,13 +48,21 @@ FILE* create_beside(const std::string& name, std::string* created) {
   return nullptr;
 }
 
+// Replaces `to` by `from` (names in UTF-8); on Windows too, where the file system's rename
+// does not replace an existing file.
 bool move_into_place(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-#ifdef _WIN32
-  // Renaming onto an existing file fails there: remove it first.
-  if (std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0) return true;
-#endif
+  std::error_code error;
+  std::filesystem::rename(platform::path_from_utf8(from), platform::path_from_utf8(to), error);
+  if (!error) return true;
+  // The reason as an errno value, for the message that follows.
+  const std::error_condition reason = error.default_error_condition();
+  errno = reason.category() == std::generic_category() ? reason.value() : EIO;
   return false;
+}
+
+void remove_file(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(platform::path_from_utf8(name), ignored);
 }
 
 }  // namespace
@@ -66,7 +74,7 @@ int open_output(const char* name, output_file* out) {
     return 0;
   }
   if (is_other_than_regular_file(name)) {
-    out->stream = std::fopen(name, "wb");
+    out->stream = platform::open_stream(name, "wb");
     return out->stream != nullptr ? 0 : errno;
   }
   out->final_name = name;
@@ -75,16 +83,14 @@ int open_output(const char* name, output_file* out) {
 }
 
 bool same_file(FILE* input, const char* name) {
-  struct stat in, out;
-  const int found = std::strcmp(name, "-") == 0 ? fstat(fileno(stdout), &out) : stat(name, &out);
-  // Without file numbers (st_ino 0, as on some systems) nothing is known to be the same.
-  return found == 0 && fstat(fileno(input), &in) == 0 && in.st_ino != 0 &&
-         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+  const file_identity output = std::strcmp(name, "-") == 0
+                                   ? identity_of_descriptor(platform::kStandardOutput)
+                                   : identity_of_path(name);
+  return asciify::same_stored_file(identity_of_descriptor(fileno(input)), output);
 }
 
 bool is_directory(FILE* stream) {
-  struct stat status;
-  return fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
+  return identity_of_descriptor(fileno(stream)).directory;
 }
 
 bool close_output(output_file& out, bool keep) {
@@ -97,7 +103,7 @@ bool close_output(output_file& out, bool keep) {
   out.stream = nullptr;
   if (out.final_name.empty()) return ok;
   if (keep && ok && move_into_place(out.temporary_name, out.final_name)) return true;
-  std::remove(out.temporary_name.c_str());
+  remove_file(out.temporary_name);
   return false;
 }
 

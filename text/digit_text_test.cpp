@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,10 +11,11 @@
 namespace asciify::digit_text {
 namespace {
 
+// The characters of a word, from its lowest byte up, whatever this machine's byte order.
 std::string text_of_word(uint64_t word) {
-  char text[8];
-  std::memcpy(text, &word, 8);
-  return std::string(text, 8);
+  std::string text;
+  for (int byte = 0; byte < 8; ++byte) text.push_back(static_cast<char>(word >> (8 * byte)));
+  return text;
 }
 
 std::string printed(uint32_t v) {
@@ -26,7 +26,6 @@ std::string printed(uint32_t v) {
 
 // Every power of ten and its neighbours, the lane edges, and a spread of random values.
 TEST(DigitText, EightDigitsAreThePrintedDigits) {
-  if (!kLittleEndian) GTEST_SKIP() << "the word is the text only on little-endian machines";
   std::vector<uint32_t> values = {0, 9999, 10000, 10001, 12345678, 87654321, 99999999};
   for (uint32_t p = 1; p <= 10000000; p *= 10) {
     values.insert(values.end(), {p - 1, p, p + 1, 99 * p, 100 * p - 1});

@@ -17,8 +17,8 @@ namespace {
 
 using testing::random_source;
 
-#ifdef ASCIIFY_SANITIZED
-constexpr int kScale = 10;  // the instrumented build takes a sample
+#if defined(ASCIIFY_SANITIZED) || defined(ASCIIFY_EMULATED)
+constexpr int kScale = 10;  // the instrumented or emulated build takes a sample
 #else
 constexpr int kScale = 1;
 #endif

@@ -4,6 +4,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "text/digit_text.h"
@@ -53,7 +55,7 @@ power_table make_power_table() {
   power_table t{};
   for (int32_t e = kLowestPower; e <= kHighestPower; ++e) {
     const size_t i = static_cast<size_t>(e - kLowestPower);
-    t.value[i] = std::pow(10.0, e);
+    t.value[i] = gnu_power_of_ten(e);
     t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
     t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
   }
@@ -67,7 +69,7 @@ power_table make_power_table() {
   return table;
 }
 
-// pow(10.0, e), exactly as the library computes it.
+// pow(10.0, e), exactly as the GNU C library computes it.
 inline double power_of_ten(int32_t e) {
   if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
   return powers().value[e - kLowestPower];
@@ -523,6 +525,18 @@ bool real_to_text(double x, bool zero, int32_t width, char* out, int32_t keep_ze
 }
 
 }  // namespace
+
+// The correctly rounded power, as strtod reads "1e<e>", except for the two exponents of the
+// table's range for which that pow gives the next value up (10^23 lies halfway between two
+// doubles); for the others of its range they are the same. Outside the range: pow itself
+// (zero or infinity).
+double gnu_power_of_ten(int32_t e) {
+  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
+  char text[16];
+  std::snprintf(text, sizeof text, "1e%d", static_cast<int>(e));
+  const double value = std::strtod(text, nullptr);
+  return e == 23 || e == 210 ? std::nextafter(value, HUGE_VAL) : value;
+}
 
 bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
                    int32_t significant_digits) {

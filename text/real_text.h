@@ -17,4 +17,8 @@ bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
 bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
                     int32_t significant_digits);
 
+// 10^e as the GNU C library's pow(10.0, e) gives it, on every system (other libraries' pow
+// often differs in the last place): the powers the routines above divide by.
+double gnu_power_of_ten(int32_t e);
+
 }  // namespace asciify

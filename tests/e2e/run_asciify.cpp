@@ -1,19 +1,93 @@
 #include "tests/e2e/run_asciify.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/files.h"
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 extern char** environ;
+#endif
 
 namespace asciify::testing {
 namespace {
+
+#ifdef _WIN32
+
+// One argument as the C runtime of the started program splits it again: in quotes, with
+// backslashes doubled where they come before a quote.
+std::wstring quoted(const std::wstring& argument) {
+  std::wstring text = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    text.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    text.push_back(c);
+  }
+  text.append(2 * backslashes, L'\\');
+  return text + L"\"";
+}
+
+HANDLE open_for_child(const std::string& path, bool for_writing) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(platform::wide_from_utf8(path).c_str(),
+                     for_writing ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     &inherited, for_writing ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// Runs `argv` with standard output and standard error captured; the status is the exit code.
+command_result spawn(const std::vector<std::string>& argv, const std::string& stdin_path,
+                     const std::string& dir) {
+  scratch_dir streams;
+  const std::string out_path = streams.file("stdout");
+  const std::string err_path = streams.file("stderr");
+  std::wstring command_line;
+  for (const std::string& argument : argv) {
+    if (!command_line.empty()) command_line += L' ';
+    command_line += quoted(platform::wide_from_utf8(argument));
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = open_for_child(stdin_path.empty() ? "NUL" : stdin_path, false);
+  startup.hStdOutput = open_for_child(out_path, true);
+  startup.hStdError = open_for_child(err_path, true);
+  const std::wstring wide_dir = platform::wide_from_utf8(dir);
+  PROCESS_INFORMATION process{};
+  command_result result;
+  if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     dir.empty() ? nullptr : wide_dir.c_str(), &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.status = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+    CloseHandle(handle);
+  }
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  return result;
+}
+
+#else
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
   std::vector<char*> result;
@@ -23,7 +97,12 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
 }
 
 // Runs `argv` with this environment plus ASCIIFY, standard output and standard error captured.
-command_result spawn(std::vector<std::string> argv, const std::string& stdin_path) {
+command_result spawn(std::vector<std::string> argv, const std::string& stdin_path,
+                     const std::string& dir) {
+  if (!dir.empty()) {
+    // posix_spawn cannot change directory: a shell does, and then becomes the program.
+    argv.insert(argv.begin(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", dir});
+  }
   scratch_dir streams;
   const std::string out_path = streams.file("stdout");
   const std::string err_path = streams.file("stderr");
@@ -54,34 +133,64 @@ command_result spawn(std::vector<std::string> argv, const std::string& stdin_pat
   return result;
 }
 
+#endif
+
+// A path from a name in UTF-8 (on Windows a plain string would be taken in the ANSI code page).
+std::filesystem::path path_of(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
 }  // namespace
 
 scratch_dir::scratch_dir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "asciify-e2e-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path = pattern;
+  static std::mt19937_64 random{std::random_device{}()};
+  const auto temp = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate = temp / ("asciify-e2e-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      const std::u8string name = candidate.u8string();
+      path.assign(name.begin(), name.end());
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a scratch directory");
 }
 
 scratch_dir::~scratch_dir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
+  std::filesystem::remove_all(path_of(path), ignored);
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path_of(path), std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+  std::ofstream(path_of(path), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-command_result run_command(const std::vector<std::string>& args, const std::string& stdin_path) {
+bool file_exists(const std::string& path) {
+  return std::filesystem::exists(path_of(path));
+}
+
+void make_hard_link(const std::string& target, const std::string& link) {
+  std::filesystem::create_hard_link(path_of(target), path_of(link));
+}
+
+command_result run_command(const std::vector<std::string>& args, const std::string& stdin_path,
+                           const std::string& dir) {
   std::vector<std::string> argv{ASCIIFY_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
-  return spawn(argv, stdin_path);
+  return spawn(argv, stdin_path, dir);
+}
+
+command_result run_program(const std::vector<std::string>& argv, const std::string& stdin_path,
+                           const std::string& dir) {
+  return spawn(argv, stdin_path, dir);
 }
 
 command_result convert_file(const std::string& input) {
@@ -93,7 +202,11 @@ command_result convert_file(const std::string& input) {
 }
 
 command_result run_shell(const std::string& script, const std::string& dir) {
-  return spawn({"/bin/sh", "-c", "cd '" + dir + "' && (" + script + ")"}, "");
+#ifdef _WIN32
+  throw std::logic_error("no POSIX shell to run: " + script + " (in " + dir + ")");
+#else
+  return spawn({"/bin/sh", "-c", "cd '" + dir + "' && (" + script + ")"}, "", "");
+#endif
 }
 
 }  // namespace asciify::testing

@@ -1,5 +1,8 @@
 #include "tests/e2e/terminal_runner.h"
 
+#include <stdexcept>
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -8,11 +11,17 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 extern char** environ;
+#endif
 
 namespace asciify::testing {
+
+#ifdef _WIN32
+terminal_result run_in_terminal(const std::string& script, bool) {
+  throw std::logic_error("no pseudo-terminal to run: " + script);
+}
+#else
 
 terminal_result run_in_terminal(const std::string& script, bool progress_at_once) {
   // Everything the child needs is prepared before the fork.
@@ -58,6 +67,7 @@ terminal_result run_in_terminal(const std::string& script, bool progress_at_once
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
   return result;
 }
+#endif
 
 std::vector<std::string> screen_lines(const std::string& bytes) {
   std::vector<std::string> lines;

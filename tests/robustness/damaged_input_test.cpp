@@ -88,8 +88,10 @@ TEST(Truncation, EveryCutGivesAPrefixOfTheFullOutput) {
   EXPECT_GT(cuts_in_a_line, 100);
 }
 
-#ifdef ASCIIFY_SANITIZED
+#if defined(ASCIIFY_SANITIZED)
 constexpr int kVariants = 4000;  // every run costs far more under the sanitizers
+#elif defined(ASCIIFY_EMULATED)
+constexpr int kVariants = 2000;  // and under an emulator
 #else
 constexpr int kVariants = 10000;
 #endif

@@ -26,8 +26,8 @@ struct failing_source {
 raw_read read_failing(void* context, uint8_t* buffer, size_t capacity) {
   auto* source = static_cast<failing_source*>(context);
   if (source->served >= source->limit) return raw_read{0, EIO};
-  const size_t count = std::min(
-      {capacity, source->limit - source->served, source->bytes.size() - source->served});
+  const size_t count =
+      std::min({capacity, source->limit - source->served, source->bytes.size() - source->served});
   std::memcpy(buffer, source->bytes.data() + source->served, count);
   source->served += count;
   return raw_read{count, 0};
@@ -82,7 +82,8 @@ TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
     SCOPED_TRACE("output full after " + std::to_string(capacity) + " bytes");
     memory_sink sink;
     sink.capacity = capacity;
-    const conversion_capture run = convert_into_sink(*memory_input(input), sink, {.buffer_size = 1});
+    const conversion_capture run =
+        convert_into_sink(*memory_input(input), sink, {.buffer_size = 1});
     const auto whole =
         std::upper_bound(line_ends.begin(), line_ends.end(), capacity) - line_ends.begin();
     const size_t kept = whole == 0 ? 0 : line_ends[whole - 1];

@@ -67,7 +67,7 @@ std::string zstd(std::string_view data, int level) {
 
 }  // namespace
 
-std::string compress(compression_kind kind, std::string_view data, int level) {
+std::string compress(compression_kind kind, std::string_view data, [[maybe_unused]] int level) {
   switch (kind) {
 #ifdef ASCIIFY_HAVE_ZLIB
     case compression_kind::gzip:

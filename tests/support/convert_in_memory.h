@@ -5,27 +5,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "input/input_stream.h"
 #include "output/output.h"
+#include "tests/support/test_streams.h"
 
 namespace asciify::testing {
-
-// A stream that collects in memory what is written to it.
-struct memory_stream {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* file = open_memstream(&data, &size);  // closed here unless someone else did (nullptr)
-  ~memory_stream() {
-    if (file != nullptr) std::fclose(file);
-    std::free(data);
-  }
-  std::string text() { return file != nullptr && std::fflush(file), std::string(data, size); }
-};
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed

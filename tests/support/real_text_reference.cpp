@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text/real_text.h"
 #include "text/real_text_stepwise.h"
 
 namespace asciify::reference {
@@ -10,7 +11,15 @@ namespace {
 
 // The primitives of the conversion steps as the algorithm states them, on the library.
 struct library_primitives {
-  static double power_of_ten(int32_t e) { return std::pow(10.0, e); }
+  // pow(10.0, e) of the GNU C library, which the texts follow: that library's own where it is
+  // there (so the converter's powers are checked against it), elsewhere the converter's.
+  static double power_of_ten(int32_t e) {
+#ifdef __GLIBC__
+    return std::pow(10.0, e);
+#else
+    return gnu_power_of_ten(e);
+#endif
+  }
 
   static int32_t exponent_estimate(double magnitude, double bias) {
     return static_cast<int32_t>(std::log10(magnitude) + bias);

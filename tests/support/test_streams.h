@@ -1,0 +1,42 @@
+// Streams for tests that work alike on POSIX systems and on Windows: text collected from a
+// stream, the null device, and environment variables.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace asciify::testing {
+
+// A stream that collects what is written to it: in memory on POSIX systems, in a temporary
+// file on Windows, which has no memory streams. It is closed here unless someone else closed
+// it (and set `file` to nullptr); its text can be read either way.
+struct memory_stream {
+  memory_stream();
+  ~memory_stream();
+  memory_stream(const memory_stream&) = delete;
+  memory_stream& operator=(const memory_stream&) = delete;
+  std::string text();
+
+  FILE* file = nullptr;
+
+ private:
+#ifdef _WIN32
+  std::string path_;
+#else
+  char* data_ = nullptr;
+  size_t size_ = 0;
+#endif
+};
+
+// The device that swallows every byte and reads as empty.
+#ifdef _WIN32
+inline constexpr const char* kNullDevice = "NUL";
+#else
+inline constexpr const char* kNullDevice = "/dev/null";
+#endif
+
+// Sets the environment variable `name` to `value`, or removes it when `value` is nullptr.
+void set_environment(const char* name, const char* value);
+
+}  // namespace asciify::testing
