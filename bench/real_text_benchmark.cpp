@@ -23,8 +23,8 @@ using asciify::testing::random_source;
 constexpr int kValuesPerSet = 4096;
 constexpr int kFieldSize = 48;
 
-// Coordinates as measured data gives them: uniform in [-1000, 1000] with 3 to 6 decimals.
-double coordinate(random_source& random) {
+// Values as measurements give them: uniform in [-1000, 1000] with 3 to 6 decimals.
+double measured_value(random_source& random) {
   static const int64_t kScales[] = {1000, 10000, 100000, 1000000};
   const int64_t scale = kScales[random.next() % 4];
   const int64_t span = 2000 * scale + 1;
@@ -33,7 +33,7 @@ double coordinate(random_source& random) {
 }
 
 enum class routine { single, twice };  // float_to_text, double_to_text
-enum class value_set { coordinates, random_bits };
+enum class value_set { measured, random_bits };
 
 // The values of one set, as the routine takes them.
 struct values {
@@ -42,13 +42,13 @@ struct values {
 };
 
 values make_values(routine r, value_set set) {
-  random_source random{set == value_set::coordinates ? 11u : 29u};
+  random_source random{set == value_set::measured ? 11u : 29u};
   values v;
   for (int i = 0; i < kValuesPerSet; ++i) {
     if (r == routine::single) {
       float f;
-      if (set == value_set::coordinates) {
-        f = static_cast<float>(coordinate(random));
+      if (set == value_set::measured) {
+        f = static_cast<float>(measured_value(random));
       } else {
         const auto bits = static_cast<uint32_t>(random.next());
         std::memcpy(&f, &bits, sizeof f);
@@ -56,8 +56,8 @@ values make_values(routine r, value_set set) {
       v.floats.push_back(f);
     } else {
       double d;
-      if (set == value_set::coordinates) {
-        d = coordinate(random);
+      if (set == value_set::measured) {
+        d = measured_value(random);
       } else {
         const uint64_t bits = random.next();
         std::memcpy(&d, &bits, sizeof d);
@@ -138,13 +138,13 @@ int main(int argc, char** argv) {
   static std::vector<values> sets;  // kept alive for the registered benchmarks
   sets.reserve(4);
   for (const routine r : {routine::single, routine::twice}) {
-    for (const value_set set : {value_set::coordinates, value_set::random_bits}) {
+    for (const value_set set : {value_set::measured, value_set::random_bits}) {
       sets.push_back(make_values(r, set));
       const values& v = sets.back();
       for (const int32_t width : kWidths) {
         char name[96];
         std::snprintf(name, sizeof name, "%s/%s/w%d", r == routine::single ? "float" : "double",
-                      set == value_set::coordinates ? "coordinates" : "random_bits", width);
+                      set == value_set::measured ? "measured" : "random_bits", width);
         verify(r, v, width, name);
         const std::string base(name);
         if (r == routine::single) {

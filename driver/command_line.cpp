@@ -8,6 +8,7 @@
 #include "driver/listing.h"
 #include "driver/many_files.h"
 #include "driver/options.h"
+#include "version.h"
 
 namespace asciify {
 namespace {

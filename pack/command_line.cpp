@@ -12,6 +12,7 @@
 #include "pack/packer.h"
 #include "pack/progress.h"
 #include "platform/files.h"
+#include "version.h"
 
 namespace binify {
 namespace {

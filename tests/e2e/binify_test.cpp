@@ -10,6 +10,7 @@
 #include "tests/e2e/run_asciify.h"
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/encoder.h"
+#include "version.h"
 
 namespace asciify::testing {
 namespace {

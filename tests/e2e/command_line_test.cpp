@@ -13,6 +13,7 @@
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
+#include "version.h"
 
 namespace asciify::testing {
 namespace {
