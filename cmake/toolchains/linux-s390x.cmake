@@ -1,20 +1,3 @@
-# Cross-builds for Linux on s390x with Debian's cross compiler (g++-s390x-linux-gnu). Where
-# qemu-user is installed, built programs (the example generator, the tests) run under
-# qemu-s390x with the target's libraries.
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross-builds for Linux on s390x (Debian: g++-s390x-linux-gnu; tests under qemu-s390x).
 set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(ASCIIFY_TRIPLET s390x-linux-gnu)
-
-set(CMAKE_C_COMPILER ${ASCIIFY_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${ASCIIFY_TRIPLET}-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ASCIIFY_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(ASCIIFY_QEMU qemu-s390x)
-if(ASCIIFY_QEMU)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ASCIIFY_QEMU} -L /usr/${ASCIIFY_TRIPLET})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
