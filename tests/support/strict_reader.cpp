@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "records/format_codes.h"
+#include "tests/support/convert_in_memory.h"
 #include "text/field_text.h"
 #include "text/field_writers.h"
 
@@ -305,6 +306,33 @@ std::string strict_format_fault(std::string_view packed) {
   while (r.pos < packed.size() && (r.binary ? r.record() : r.ascii_line())) {
   }
   return r.fault;
+}
+
+namespace {
+
+bool needs_extension(std::string_view text) {
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    if (end - start > 255) return true;
+  }
+  return start < text.size();
+}
+
+}  // namespace
+
+std::string packing_fault(std::string_view text, const binify::packed_text& packed) {
+  if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
+  const conversion_capture back = convert_in_memory(packed.bytes);
+  if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;
+  if (back.output != text) {
+    size_t at = 0;
+    while (at < text.size() && at < back.output.size() && text[at] == back.output[at]) ++at;
+    return "converted back differently from byte " + std::to_string(at);
+  }
+  const bool extended = needs_extension(text);
+  if (extended != (packed.report.extended_line != 0)) return "wrong note on extensions";
+  const std::string strict = extended ? "" : strict_format_fault(packed.bytes);
+  return strict.empty() ? "" : "beyond the strict format: " + strict;
 }
 
 }  // namespace asciify::testing
