@@ -18,13 +18,13 @@ namespace {
 
 constexpr size_t kLimit = 256;
 constexpr int kSources[8] = {4, 6, 4, 8, 6, 8, 5, 8};
-constexpr int Z = -1;
-constexpr int kLayouts[8][10] = {{0, 1, 2, 3, Z, Z},
+constexpr int kZero = -1;  // an appended zero field
+constexpr int kLayouts[8][10] = {{0, 1, 2, 3, kZero, kZero},
                                  {0, 1, 2, 3, 4, 5, 5, 5, 5, 5},
-                                 {0, 1, 2, 3, 3, 3, 3, 3, Z, Z},
+                                 {0, 1, 2, 3, 3, 3, 3, 3, kZero, kZero},
                                  {0, 1, 2, 3, 4, 5, 6, 6, 7, 7},
-                                 {0, 1, 2, 3, 4, 4, 5, 5, Z, Z},
-                                 {0, 1, 2, 3, 4, 5, 6, 7, Z, Z},
+                                 {0, 1, 2, 3, 4, 4, 5, 5, kZero, kZero},
+                                 {0, 1, 2, 3, 4, 5, 6, 7, kZero, kZero},
                                  {0, 1, 2, 3, 4, 4},
                                  {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}};
 constexpr int kOutputs[8] = {6, 10, 10, 10, 10, 10, 6, 10};
@@ -158,7 +158,7 @@ struct reader {
     std::vector<uint8_t> line;
     for (int k = 0; k < kOutputs[layout]; ++k) {
       const int s = kLayouts[layout][k];
-      line.push_back(s == Z ? f[kReference[layout]] & 0x1F : f[s]);
+      line.push_back(s == kZero ? f[kReference[layout]] & 0x1F : f[s]);
       const field_format ff = decompose_field_format(line.back());
       staging += ff.type == field_type::string ? static_cast<size_t>(ff.width)
                                                : static_cast<size_t>(ff.size);
