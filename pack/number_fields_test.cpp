@@ -154,8 +154,8 @@ TEST(FreeNumberField, TokensOfFreeFormat) {
     const char* token;
     int format;
   } rows[] = {
-      {" 7850", 0x1F},  {"7850", -1},       {" -9000000000", 0x5F},
-      {" 355.0", 0x3F}, {" 7.85E-9", 0x3F}, {"1.2345678", 0x29},
+      {" 4321", 0x1F},  {"4321", -1},       {" -9000000000", 0x5F},
+      {" 125.0", 0x3F}, {" 1.25E-9", 0x3F}, {"1.2345678", 0x29},
       {" 0.0", 0x3F},   {"", -1},           {" abc", -1},
   };
   for (const row& r : rows) {
