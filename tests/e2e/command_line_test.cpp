@@ -410,11 +410,11 @@ std::vector<std::string> progress_draws(const std::string& received) {
 #endif
 
 // Runs `script` on a terminal in the scratch directory `dir`.
-terminal_result in_terminal(const scratch_dir& dir, const std::string& script,
-                            bool progress_at_once = true) {
-  return run_in_terminal("cd '" + dir.path + "' && (" + script + ")", progress_at_once);
+terminal_result in_terminal(const scratch_dir& dir, const std::string& script) {
+  return run_in_terminal("cd '" + dir.path + "' && (" + script + ")");
 }
 
+// The display itself is tested on a clock of its own in driver/progress_test.cpp.
 TEST(Progress, ShownAndErasedBeforeTheSummary) {
   SKIP_WITHOUT_PSEUDO_TERMINALS();
   scratch_dir dir;
@@ -441,69 +441,11 @@ TEST(Progress, ShownAndErasedBeforeTheSummary) {
     }
     EXPECT_LT(result.received.rfind("\rasciify: "), result.received.find("Finished"));
   }
-}
-
-TEST(Progress, NothingForARunShorterThanASecondOrWithTheTextOnTheTerminal) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
+  // None with the text on the terminal.
   write_file(dir.file("in.dat"), "a\nb\n");
-  const terminal_result quick = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt", false);
-  EXPECT_EQ(quick.status, 0);
-  EXPECT_EQ(quick.received, finished_summary(2));
   const terminal_result text_shown = in_terminal(dir, "\"$ASCIIFY\" in.dat -");
   EXPECT_EQ(text_shown.status, 0);
   EXPECT_EQ(text_shown.received, "a\nb\n" + finished_summary(2));
-}
-
-TEST(Progress, MessagesDuringTheRunLandOnCleanLines) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  long long lines = 0;
-  long long more = 0;
-  // The warning comes early; after a pause the rest follows, so that the display refreshes
-  // with the warning waiting and then draws again below it.
-  write_file(dir.file("first"), "a\n" + section_with_wide_value() + ascii_lines(64 << 10, &lines));
-  write_file(dir.file("second"), ascii_lines(2 << 20, &more));
-  const terminal_result result =
-      in_terminal(dir, "{ cat first; sleep 0.5; cat second; } | \"$ASCIIFY\" - out.txt");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(screen_lines(result.received),
-            screen_lines(kSwapped + wide_value_warning(3) + finished_summary(3 + lines + more)))
-      << result.received;
-  // Drawn before the warning, and again after it.
-  const size_t warning = result.received.find("Warning:");
-  ASSERT_NE(warning, std::string::npos);
-  EXPECT_LT(result.received.find("\rasciify: "), warning);
-  EXPECT_GT(result.received.rfind("\rasciify: "), warning) << result.received;
-}
-
-TEST(Progress, ErasedBeforeAnError) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  write_file(dir.file("in.dat"), "a\n*END_BINARY\n");
-  const terminal_result result = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
-  EXPECT_EQ(screen_lines(result.received),
-            screen_lines(kEndInAscii + end_in_ascii_at(2) + failed_summary(1)))
-      << result.received;
-}
-
-TEST(Progress, ErasedWhenTheRunIsTerminated) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  long long lines = 0;
-  write_file(dir.file("in.dat"), ascii_lines(64 << 10, &lines));
-  // The input stalls after its first part; the run is ended while it waits.
-  const terminal_result result =
-      in_terminal(dir,
-                  "{ cat in.dat; sleep 1.5; } | \"$ASCIIFY\" - out.txt & pid=$!; sleep 0.5; "
-                  "kill -TERM $pid; wait $pid; echo \"status $?\"");
-  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
-  const std::vector<std::string> screen = screen_lines(result.received);
-  ASSERT_FALSE(screen.empty()) << result.received;
-  EXPECT_EQ(screen.back(), "status 143");
-  for (const std::string& line : screen) EXPECT_EQ(line.find("asciify:"), std::string::npos);
 }
 
 TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {

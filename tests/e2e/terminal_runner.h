@@ -15,9 +15,9 @@ struct terminal_result {
 // Runs `script` with /bin/sh -c, standard output and standard error on a new pseudo-terminal
 // of 80 columns that passes bytes through unchanged ("\n" is not turned into "\r\n"), standard
 // input from /dev/null. The environment is this process's plus ASCIIFY, naming the built
-// executable, and ASCIIFY_PROGRESS_DELAY_MS=0 when `progress_at_once` (otherwise unset).
-// POSIX systems only: Windows has no pseudo-terminals.
-terminal_result run_in_terminal(const std::string& script, bool progress_at_once = true);
+// executable, and ASCIIFY_PROGRESS_DELAY_MS=0. POSIX systems only: Windows has no
+// pseudo-terminals.
+terminal_result run_in_terminal(const std::string& script);
 
 // The lines a terminal shows after receiving `bytes`: "\r" returns to the start of the line,
 // "\n" ends it, every other byte is drawn at the cursor, over what was there. Trailing
