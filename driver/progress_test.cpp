@@ -86,10 +86,10 @@ TEST(ProgressDelay, ReadsMillisecondsFromTheEnvironment) {
       {"99999999999999999999", kDefaultProgressDelayMs},
   };
   for (const auto& c : cases) {
-    testing::set_environment("ASCIIFY_PROGRESS_DELAY_MS", c.value);
+    test_support::set_environment("ASCIIFY_PROGRESS_DELAY_MS", c.value);
     EXPECT_EQ(progress_delay_from_environment(), c.expected) << (c.value ? c.value : "unset");
   }
-  testing::set_environment("ASCIIFY_PROGRESS_DELAY_MS", nullptr);
+  test_support::set_environment("ASCIIFY_PROGRESS_DELAY_MS", nullptr);
 }
 
 // The display's clock: moved by hand.

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  const std::string fault = asciify::testing::packing_fault(text, packed);
+  const std::string fault = asciify::test_support::packing_fault(text, packed);
   if (!fault.empty()) violated(fault);
   return 0;
 }

@@ -15,7 +15,7 @@
 #include "tests/support/random_input.h"
 
 int main(int argc, char** argv) {
-  using namespace asciify::testing;
+  using namespace asciify::test_support;
   const bool text = argc == 3 && std::strcmp(argv[1], "--text") == 0;
   if (argc != 2 && !text) {
     std::cerr << "usage: make_corpus [--text] DIRECTORY\n";

@@ -28,8 +28,8 @@
 namespace asciify {
 namespace {
 
-using testing::compress;
-using testing::zstd_skippable_frame;
+using test_support::compress;
+using test_support::zstd_skippable_frame;
 
 constexpr compression_kind kCompressed[] = {compression_kind::gzip, compression_kind::xz,
                                             compression_kind::zstd};
@@ -41,7 +41,7 @@ constexpr compression_kind kAllKinds[] = {compression_kind::none, compression_ki
 std::string sample_input(size_t size, uint64_t seed) {
   static const char* const kLines[] = {"*TABLE, NAME=alpha\n", "*ROWS, NAME=beta\n",
                                        "  1,  2.5,  3.75\n", "gamma delta epsilon\n"};
-  testing::random_source random{seed};
+  test_support::random_source random{seed};
   std::string bytes;
   while (bytes.size() < size) {
     bytes += kLines[random.below(4)];

@@ -59,7 +59,7 @@ TEST(FileIdentity, TellsFilesFoldersAndStreamsApart) {
   const file_identity sub = identity_of_path(folder.name("sub").c_str());
   EXPECT_TRUE(sub.exists && sub.directory && !sub.regular);
   EXPECT_FALSE(identity_of_path(folder.name("missing.dat").c_str()).exists);
-  const file_identity null_device = identity_of_path(testing::kNullDevice);
+  const file_identity null_device = identity_of_path(test_support::kNullDevice);
   EXPECT_TRUE(null_device.exists && null_device.stream && !null_device.regular);
 
   // The same stored file by another name, or opened; never a stream or what does not exist.
@@ -106,7 +106,7 @@ TEST(Destination, WritesAndCutsARegularFile) {
 
 TEST(Destination, ADeviceIsNotCut) {
   destination target;
-  ASSERT_EQ(open_destination(testing::kNullDevice, &target), 0);
+  ASSERT_EQ(open_destination(test_support::kNullDevice, &target), 0);
   EXPECT_FALSE(target.regular || target.terminal);
   const output_sink sink = destination_sink(target);
   int error = 0;

@@ -18,7 +18,7 @@
 #include "tests/support/example_input.h"
 #include "tests/support/random_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // Many random inputs one after the other: tens of thousands of lines of every kind of record,
@@ -193,4 +193,4 @@ TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

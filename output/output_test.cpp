@@ -19,7 +19,7 @@ std::string bytes_of(T value) {
 
 // Calls of the line writer on one output, with everything they produced.
 struct line_writer_run {
-  testing::memory_output output;
+  test_support::memory_output output;
   int32_t read_pos = -1;
 
   int64_t lines_written() const { return output.out->lines_written; }

@@ -109,7 +109,7 @@ TEST(FixedNumberField, StoresTheValueInTheFilesByteOrder) {
 // Texts the writers give for random values: those with '*', NaN or an infinity stay text;
 // nearly all others pack, as a value that the writer (the check inside) renders the same.
 TEST(FixedNumberField, WriterTextsOfRandomValuesPack) {
-  asciify::testing::random_source random{42};
+  asciify::test_support::random_source random{42};
   int valid = 0;
   int unpacked = 0;
   for (int i = 0; i < 200000; ++i) {

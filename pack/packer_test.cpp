@@ -17,14 +17,14 @@
 namespace binify {
 namespace {
 
-using asciify::testing::convert_in_memory;
-using asciify::testing::random_source;
+using asciify::test_support::convert_in_memory;
+using asciify::test_support::random_source;
 
 constexpr byte_order kOrders[] = {byte_order::little, byte_order::big};
 
 // What is wrong with packing `text` in the byte order `order`.
 std::string packing_fault(const std::string& text, byte_order order) {
-  return asciify::testing::packing_fault(text, pack_text(text, {.order = order}));
+  return asciify::test_support::packing_fault(text, pack_text(text, {.order = order}));
 }
 
 // Texts of numbers as the writers give them, in fixed columns and in free format.
@@ -148,9 +148,9 @@ TEST(Packer, RandomTextsComeBackExactly) {
 
 TEST(Packer, EveryEncodedTestInputComesBackExactly) {
   std::vector<std::string> texts = {
-      convert_in_memory(asciify::testing::example_input().bytes).output};
+      convert_in_memory(asciify::test_support::example_input().bytes).output};
   for (uint32_t seed = 1; seed <= 300; ++seed) {
-    texts.push_back(convert_in_memory(asciify::testing::make_random_input(seed).bytes).output);
+    texts.push_back(convert_in_memory(asciify::test_support::make_random_input(seed).bytes).output);
   }
   for (size_t i = 0; i < texts.size(); ++i) {
     for (byte_order order : kOrders) ASSERT_EQ(packing_fault(texts[i], order), "") << "text " << i;

@@ -30,7 +30,7 @@ TEST(DigitText, EightDigitsAreThePrintedDigits) {
   for (uint32_t p = 1; p <= 10000000; p *= 10) {
     values.insert(values.end(), {p - 1, p, p + 1, 99 * p, 100 * p - 1});
   }
-  testing::random_source random{7};
+  test_support::random_source random{7};
   for (int i = 0; i < 200000; ++i) values.push_back(static_cast<uint32_t>(random.below(100000000)));
   for (const uint32_t v : values) {
     if (v >= 100000000) continue;

@@ -15,7 +15,7 @@
 namespace asciify {
 namespace {
 
-using testing::random_source;
+using test_support::random_source;
 
 #if defined(ASCIIFY_SANITIZED) || defined(ASCIIFY_EMULATED)
 constexpr int kScale = 10;  // the instrumented or emulated build takes a sample

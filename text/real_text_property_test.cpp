@@ -18,7 +18,7 @@
 namespace asciify {
 namespace {
 
-using testing::random_source;
+using test_support::random_source;
 
 #if defined(ASCIIFY_SANITIZED)
 constexpr int64_t kCountDivisor = 5;  // the instrumented build runs a sample of each set

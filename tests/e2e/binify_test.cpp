@@ -12,7 +12,7 @@
 #include "tests/support/encoder.h"
 #include "version.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kTry = "Try 'binify --help' for more information.\n";
@@ -264,4 +264,4 @@ TEST(Binify, ShowsProgressOnATerminal) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

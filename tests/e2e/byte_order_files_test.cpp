@@ -15,7 +15,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kSwapped =
@@ -76,4 +76,4 @@ TEST(ByteOrderFiles, MarkersBeforeAnyHeaderAreThisMachines) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -15,7 +15,7 @@
 #include "tests/support/encoder.h"
 #include "version.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kTry = "Try 'asciify --help' for more information.\n";
@@ -466,4 +466,4 @@ TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

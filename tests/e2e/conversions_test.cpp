@@ -11,7 +11,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kSwapped =
@@ -298,4 +298,4 @@ TEST_P(Conversions, ConvertExactly) {
 INSTANTIATE_TEST_SUITE_P(Rows, Conversions, ::testing::ValuesIn(rows()));
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

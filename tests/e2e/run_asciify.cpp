@@ -19,7 +19,7 @@
 extern char** environ;
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 #ifdef _WIN32
@@ -209,4 +209,4 @@ command_result run_shell(const std::string& script, const std::string& dir) {
 #endif
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

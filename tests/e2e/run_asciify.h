@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct command_result {
   int status = -1;     // exit status
@@ -50,4 +50,4 @@ inline constexpr bool kHavePosixShell = false;
 inline constexpr bool kHavePosixShell = true;
 #endif
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -15,7 +15,7 @@
 extern char** environ;
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 #ifdef _WIN32
 terminal_result run_in_terminal(const std::string& script) {
@@ -91,4 +91,4 @@ std::vector<std::string> screen_lines(const std::string& bytes) {
   return lines;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

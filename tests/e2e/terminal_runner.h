@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct terminal_result {
   int status = -1;       // exit status, or 128 + the signal that ended the program
@@ -24,4 +24,4 @@ terminal_result run_in_terminal(const std::string& script);
 // spaces are dropped; an unfinished last line is included when anything is left on it.
 std::vector<std::string> screen_lines(const std::string& bytes);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -15,7 +15,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // The example input and its conversions cut at every byte offset, the last one whole.
@@ -155,4 +155,4 @@ TEST(Corruption, EveryVariantEndsCleanlyAndKeepsItsIntactStart) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

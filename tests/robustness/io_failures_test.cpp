@@ -13,7 +13,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // A byte source that serves `input` up to `fail_at` bytes and then reports a read error.
@@ -106,4 +106,4 @@ TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -6,7 +6,7 @@
 
 #include "driver/conversion.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 size_t count_of(std::string_view text, std::string_view word) {
@@ -142,4 +142,4 @@ std::string ending_fault(const conversion_capture& run, std::string_view input) 
   return "";
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -13,7 +13,7 @@
 #include "output/output.h"
 #include "tests/support/test_streams.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed
@@ -76,4 +76,4 @@ std::string_view unterminated_tail(std::string_view output);
 // last line, which is copied input (the end of the input, after a finished run).
 std::string ending_fault(const conversion_capture& run, std::string_view input);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -13,7 +13,7 @@
 #include "text/field_text.h"
 #include "text/field_writers.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 constexpr size_t kLimit = 256;
@@ -335,4 +335,4 @@ std::string packing_fault(std::string_view text, const binify::packed_text& pack
   return strict.empty() ? "" : "beyond the strict format: " + strict;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -7,7 +7,7 @@
 
 #include "pack/packer.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 // "" when every ASCII line ends in an end-of-line byte and fits 256 bytes with it, every marker
 // line with its header and every record fits 256 bytes, every line that a record writes fits 255
@@ -20,4 +20,4 @@ std::string strict_format_fault(std::string_view packed);
 // line over 255 bytes or no final end-of-line byte), and with a note exactly when it does.
 std::string packing_fault(std::string_view text, const binify::packed_text& packed);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 #ifdef _WIN32
 
@@ -82,4 +82,4 @@ void set_environment(const char* name, const char* value) {
 
 #endif
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 // A stream that collects what is written to it: in memory on POSIX systems, in a temporary
 // file on Windows, which has no memory streams. It is closed here unless someone else closed
@@ -39,4 +39,4 @@ inline constexpr const char* kNullDevice = "/dev/null";
 // Sets the environment variable `name` to `value`, or removes it when `value` is nullptr.
 void set_environment(const char* name, const char* value);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support
