@@ -15,15 +15,14 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/compression.h"
 #include "tests/support/random_source.h"
+#include "tests/support/test_streams.h"
 
 namespace asciify {
 namespace {
@@ -52,23 +51,7 @@ std::string sample_input(size_t size, uint64_t seed) {
   return bytes;
 }
 
-struct temp_dir {
-  std::filesystem::path path;
-  temp_dir() {
-    // A new folder of a random name: create_directory says whether it was there already.
-    std::random_device random;
-    do {
-      path = std::filesystem::temp_directory_path() /
-             ("asciify-input-" + std::to_string(random()) + std::to_string(random()));
-    } while (!std::filesystem::create_directory(path));
-  }
-  ~temp_dir() { std::filesystem::remove_all(path); }
-  std::string write(const std::string& name, const std::string& bytes) const {
-    const std::string file = (path / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-};
+using test_support::scratch_dir;
 
 struct read_outcome {
   compression_kind kind = compression_kind::none;
@@ -117,7 +100,7 @@ input_options in_mode(bool thread) {
 }
 
 // Stores `stored` in a file of `dir` and reads it whole.
-read_outcome read_stored(const temp_dir& dir, const std::string& stored, bool thread,
+read_outcome read_stored(const scratch_dir& dir, const std::string& stored, bool thread,
                          const std::vector<size_t>& sizes = {512}) {
   const std::string file = dir.write("in", stored);
   input_opening opened = open_input_file(file.c_str(), in_mode(thread));
@@ -140,11 +123,11 @@ class InputStreamTest : public ::testing::Test {
       if (!compression_supported(kind)) GTEST_SKIP() << "built without " << compression_name(kind);
     }
   }
-  temp_dir dir;
+  scratch_dir dir;
 };
 
 TEST(InputKinds, ReadsEachKindWholeInRequestsOfAnySize) {
-  const temp_dir dir;
+  const scratch_dir dir;
   const std::string payloads[] = {"", "*TABLE, NAME=alpha\n", sample_input(700'000, 1)};
   const std::vector<std::vector<size_t>> request_sizes = {{512},     {1},       {3, 7, 511},
                                                           {4099, 1}, {131'072}, {1 << 20}};
@@ -213,7 +196,7 @@ std::vector<size_t> cut_offsets(size_t first, size_t size) {
 }
 
 TEST(InputKinds, CutStreamsAlwaysFail) {
-  const temp_dir dir;
+  const scratch_dir dir;
   const std::string payload = sample_input(20'000, 4);
   for (const compression_kind kind : kCompressed) {
     if (!compression_supported(kind)) continue;  // built without it
@@ -279,7 +262,7 @@ TEST_F(InputStreamTest, BadBytesAroundAndInsideStreamsFail) {
 // A signature tells the kind only when whole: anything shorter is plain input. A signature
 // with nothing after it is a stream cut short; a kind this build cannot read is refused.
 TEST(InputSignatures, TellTheKind) {
-  temp_dir dir;
+  scratch_dir dir;
   using enum compression_kind;
   const struct {
     std::string bytes;
@@ -401,9 +384,9 @@ TEST(InputKinds, ReadsThroughAPipe) {
 #endif
 
 TEST(InputFiles, OpenFailuresCarryTheSystemsReason) {
-  temp_dir dir;
-  const std::string missing = (dir.path / "missing.dat").string();
-  const std::string folder = (dir.path / "folder").string();
+  scratch_dir dir;
+  const std::string missing = dir.file("missing.dat");
+  const std::string folder = dir.file("folder");
   std::filesystem::create_directory(folder);
   struct open_case {
     input_opening opening;
@@ -444,7 +427,7 @@ struct failing_reader {
 };
 
 TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
-  const temp_dir dir;
+  const scratch_dir dir;
   const std::string payload = sample_input(200'000, 9);
   for (const compression_kind kind : kAllKinds) {
     if (!compression_supported(kind)) continue;  // built without it
@@ -476,7 +459,7 @@ TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
 
 // The descriptor tells the file behind the input, as the same-file check needs.
 TEST(InputFiles, TellTheirDescriptor) {
-  temp_dir dir;
+  scratch_dir dir;
   const std::string file = dir.write("a.dat", "*TABLE, NAME=alpha\n");
   input_opening opened = open_input_file(file.c_str());
   ASSERT_TRUE(opened.stream) << opened.reason;
