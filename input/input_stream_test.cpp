@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/compression.h"
+#include "tests/support/convert_in_memory.h"
 #include "tests/support/random_source.h"
 #include "tests/support/test_streams.h"
 
@@ -410,22 +411,6 @@ TEST(InputFiles, OpenFailuresCarryTheSystemsReason) {
   }
 }
 
-// A reader over bytes held in memory that fails with EIO after `fail_at` of them.
-struct failing_reader {
-  std::string bytes;
-  size_t fail_at;
-  size_t served = 0;
-  static raw_read read(void* context, uint8_t* buffer, size_t capacity) {
-    auto& self = *static_cast<failing_reader*>(context);
-    if (self.served == self.fail_at) return {0, EIO};
-    const size_t count =
-        std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
-    std::copy_n(self.bytes.data() + self.served, count, buffer);
-    self.served += count;
-    return {count, 0};
-  }
-};
-
 TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
   const scratch_dir dir;
   const std::string payload = sample_input(200'000, 9);
@@ -436,8 +421,8 @@ TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
       for (const bool thread : {false, true}) {
         SCOPED_TRACE(std::string(compression_name(kind)) + ", failing after " +
                      std::to_string(fail_at) + ", " + mode_name(thread));
-        failing_reader reader{stored, fail_at};
-        input_opening opened = open_input_reader({&failing_reader::read, &reader}, in_mode(thread));
+        test_support::failing_source source{stored, fail_at};
+        input_opening opened = open_input_reader(source.reader(), in_mode(thread));
         if (fail_at < 6) {
           // The first bytes tell the kind of input: a failure there fails the opening.
           EXPECT_FALSE(opened.stream);

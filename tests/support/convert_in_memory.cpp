@@ -50,6 +50,16 @@ std::string memory_output::text() {
   return sink.bytes;
 }
 
+raw_read failing_source::read(void* context, uint8_t* buffer, size_t capacity) {
+  auto& self = *static_cast<failing_source*>(context);
+  if (self.served >= self.fail_at) return {0, EIO};
+  const size_t count =
+      std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
+  std::memcpy(buffer, self.bytes.data() + self.served, count);
+  self.served += count;
+  return {count, 0};
+}
+
 input_handle memory_input(std::string_view input) {
   return std::move(open_input_memory(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
                                      {.decode_in_thread = false})

@@ -61,6 +61,16 @@ conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_op
 
 // An input reading the bytes of `input`, which must outlive it, on the calling thread.
 input_handle memory_input(std::string_view input);
+
+// A source that serves `bytes` and fails with EIO once it has served `fail_at` of them; its
+// reader() goes to open_input_reader.
+struct failing_source {
+  std::string bytes;
+  size_t fail_at;
+  size_t served = 0;
+  raw_reader reader() { return {read, this}; }
+  static raw_read read(void* context, uint8_t* buffer, size_t capacity);
+};
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);
