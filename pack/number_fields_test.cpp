@@ -96,16 +96,6 @@ TEST(FixedNumberField, TakesTheNarrowestTypeThatRendersExactly) {
   }
 }
 
-TEST(FixedNumberField, StoresTheValueInTheFilesByteOrder) {
-  number_field f;
-  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::big)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\0\0\1\2", 4));
-  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::little)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\2\1\0\0", 4));
-  ASSERT_TRUE(fixed("     1.0", &f, make_number_order(byte_order::big)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\x3f\x80\0\0", 4));
-}
-
 // Texts the writers give for random values: those with '*', NaN or an infinity stay text;
 // nearly all others pack, as a value that the writer (the check inside) renders the same.
 TEST(FixedNumberField, WriterTextsOfRandomValuesPack) {
