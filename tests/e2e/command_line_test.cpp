@@ -25,8 +25,6 @@ std::string unknown(const std::string& option) {
 }
 const std::string kNoSpace = "No space left on device\n";
 const std::string kNoFile = "No such file or directory\n";
-const std::string kSwapped =
-    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
 // The line that says where and why, after kEndInAscii for a marker at input byte `at`.
 std::string end_in_ascii_at(size_t at) {
@@ -46,16 +44,12 @@ std::string ascii_lines(size_t bytes, long long* count) {
 }
 
 // A binary section in the reverse byte order whose second record holds a value too wide for
-// its field: it converts to kSectionText, with kSwapped and a warning about its second line.
+// its field: it converts to kSectionText, with kSwappedNote and a warning about its second line.
 const std::string kSectionText = "       1   2\n********   7\n";
 const std::string kSectionLines = "a\n" + kSectionText + "b\n";
 std::string section_with_wide_value() {
   encoder file = encoder{}.start_binary(order::reversed).define(71, {0x08, 0x04});
   return file.byte(71).i32s({1, 2}).byte(71).i32s({123456789, 7}).end_binary().bytes;
-}
-std::string wide_value_warning(long long line) {
-  return "Warning: value too wide for its 8-column field at line " + std::to_string(line) +
-         ", written as '*'\n";
 }
 
 // The folder separator that joined names show.
@@ -171,16 +165,16 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"in.dat", "out.txt"}, "", {0, finished_summary(2), "", kTwoLines}, {"out.txt"},
        "old contents that are longer\n"},
       // The bundled example converts to the committed text.
-      {{ASCIIFY_EXAMPLE_INPUT, "out.txt"}, "", {0, kSwapped + finished_summary(41), "",
+      {{ASCIIFY_EXAMPLE_INPUT, "out.txt"}, "", {0, kSwappedNote + finished_summary(41), "",
        read_file(ASCIIFY_SOURCE_DIR "/examples/example.txt")}},
       // "-" for standard input and output; with OUT "-" the notes join the messages. The
       // streams are binary: no carriage return is added, no byte ends the input.
-      {{"-", "out.txt"}, "section.dat", {0, kSwapped + finished_summary(4),
-       wide_value_warning(3), kSectionLines}},
+      {{"-", "out.txt"}, "section.dat", {0, kSwappedNote + finished_summary(4),
+       wide_value_warning(8, 3), kSectionLines}},
       {{"section.dat", "-"}, "", {0, kSectionLines,
-       kSwapped + wide_value_warning(3) + finished_summary(4)}},
+       kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "section.dat", {0, kSectionLines,
-       kSwapped + wide_value_warning(3) + finished_summary(4)}},
+       kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "", {0, "", finished_summary(0)}},
       {{"-", "out.txt"}, "failing.dat", {2, "",
        kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"}},
@@ -198,8 +192,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"--help", "/nonexistent-dir/out.txt"}, "", {0, kHelpText, ""}},
       {{"--version", "-h"}, "", {0, kHelpText, ""}},
       {{"-q", "in.dat", "out.txt"}, "", {0, "", "", kTwoLines}},
-      {{"--quiet", "section.dat", "out.txt"}, "", {0, "", wide_value_warning(3), kSectionLines}},
-      {{"-q", "section.dat", "-"}, "", {0, kSectionLines, wide_value_warning(3)}},
+      {{"--quiet", "section.dat", "out.txt"}, "", {0, "", wide_value_warning(8, 3), kSectionLines}},
+      {{"-q", "section.dat", "-"}, "", {0, kSectionLines, wide_value_warning(8, 3)}},
       {{"-q", "failing.dat", "out.txt"}, "", {2, "",
        kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"}},
       // "--" ends the options: then a file may be named like one.
@@ -209,9 +203,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"-d"}, "", {1, "", "asciify: option '-d' needs a folder\n" + kTry}},
       // Many files into a folder: a summary each, then the total; a failure does not stop it.
       {{"-d", "conv", "in.dat", "section.dat", "failing.dat"}, "", {2,
-       "in.dat: " + finished_summary(2) + kSwapped + "section.dat: " + finished_summary(4) +
+       "in.dat: " + finished_summary(2) + kSwappedNote + "section.dat: " + finished_summary(4) +
            "Total: 3 files into conv, 1 failed, 7 lines written.\n",
-       wide_value_warning(3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
+       wide_value_warning(8, 3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
            failed_summary(1),
        kTwoLines + kSectionLines + "a\n"}, {"conv/in.txt", "conv/section.txt", "conv/failing.txt"}},
       {{"-d", "conv", "in.dat", "sub/in.dat"}, "", {1, "",
@@ -383,7 +377,8 @@ TEST(Streams, PipelineGivesTheSameTextAsFiles) {
       run_shell("cat in.dat | \"$ASCIIFY\" - - | cat > out.txt", dir.path);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, kSwapped + wide_value_warning(lines + 2) + finished_summary(lines + 3));
+  EXPECT_EQ(result.err,
+            kSwappedNote + wide_value_warning(8, lines + 2) + finished_summary(lines + 3));
   EXPECT_TRUE(read_file(dir.file("out.txt")) == head + kSectionText + "tail\n");
 }
 

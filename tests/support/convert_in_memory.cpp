@@ -105,6 +105,11 @@ conversion_capture convert_in_memory(std::string_view input, run_options options
   return convert_into_sink(*opening.stream, sink, options);
 }
 
+std::string wide_value_warning(int width, long long line) {
+  return "Warning: value too wide for its " + std::to_string(width) + "-column field at line " +
+         std::to_string(line) + ", written as '*'\n";
+}
+
 std::string finished_summary(long long lines) {
   return "Finished converting file, wrote " + std::to_string(lines) + " lines.\n";
 }

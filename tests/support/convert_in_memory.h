@@ -75,6 +75,10 @@ conversion_capture convert_in_memory(std::string_view input, run_options options
 
 std::string finished_summary(long long lines);
 std::string failed_summary(long long lines);
+// The note on a section in the other byte order, and the warning about a value written as '*'.
+inline const std::string kSwappedNote =
+    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
+std::string wide_value_warning(int width, long long line);
 
 // The output after its last newline byte: an unterminated last line, or nothing.
 std::string_view unterminated_tail(std::string_view output);
