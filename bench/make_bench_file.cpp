@@ -20,8 +20,8 @@
 
 namespace {
 
-using asciify::testing::encoder;
-using asciify::testing::order;
+using asciify::test_support::encoder;
+using asciify::test_support::order;
 
 struct options {
   double size_mb = 200.0;
@@ -31,7 +31,7 @@ struct options {
   const char* output = nullptr;
 };
 
-using asciify::testing::random_source;
+using asciify::test_support::random_source;
 
 // A decimal value: uniform in [-1000, 1000] with 3 to 6 decimals.
 double decimal_value(random_source& random) {
@@ -47,8 +47,8 @@ double decimal_value(random_source& random) {
 // Format codes of the cached formats defined in every section.
 constexpr uint8_t kLongRealsFormat = 50;  // an integer and three 8-byte reals, used by code 30
 constexpr uint8_t kRowFormat = 60;        // ten 8-column integers
-constexpr uint8_t kMixedFormat = 70;  // integers, reals and strings in 10 columns
-constexpr uint8_t kNamedFormat = 71;   // a name and 8-byte reals
+constexpr uint8_t kMixedFormat = 70;      // integers, reals and strings in 10 columns
+constexpr uint8_t kNamedFormat = 71;      // a name and 8-byte reals
 
 const char* const kNames[] = {"ALPHA", "BETA", "GAMMA", "DELTA", "EPSILON", "ZETA"};
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-using asciify::testing::random_source;
+using asciify::test_support::random_source;
 
 constexpr int kValuesPerSet = 4096;
 constexpr int kFieldSize = 48;

@@ -11,9 +11,9 @@
 namespace asciify {
 namespace {
 
-using testing::conversion_capture;
-using testing::convert_in_memory;
-using testing::encoder;
+using test_support::conversion_capture;
+using test_support::convert_in_memory;
+using test_support::encoder;
 
 // Lines and records of exactly 256 bytes (the lookahead), shifted by lines of one byte across
 // every offset of the window and past two refills: an ASCII line, a text record, an open-ended
@@ -56,7 +56,7 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
                                      std::to_string(record) +
                                      ": the record does not end within 256 bytes: the binary "
                                      "data are damaged\n" +
-                                     testing::failed_summary(offset));
+                                     test_support::failed_summary(offset));
     }
   }
   EXPECT_GT(converted, 0);
@@ -64,8 +64,8 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
 }
 
 TEST(ConversionLoop, CountsBytesReadAndLinesWritten) {
-  const input_handle input = testing::memory_input("one\ntwo\nthree");
-  testing::memory_output output;
+  const input_handle input = test_support::memory_input("one\ntwo\nthree");
+  test_support::memory_output output;
   auto state = std::make_unique<conversion_state>();
   const conversion_result result = convert_stream(*state, *output.out, *input, "in");
   EXPECT_TRUE(result.finished);

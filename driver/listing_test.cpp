@@ -15,7 +15,7 @@ namespace asciify {
 namespace {
 
 listing listing_of(const std::string& input) {
-  const input_handle in = testing::memory_input(input);
+  const input_handle in = test_support::memory_input(input);
   return take_listing(*in, "in");
 }
 
@@ -27,7 +27,7 @@ long long input_byte_in(const std::string& messages) {
 
 void expect_agreement(const std::string& input, const std::string& name) {
   const listing taken = listing_of(input);
-  const testing::conversion_capture run = testing::convert_in_memory(input);
+  const test_support::conversion_capture run = test_support::convert_in_memory(input);
   EXPECT_EQ(taken.result.lines_written, run.lines_written) << name;
   EXPECT_EQ(taken.result.finished, run.status == 0) << name;
   EXPECT_EQ(taken.result.failure_input_byte, input_byte_in(run.messages)) << name;
@@ -47,11 +47,11 @@ void expect_agreement(const std::string& input, const std::string& name) {
 }
 
 TEST(Listing, AgreesWithTheConversion) {
-  const std::string example = testing::example_input().bytes;
+  const std::string example = test_support::example_input().bytes;
   expect_agreement(example, "the example");
   expect_agreement(example.substr(0, 700), "the example cut inside a record");
   for (uint32_t seed = 1; seed <= 60; ++seed) {
-    const std::string input = testing::make_random_input(seed).bytes;
+    const std::string input = test_support::make_random_input(seed).bytes;
     expect_agreement(input, "seed " + std::to_string(seed));
     expect_agreement(input.substr(0, input.size() * 2 / 3),
                      "seed " + std::to_string(seed) + " cut");
@@ -59,7 +59,7 @@ TEST(Listing, AgreesWithTheConversion) {
 }
 
 TEST(Listing, CountsWhatTheExampleHolds) {
-  const listing taken = listing_of(testing::example_input().bytes);
+  const listing taken = listing_of(test_support::example_input().bytes);
   ASSERT_EQ(taken.census.sections.size(), 2u);
   EXPECT_FALSE(taken.census.sections[0].swapped);
   EXPECT_TRUE(taken.census.sections[1].swapped);
@@ -73,7 +73,8 @@ TEST(Listing, CountsWhatTheExampleHolds) {
   }();
   // Every line written comes from an ASCII line or a record that writes one, and a text
   // record that begins with '*' brings a "$" line.
-  const std::string output = testing::convert_in_memory(testing::example_input().bytes).output;
+  const std::string output =
+      test_support::convert_in_memory(test_support::example_input().bytes).output;
   size_t flag_lines = output.starts_with("$\n") ? 1 : 0;
   for (size_t at = output.find("\n$\n"); at != std::string::npos;
        at = output.find("\n$\n", at + 1)) {

@@ -12,8 +12,8 @@
 namespace asciify {
 namespace {
 
-using testing::header_line;
-using testing::order;
+using test_support::header_line;
+using test_support::order;
 
 // Parses the first `length` bytes of `text` (all of it when `length` is -1).
 int32_t parse(const std::string& text, section_header* header, int32_t length = -1) {
@@ -86,7 +86,7 @@ TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
     conversion_mode mode = conversion_mode::binary;
     input_cursor input{reinterpret_cast<const uint8_t*>(r.bytes), 0,
                        static_cast<int32_t>(std::strlen(r.bytes))};
-    testing::memory_output output;
+    test_support::memory_output output;
     EXPECT_EQ(check_mode_marker(*state, *output.out, input, mode), marker_check::consumed)
         << r.bytes;
     EXPECT_EQ(input.position, r.read_pos) << r.bytes;

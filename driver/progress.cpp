@@ -192,8 +192,10 @@ bool progress_wanted(bool input_is_terminal, bool output_is_terminal) {
   return is_terminal(kStandardError) && !input_is_terminal && !output_is_terminal;
 }
 
-progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms)
-    : start_(clock::now()),
+progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms,
+                                   progress_clock now)
+    : now_(now),
+      start_(now()),
       last_check_(start_),
       next_refresh_(start_),
       delay_(std::chrono::milliseconds(delay_ms)),
@@ -215,7 +217,7 @@ void progress_display::update_hook(void* self, int64_t bytes_read, int64_t lines
 
 void progress_display::update(int64_t bytes_read, int64_t lines_written) {
   if (--countdown_ > 0) return;
-  const clock::time_point now = clock::now();
+  const clock::time_point now = now_();
   const clock::duration since_last = now - last_check_;
   last_check_ = now;
   if (since_last < kFastCheck && stride_ < kMaxStride) {

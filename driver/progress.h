@@ -44,13 +44,17 @@ int progress_delay_from_environment();
 // nor the output is one (the line would tear through typed input or through the text).
 bool progress_wanted(bool input_is_terminal, bool output_is_terminal);
 
+// Where the display reads the time: the steady clock, or a clock of the caller's (a test's).
+using progress_clock = std::chrono::steady_clock::time_point (*)();
+
 class progress_display {
  public:
   // Begins timing a conversion of an input of `total_bytes` (shown when known, else -1; of a
   // compressed input, its compressed bytes) and holds the message streams. `hold_stdout` is
   // false when standard output carries the converted text. Call before anything is written to
   // standard output or standard error.
-  progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms);
+  progress_display(int64_t total_bytes, bool hold_stdout, int delay_ms,
+                   progress_clock now = std::chrono::steady_clock::now);
   ~progress_display();
   progress_display(const progress_display&) = delete;
   progress_display& operator=(const progress_display&) = delete;
@@ -72,6 +76,7 @@ class progress_display {
   void erase();
   void draw(const std::string& text);
 
+  progress_clock now_;
   clock::time_point start_;
   clock::time_point last_check_;
   clock::time_point next_refresh_;

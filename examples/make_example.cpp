@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: make_example OUTPUT\n";
     return 1;
   }
-  const std::string bytes = asciify::testing::example_input().bytes;
+  const std::string bytes = asciify::test_support::example_input().bytes;
   std::ofstream out(argv[1], std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return out ? 0 : 1;

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "pack/packer.h"
-#include "tests/support/convert_in_memory.h"
 #include "tests/support/strict_reader.h"
 
 namespace {
@@ -27,14 +26,6 @@ std::string_view line_at(std::string_view text, int64_t number) {
   }
   if (start > text.size()) return {};
   return text.substr(start, text.find('\n', start) - start);
-}
-
-bool needs_extension(std::string_view text) {
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
-    if (end - start > 255) return true;
-  }
-  return start < text.size();
 }
 
 }  // namespace
@@ -56,14 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  const auto back = asciify::testing::convert_in_memory(packed.bytes);
-  if (back.status != 0 || !back.messages.empty()) violated("the converter said: " + back.messages);
-  if (back.output != text) violated("converted back to another text");
-  const bool extended = needs_extension(text);
-  if (extended != (packed.report.extended_line != 0)) violated("wrong note on extensions");
-  if (!extended) {
-    const std::string fault = asciify::testing::strict_format_fault(packed.bytes);
-    if (!fault.empty()) violated("beyond the strict format: " + fault);
-  }
+  const std::string fault = asciify::test_support::packing_fault(text, packed);
+  if (!fault.empty()) violated(fault);
   return 0;
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-using asciify::testing::conversion_capture;
+using asciify::test_support::conversion_capture;
 
 [[noreturn]] void violated(const std::string& what, const conversion_capture& run) {
   std::fprintf(stderr, "invariant violated: %s\nstatus %d, lines %lld\nmessages:\n%s\ninfo:\n%s\n",
@@ -21,9 +21,9 @@ using asciify::testing::conversion_capture;
 
 conversion_capture checked_run(std::string_view input, uint8_t scratch_fill) {
   // The second run also goes through the line queue, which must not change anything.
-  const conversion_capture run = asciify::testing::convert_in_memory(
+  const conversion_capture run = asciify::test_support::convert_in_memory(
       input, {.scratch_fill = scratch_fill, .use_line_queue = scratch_fill != 0});
-  const std::string fault = asciify::testing::ending_fault(run, input);
+  const std::string fault = asciify::test_support::ending_fault(run, input);
   if (!fault.empty()) violated(fault, run);
   return run;
 }

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "tests/support/real_text_reference.h"
-#include "text/real_text.h"
 
 namespace {
 
@@ -57,64 +57,14 @@ real_text_case read_case(const uint8_t* data, size_t size) {
   return c;
 }
 
-// The field and the guard bytes around it that one implementation leaves, and its result.
-struct field_text {
-  static constexpr int kGuard = 8;  // bytes before the field
-  char bytes[56];
-  bool fits;
-};
-
-template <typename Convert>
-field_text convert(Convert to_text) {
-  field_text field{};
-  std::memset(field.bytes, '#', sizeof field.bytes);
-  field.fits = to_text(field.bytes + field_text::kGuard);
-  return field;
-}
-
-// The bytes as a line, the zero byte shown as '|'.
-void print_field(const char* name, const field_text& field) {
-  char shown[sizeof field.bytes + 1];
-  for (size_t i = 0; i < sizeof field.bytes; ++i) {
-    shown[i] = field.bytes[i] == '\0' ? '|' : field.bytes[i];
-  }
-  shown[sizeof field.bytes] = '\0';
-  std::fprintf(stderr, "%-9s [%s] %d\n", name, shown, field.fits);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const real_text_case c = read_case(data, size);
-  field_text fast, reference;
-  if (c.single) {
-    float x;
-    const auto bits = static_cast<uint32_t>(c.bits);
-    std::memcpy(&x, &bits, sizeof x);
-    fast = convert([&](char* out) {
-      return asciify::float_to_text(x, c.width, out, c.keep_zeros, c.significant_digits);
-    });
-    reference = convert([&](char* out) {
-      return asciify::reference::float_to_text(x, c.width, out, c.keep_zeros, c.significant_digits);
-    });
-  } else {
-    double x;
-    std::memcpy(&x, &c.bits, sizeof x);
-    fast = convert([&](char* out) {
-      return asciify::double_to_text(x, c.width, out, c.keep_zeros, c.significant_digits);
-    });
-    reference = convert([&](char* out) {
-      return asciify::reference::double_to_text(x, c.width, out, c.keep_zeros,
-                                                c.significant_digits);
-    });
-  }
-  if (fast.fits != reference.fits ||
-      std::memcmp(fast.bytes, reference.bytes, sizeof fast.bytes) != 0) {
-    std::fprintf(stderr, "%s bits %#llx, width %d, keep_zeros %d, significant digits %d:\n",
-                 c.single ? "float" : "double", static_cast<unsigned long long>(c.bits), c.width,
-                 c.keep_zeros, c.significant_digits);
-    print_field("fast", fast);
-    print_field("reference", reference);
+  const std::string difference = asciify::reference::difference_from_fast(
+      c.single, c.bits, c.width, c.keep_zeros, c.significant_digits);
+  if (!difference.empty()) {
+    std::fprintf(stderr, "%s\n", difference.c_str());
     std::abort();
   }
   return 0;

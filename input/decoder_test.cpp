@@ -55,7 +55,7 @@ TEST(Decoders, ReadAsCompleteExactlyAtTheEndOfEachStream) {
   for (const compression_kind kind : {gzip, xz, zstd}) {
     if (!compression_supported(kind)) continue;
     SCOPED_TRACE(compression_name(kind));
-    const std::string first = testing::compress(kind, a);
+    const std::string first = test_support::compress(kind, a);
     std::string input = first;
     std::set<size_t> expected = {first.size()};
     if (kind == xz) {
@@ -63,10 +63,10 @@ TEST(Decoders, ReadAsCompleteExactlyAtTheEndOfEachStream) {
       expected.insert(input.size());
     }
     if (kind == zstd) {
-      input += testing::zstd_skippable_frame("beta", 3);
+      input += test_support::zstd_skippable_frame("beta", 3);
       expected.insert(input.size());
     }
-    input += testing::compress(kind, b);
+    input += test_support::compress(kind, b);
     expected.insert(input.size());
     const stepped_run run = run_byte_by_byte(*decoder_for(kind), input);
     EXPECT_FALSE(run.failed);

@@ -15,21 +15,21 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/compression.h"
+#include "tests/support/convert_in_memory.h"
 #include "tests/support/random_source.h"
+#include "tests/support/test_streams.h"
 
 namespace asciify {
 namespace {
 
-using testing::compress;
-using testing::zstd_skippable_frame;
+using test_support::compress;
+using test_support::zstd_skippable_frame;
 
 constexpr compression_kind kCompressed[] = {compression_kind::gzip, compression_kind::xz,
                                             compression_kind::zstd};
@@ -41,7 +41,7 @@ constexpr compression_kind kAllKinds[] = {compression_kind::none, compression_ki
 std::string sample_input(size_t size, uint64_t seed) {
   static const char* const kLines[] = {"*TABLE, NAME=alpha\n", "*ROWS, NAME=beta\n",
                                        "  1,  2.5,  3.75\n", "gamma delta epsilon\n"};
-  testing::random_source random{seed};
+  test_support::random_source random{seed};
   std::string bytes;
   while (bytes.size() < size) {
     bytes += kLines[random.below(4)];
@@ -52,23 +52,7 @@ std::string sample_input(size_t size, uint64_t seed) {
   return bytes;
 }
 
-struct temp_dir {
-  std::filesystem::path path;
-  temp_dir() {
-    // A new folder of a random name: create_directory says whether it was there already.
-    std::random_device random;
-    do {
-      path = std::filesystem::temp_directory_path() /
-             ("asciify-input-" + std::to_string(random()) + std::to_string(random()));
-    } while (!std::filesystem::create_directory(path));
-  }
-  ~temp_dir() { std::filesystem::remove_all(path); }
-  std::string write(const std::string& name, const std::string& bytes) const {
-    const std::string file = (path / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-};
+using test_support::scratch_dir;
 
 struct read_outcome {
   compression_kind kind = compression_kind::none;
@@ -117,7 +101,7 @@ input_options in_mode(bool thread) {
 }
 
 // Stores `stored` in a file of `dir` and reads it whole.
-read_outcome read_stored(const temp_dir& dir, const std::string& stored, bool thread,
+read_outcome read_stored(const scratch_dir& dir, const std::string& stored, bool thread,
                          const std::vector<size_t>& sizes = {512}) {
   const std::string file = dir.write("in", stored);
   input_opening opened = open_input_file(file.c_str(), in_mode(thread));
@@ -132,7 +116,8 @@ std::string mode_name(bool thread) {
   return thread ? "decoding thread" : "reading thread";
 }
 
-// Tests that need every kind of compression.
+// Tests that need every kind of compression. A stream cut anywhere but at its end fails:
+// the decoders' own test finds each stream complete exactly at its end.
 class InputStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,11 +125,11 @@ class InputStreamTest : public ::testing::Test {
       if (!compression_supported(kind)) GTEST_SKIP() << "built without " << compression_name(kind);
     }
   }
-  temp_dir dir;
+  scratch_dir dir;
 };
 
 TEST(InputKinds, ReadsEachKindWholeInRequestsOfAnySize) {
-  const temp_dir dir;
+  const scratch_dir dir;
   const std::string payloads[] = {"", "*TABLE, NAME=alpha\n", sample_input(700'000, 1)};
   const std::vector<std::vector<size_t>> request_sizes = {{512},     {1},       {3, 7, 511},
                                                           {4099, 1}, {131'072}, {1 << 20}};
@@ -201,41 +186,7 @@ TEST_F(InputStreamTest, ReadsConcatenatedStreamsAsOne) {
   }
 }
 
-// Offsets to cut a stream at: every one near either end, and a spread in between (the
-// decoders' own test takes every offset).
-std::vector<size_t> cut_offsets(size_t first, size_t size) {
-  std::vector<size_t> offsets;
-  for (size_t offset = first; offset < size; ++offset) {
-    const bool near_an_end = offset < first + 24 || offset + 24 >= size;
-    if (near_an_end || offset % 101 == 0) offsets.push_back(offset);
-  }
-  return offsets;
-}
-
-TEST(InputKinds, CutStreamsAlwaysFail) {
-  const temp_dir dir;
-  const std::string payload = sample_input(20'000, 4);
-  for (const compression_kind kind : kCompressed) {
-    if (!compression_supported(kind)) continue;  // built without it
-    const std::string first = compress(kind, "*ROWS, NAME=beta\n");
-    const std::string whole = first + compress(kind, payload);
-    const std::string expected = "*ROWS, NAME=beta\n" + payload;
-    // From the first byte after the signature: a shorter cut is no longer compressed input.
-    for (const size_t cut : cut_offsets(kind == compression_kind::xz ? 6 : 4, whole.size())) {
-      if (cut == first.size()) continue;  // the end of the first stream is a valid end
-      const bool thread = cut % 2 == 0;
-      SCOPED_TRACE(std::string(compression_name(kind)) + " cut at " + std::to_string(cut) + ", " +
-                   mode_name(thread));
-      const read_outcome outcome = read_stored(dir, whole.substr(0, cut), thread);
-      EXPECT_TRUE(outcome.failed);
-      EXPECT_EQ(outcome.reason, std::string("unexpected end of ") + compression_name(kind) +
-                                    " data: the input is cut short");
-      EXPECT_TRUE(expected.starts_with(outcome.bytes));
-    }
-  }
-}
-
-TEST_F(InputStreamTest, BadBytesAroundAndInsideStreamsFail) {
+TEST_F(InputStreamTest, CutOrBadBytesAroundAndInsideStreamsFail) {
   using enum compression_kind;
   const std::string payload = sample_input(30'000, 5);
   auto flipped = [](std::string bytes, size_t at) {
@@ -261,6 +212,10 @@ TEST_F(InputStreamTest, BadBytesAroundAndInsideStreamsFail) {
       {x + std::string(4, '\0') + "\3757zX!" + std::string(32, 'a'), xz,
        "unexpected data after the end of the xz stream"},
       {x + std::string(3, '\0'), xz, "unexpected end of xz data: the input is cut short"},
+      {gz.substr(0, gz.size() - 1), gzip, "unexpected end of gzip data: the input is cut short"},
+      {gz + gz.substr(0, 12), gzip, "unexpected end of gzip data: the input is cut short"},
+      {zs.substr(0, zs.size() / 2), zstd, "unexpected end of zstd data: the input is cut short"},
+      {x.substr(0, 7), xz, "unexpected end of xz data: the input is cut short"},
       {x + std::string(3, '\0') + x, xz,
        "damaged xz data: stream padding is not a multiple of four bytes"},
       {zs + "*TABLE, NAME=alpha\n", zstd, "unexpected data after the end of the zstd stream"},
@@ -279,7 +234,7 @@ TEST_F(InputStreamTest, BadBytesAroundAndInsideStreamsFail) {
 // A signature tells the kind only when whole: anything shorter is plain input. A signature
 // with nothing after it is a stream cut short; a kind this build cannot read is refused.
 TEST(InputSignatures, TellTheKind) {
-  temp_dir dir;
+  scratch_dir dir;
   using enum compression_kind;
   const struct {
     std::string bytes;
@@ -400,10 +355,12 @@ TEST(InputKinds, ReadsThroughAPipe) {
 
 #endif
 
-TEST(InputFiles, OpenFailuresCarryTheSystemsReason) {
-  temp_dir dir;
-  const std::string missing = (dir.path / "missing.dat").string();
-  const std::string folder = (dir.path / "folder").string();
+// An input that cannot be opened says why; one that can tells the descriptor of its file, as
+// the same-file check needs (none for input in memory).
+TEST(InputFiles, OpenFailuresCarryTheSystemsReasonAndFilesTheirDescriptor) {
+  scratch_dir dir;
+  const std::string missing = dir.file("missing.dat");
+  const std::string folder = dir.file("folder");
   std::filesystem::create_directory(folder);
   struct open_case {
     input_opening opening;
@@ -425,26 +382,22 @@ TEST(InputFiles, OpenFailuresCarryTheSystemsReason) {
     EXPECT_EQ(c.opening.system_error, c.error);
     EXPECT_EQ(c.opening.reason, c.reason);
   }
+  const std::string file = dir.write("a.dat", "*TABLE, NAME=alpha\n");
+  input_opening opened = open_input_file(file.c_str());
+  ASSERT_TRUE(opened.stream) << opened.reason;
+  struct stat by_name, by_descriptor;
+  ASSERT_EQ(stat(file.c_str(), &by_name), 0);
+  ASSERT_EQ(fstat(input_descriptor(*opened.stream), &by_descriptor), 0);
+  EXPECT_EQ(by_name.st_ino, by_descriptor.st_ino);
+#ifndef _WIN32  // where fstat gives no drive number
+  EXPECT_EQ(by_name.st_dev, by_descriptor.st_dev);
+#endif
+  const uint8_t bytes[] = {'*'};
+  EXPECT_EQ(input_descriptor(*open_input_memory(bytes, 1).stream), -1);
 }
 
-// A reader over bytes held in memory that fails with EIO after `fail_at` of them.
-struct failing_reader {
-  std::string bytes;
-  size_t fail_at;
-  size_t served = 0;
-  static raw_read read(void* context, uint8_t* buffer, size_t capacity) {
-    auto& self = *static_cast<failing_reader*>(context);
-    if (self.served == self.fail_at) return {0, EIO};
-    const size_t count =
-        std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
-    std::copy_n(self.bytes.data() + self.served, count, buffer);
-    self.served += count;
-    return {count, 0};
-  }
-};
-
 TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
-  const temp_dir dir;
+  const scratch_dir dir;
   const std::string payload = sample_input(200'000, 9);
   for (const compression_kind kind : kAllKinds) {
     if (!compression_supported(kind)) continue;  // built without it
@@ -453,8 +406,8 @@ TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
       for (const bool thread : {false, true}) {
         SCOPED_TRACE(std::string(compression_name(kind)) + ", failing after " +
                      std::to_string(fail_at) + ", " + mode_name(thread));
-        failing_reader reader{stored, fail_at};
-        input_opening opened = open_input_reader({&failing_reader::read, &reader}, in_mode(thread));
+        test_support::failing_source source{stored, fail_at};
+        input_opening opened = open_input_reader(source.reader(), in_mode(thread));
         if (fail_at < 6) {
           // The first bytes tell the kind of input: a failure there fails the opening.
           EXPECT_FALSE(opened.stream);
@@ -472,23 +425,6 @@ TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
       }
     }
   }
-}
-
-// The descriptor tells the file behind the input, as the same-file check needs.
-TEST(InputFiles, TellTheirDescriptor) {
-  temp_dir dir;
-  const std::string file = dir.write("a.dat", "*TABLE, NAME=alpha\n");
-  input_opening opened = open_input_file(file.c_str());
-  ASSERT_TRUE(opened.stream) << opened.reason;
-  struct stat by_name, by_descriptor;
-  ASSERT_EQ(stat(file.c_str(), &by_name), 0);
-  ASSERT_EQ(fstat(input_descriptor(*opened.stream), &by_descriptor), 0);
-  EXPECT_EQ(by_name.st_ino, by_descriptor.st_ino);
-#ifndef _WIN32  // where fstat gives no drive number
-  EXPECT_EQ(by_name.st_dev, by_descriptor.st_dev);
-#endif
-  const uint8_t bytes[] = {'*'};
-  EXPECT_EQ(input_descriptor(*open_input_memory(bytes, 1).stream), -1);
 }
 
 }  // namespace

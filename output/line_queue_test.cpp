@@ -18,7 +18,7 @@
 #include "tests/support/example_input.h"
 #include "tests/support/random_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // Many random inputs one after the other: tens of thousands of lines of every kind of record,
@@ -176,8 +176,7 @@ TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
                                            static_cast<int32_t>(plain.size()), true, line);
     ASSERT_TRUE(ok);
   }
-  const std::string warning =
-      "Warning: value too wide for its 8-column field at line 2, written as '*'\n";
+  const std::string warning = wide_value_warning(8, 2);
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (output.messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
     report_line_queue_warning(*queue);
@@ -193,4 +192,4 @@ TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

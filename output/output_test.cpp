@@ -1,5 +1,5 @@
 // The line writer of a run's output; whole lines are checked end to end in
-// tests/e2e/conversions_test.cpp.
+// tests/e2e/conversions_test.cpp, failed writes in tests/robustness/io_failures_test.cpp.
 #include "output/output.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ std::string bytes_of(T value) {
 
 // Calls of the line writer on one output, with everything they produced.
 struct line_writer_run {
-  testing::memory_output output;
+  test_support::memory_output output;
   int32_t read_pos = -1;
 
   int64_t lines_written() const { return output.out->lines_written; }
@@ -100,20 +100,6 @@ TEST(LineWriter, WarnsOnceAboutValuesWrittenAsStars) {
   EXPECT_EQ(run.messages(),
             "Record data runs past the end of the input in <write_formatted_line> at line 2\n"
             "Warning: value too wide for its 5-column field at line 2, written as '*'\n");
-}
-
-TEST(LineWriter, ReportsAFailedWriteWithItsReason) {
-  line_writer_run run;
-  run.output.sink.capacity = 4;
-  ASSERT_EQ(run.write("\x0A", bytes_of<int32_t>(1)), 0);  // buffered
-  EXPECT_FALSE(flush_output(run.output.out->file));
-  report_write_failure(*run.output.out);
-  report_write_failure(*run.output.out);  // once only
-  EXPECT_EQ(run.output.sink.bytes, "");   // the part of the line is cut off again
-  EXPECT_EQ(lines_in_output(*run.output.out), 0);
-  EXPECT_EQ(run.messages(),
-            "Failed to write output buffer to file (only 4 of 11 characters output) at line 1\n"
-            "asciify: output: No space left on device\n");
 }
 
 }  // namespace

@@ -19,12 +19,12 @@ TEST(SplitFields, FieldsOfEachKindOfLine) {
       {"       1            0.25          -1.375           100.0       0       0",
        {0x08, 0x30, 0x30, 0x30, 0x08, 0x08}},
       // A number that fills its columns is glued to the one before it.
-      {"        79-4.5164299         -736.895466GLASS     ", {0x0A, 0x2A, 0x74, 0x8A}},
+      {"        79-4.5164299         -736.895466GAMMA     ", {0x0A, 0x2A, 0x74, 0x8A}},
       // Names take the padding that gives the numbers after them the line's usual width.
-      {"STEEL       210000.0       0.3         1", {0x8A, 0x2A, 0x2A, 0x0A}},
-      {"       483STEEL       135001.0     0.191 8.5596E-8         0",
+      {"ALPHA       120000.0       0.4         1", {0x8A, 0x2A, 0x2A, 0x0A}},
+      {"       483BETA        135001.0     0.191 8.5596E-8         0",
        {0x0A, 0x8A, 0x2A, 0x2A, 0x2A, 0x0A}},
-      {"density, yield, 7850, 7.85E-9, 355.0", {0xFF, 0x1F, 0x3F, 0x3F}, true},
+      {"alpha, beta, 4321, 1.25E-9, 125.0", {0xFF, 0x1F, 0x3F, 0x3F}, true},
       {"step, 2, -9000000000", {0xFF, 0x1F, 0x5F}, true},
       {"       0\r", {0x08, 0x81}},
       {"*TABLE, NAME=alpha", {0x92}},

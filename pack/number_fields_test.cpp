@@ -96,20 +96,10 @@ TEST(FixedNumberField, TakesTheNarrowestTypeThatRendersExactly) {
   }
 }
 
-TEST(FixedNumberField, StoresTheValueInTheFilesByteOrder) {
-  number_field f;
-  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::big)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\0\0\1\2", 4));
-  ASSERT_TRUE(fixed("     258", &f, make_number_order(byte_order::little)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\2\1\0\0", 4));
-  ASSERT_TRUE(fixed("     1.0", &f, make_number_order(byte_order::big)));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.data), 4), std::string("\x3f\x80\0\0", 4));
-}
-
 // Texts the writers give for random values: those with '*', NaN or an infinity stay text;
 // nearly all others pack, as a value that the writer (the check inside) renders the same.
 TEST(FixedNumberField, WriterTextsOfRandomValuesPack) {
-  asciify::testing::random_source random{42};
+  asciify::test_support::random_source random{42};
   int valid = 0;
   int unpacked = 0;
   for (int i = 0; i < 200000; ++i) {
@@ -154,8 +144,8 @@ TEST(FreeNumberField, TokensOfFreeFormat) {
     const char* token;
     int format;
   } rows[] = {
-      {" 7850", 0x1F},  {"7850", -1},       {" -9000000000", 0x5F},
-      {" 355.0", 0x3F}, {" 7.85E-9", 0x3F}, {"1.2345678", 0x29},
+      {" 4321", 0x1F},  {"4321", -1},       {" -9000000000", 0x5F},
+      {" 125.0", 0x3F}, {" 1.25E-9", 0x3F}, {"1.2345678", 0x29},
       {" 0.0", 0x3F},   {"", -1},           {" abc", -1},
   };
   for (const row& r : rows) {

@@ -17,41 +17,14 @@
 namespace binify {
 namespace {
 
-using asciify::testing::convert_in_memory;
-using asciify::testing::random_source;
-using asciify::testing::strict_format_fault;
+using asciify::test_support::convert_in_memory;
+using asciify::test_support::random_source;
 
 constexpr byte_order kOrders[] = {byte_order::little, byte_order::big};
 
-// Whether the text needs a converter's extensions: a line over 255 bytes or no final
-// end-of-line byte.
-bool needs_extension(const std::string& text) {
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    if (end - start > 255) return true;
-  }
-  return start < text.size();
-}
-
-// What is wrong with packing `text`: it must come back exactly, within the strict limits
-// unless it needs an extension, and with a note exactly when it does.
+// What is wrong with packing `text` in the byte order `order`.
 std::string packing_fault(const std::string& text, byte_order order) {
-  const packed_text packed = pack_text(text, {.order = order});
-  if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
-  const auto back = convert_in_memory(packed.bytes);
-  if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;
-  if (back.output != text) {
-    size_t at = 0;
-    while (at < text.size() && at < back.output.size() && text[at] == back.output[at]) ++at;
-    return "converted back differently from byte " + std::to_string(at);
-  }
-  const bool extended = needs_extension(text);
-  if (extended != (packed.report.extended_line != 0)) return "wrong note on extensions";
-  if (!extended) {
-    const std::string strict = strict_format_fault(packed.bytes);
-    if (!strict.empty()) return "beyond the strict format: " + strict;
-  }
-  return "";
+  return asciify::test_support::packing_fault(text, pack_text(text, {.order = order}));
 }
 
 // Texts of numbers as the writers give them, in fixed columns and in free format.
@@ -175,20 +148,13 @@ TEST(Packer, RandomTextsComeBackExactly) {
 
 TEST(Packer, EveryEncodedTestInputComesBackExactly) {
   std::vector<std::string> texts = {
-      convert_in_memory(asciify::testing::example_input().bytes).output};
+      convert_in_memory(asciify::test_support::example_input().bytes).output};
   for (uint32_t seed = 1; seed <= 300; ++seed) {
-    texts.push_back(convert_in_memory(asciify::testing::make_random_input(seed).bytes).output);
+    texts.push_back(convert_in_memory(asciify::test_support::make_random_input(seed).bytes).output);
   }
   for (size_t i = 0; i < texts.size(); ++i) {
     for (byte_order order : kOrders) ASSERT_EQ(packing_fault(texts[i], order), "") << "text " << i;
   }
-}
-
-TEST(Packer, TheBundledExampleStaysAsSmallAsItsBinaryFile) {
-  const std::string binary = asciify::testing::example_input().bytes;
-  const packed_text packed = pack_text(convert_in_memory(binary).output);
-  ASSERT_TRUE(packed.ok);
-  EXPECT_LE(packed.bytes.size() * 100, binary.size() * 105);
 }
 
 TEST(Packer, MarkerLinesAreRecordsOrRefused) {

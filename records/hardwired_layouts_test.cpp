@@ -27,7 +27,7 @@ TEST(CopyField, NeverReadsPastTheWindowEnd) {
   };
   for (const auto& r : rows) {
     auto state = std::make_unique<conversion_state>();
-    testing::memory_output output;
+    test_support::memory_output output;
     uint8_t bytes[64];
     staging_area staging{bytes, 0};
     const format_entry format{1, reinterpret_cast<const uint8_t*>(r.format.data())};
@@ -40,7 +40,7 @@ TEST(CopyField, NeverReadsPastTheWindowEnd) {
 
 TEST(HardwiredLine, KeptLongFormatGoesWithItsCachedFormat) {
   auto state = std::make_unique<conversion_state>();
-  testing::memory_output output;
+  test_support::memory_output output;
   const uint8_t format[] = {8, 8, 8, 8};
   define_format(*state, 91, format, 4);
   // Code 30 through cached format 91, four 4-byte integers.

@@ -15,7 +15,7 @@
 namespace asciify {
 namespace {
 
-using testing::random_source;
+using test_support::random_source;
 
 #if defined(ASCIIFY_SANITIZED) || defined(ASCIIFY_EMULATED)
 constexpr int kScale = 10;  // the instrumented or emulated build takes a sample
@@ -34,21 +34,23 @@ T reversed(T value) {
   return value;
 }
 
-enum class type { i32, i64, f32, f64 };
+// The writer a row calls, named by the field type it writes.
+enum class writer { int32, int64, float32, float64 };
+using enum writer;
 
 // Runs one writer at kStart of a line of guard bytes, the value stored reversed when
 // swap_needed is set. Returns the writer's result; `line` and `position` show what it did.
-int32_t write_field(type t, double value, int32_t width, int32_t free_format, int32_t swap,
+int32_t write_field(writer t, double value, int32_t width, int32_t free_format, int32_t swap,
                     char (&line)[64], int32_t* position) {
   std::memset(line, '#', sizeof line);
   *position = kStart;
   const auto stored = [swap](auto v) { return swap != 0 ? reversed(v) : v; };
   switch (t) {
-    case type::i32:
+    case int32:
       return format_int32_field(stored(int32_t(value)), width, free_format, line, position, swap);
-    case type::i64:
+    case int64:
       return format_int64_field(stored(int64_t(value)), width, free_format, line, position, swap);
-    case type::f32:
+    case float32:
       return format_float_field(stored(float(value)), width, free_format, line, position, swap);
     default:
       return format_double_field(stored(value), width, free_format, line, position, swap);
@@ -68,8 +70,8 @@ void expect_field(const char (&line)[64], int32_t position, const std::string& t
 
 // Fixed columns right-align what "%lld" gives, or fill the field with '*' when it does not
 // fit; free format writes one space and the number, whatever the width.
-void check_integer(type t, int64_t value, int32_t width, int32_t free_format) {
-  if (t == type::i32) value = int32_t(value);  // the low 32 bits
+void check_integer(writer t, int64_t value, int32_t width, int32_t free_format) {
+  if (t == int32) value = int32_t(value);  // the low 32 bits
   char line[64];
   int32_t position = 0;
   const int32_t result = write_field(t, double(value), width, free_format, 0, line, &position);
@@ -92,7 +94,7 @@ TEST(IntegerFields, MatchPrintfInEveryWidth) {
                            INT32_MAX, INT32_MIN, -INT32_MAX, big,       -big};
   for (int32_t width = 0; width <= 31; ++width) {
     for (const int64_t edge : edges) {
-      for (const type t : {type::i32, type::i64}) {
+      for (const writer t : {int32, int64}) {
         check_integer(t, edge, width, 0);
         check_integer(t, edge, width, 1);
       }
@@ -105,14 +107,14 @@ TEST(IntegerFields, MatchPrintfInEveryWidth) {
     for (uint64_t d = 0; d < bits % 10; ++d) scale *= 10;  // magnitudes of every length
     const int64_t magnitude = static_cast<int64_t>((bits >> 8) % static_cast<uint64_t>(scale));
     const auto width = static_cast<int32_t>((bits >> 40) % 32);
-    check_integer((bits & 32) != 0 ? type::i32 : type::i64,
-                  (bits & 16) != 0 ? -magnitude : magnitude, width, (bits >> 60) == 0 ? 1 : 0);
+    check_integer((bits & 32) != 0 ? int32 : int64, (bits & 16) != 0 ? -magnitude : magnitude,
+                  width, (bits >> 60) == 0 ? 1 : 0);
   }
 }
 
 struct field_case {
   const char* name;
-  type t;
+  writer t;
   double value;  // stored in the record reversed when swap_needed is set
   int32_t width;
   int32_t free_format;
@@ -140,49 +142,48 @@ TEST_P(FieldTable, WritesFieldAndAdvances) {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMin64 = -9223372036854775808.0;
-constexpr type I32 = type::i32, I64 = type::i64, F32 = type::f32, F64 = type::f64;
 
 // clang-format off
 const field_case kFieldCases[] = {
     // The smallest 8-byte integer, and values in the reverse byte order.
-    {"Int64SmallestFits", I64, kMin64, 20, 0, 0, "-9223372036854775808", 20, 0},
-    {"Int64SmallestTooWide", I64, kMin64, 19, 0, 0, "*******************", 19, 1},
-    {"Int64SmallestFree", I64, kMin64, 5, 1, 0, " -9223372036854775808", 21, 0},
-    {"Int32Swapped", I32, 65536, 8, 0, 1, "   65536", 8, 0},
-    {"Int32ZeroSwapped", I32, 0, 4, 0, 1, "   0", 4, 0},
-    {"Int32SwappedFree", I32, 1, 9, 1, 1, " 1", 2, 0},
-    {"Int64Swapped", I64, 72057594037927936.0, 20, 0, 1, "   72057594037927936", 20, 0},
+    {"Int64SmallestFits", int64, kMin64, 20, 0, 0, "-9223372036854775808", 20, 0},
+    {"Int64SmallestTooWide", int64, kMin64, 19, 0, 0, "*******************", 19, 1},
+    {"Int64SmallestFree", int64, kMin64, 5, 1, 0, " -9223372036854775808", 21, 0},
+    {"Int32Swapped", int32, 65536, 8, 0, 1, "   65536", 8, 0},
+    {"Int32ZeroSwapped", int32, 0, 4, 0, 1, "   0", 4, 0},
+    {"Int32SwappedFree", int32, 1, 9, 1, 1, " 1", 2, 0},
+    {"Int64Swapped", int64, 72057594037927936.0, 20, 0, 1, "   72057594037927936", 20, 0},
     // Zero: "0.0" right-aligned, " 0.0" in free format whatever the width.
-    {"FloatZeroFixed", F32, 0.0, 10, 0, 0, "       0.0", 10, 0},
-    {"DoubleZeroFixed", F64, 0.0, 10, 0, 0, "       0.0", 10, 0},
-    {"FloatZeroFree", F32, 0.0, 10, 1, 0, " 0.0", 4, 0},
-    {"DoubleZeroFreeWide", F64, 0.0, 31, 1, 0, " 0.0", 4, 0},
-    {"FloatZeroFreeNarrow", F32, 0.0, 1, 1, 0, " 0.0", 4, 0},
-    {"FloatZeroWidth3", F32, 0.0, 3, 0, 0, "0.0", 3, 0},
-    {"FloatZeroTooNarrow", F32, 0.0, 2, 0, 0, "**", 2, 1},
-    {"DoubleZeroTooNarrow", F64, 0.0, 1, 0, 0, "*", 1, 1},
-    {"FloatZeroWidthZero", F32, 0.0, 0, 0, 0, "", 0, 0},
-    {"DoubleSubnormalFree", F64, 1e-310, 12, 1, 0, " 0.0", 4, 0},
+    {"FloatZeroFixed", float32, 0.0, 10, 0, 0, "       0.0", 10, 0},
+    {"DoubleZeroFixed", float64, 0.0, 10, 0, 0, "       0.0", 10, 0},
+    {"FloatZeroFree", float32, 0.0, 10, 1, 0, " 0.0", 4, 0},
+    {"DoubleZeroFreeWide", float64, 0.0, 31, 1, 0, " 0.0", 4, 0},
+    {"FloatZeroFreeNarrow", float32, 0.0, 1, 1, 0, " 0.0", 4, 0},
+    {"FloatZeroWidth3", float32, 0.0, 3, 0, 0, "0.0", 3, 0},
+    {"FloatZeroTooNarrow", float32, 0.0, 2, 0, 0, "**", 2, 1},
+    {"DoubleZeroTooNarrow", float64, 0.0, 1, 0, 0, "*", 1, 1},
+    {"FloatZeroWidthZero", float32, 0.0, 0, 0, 0, "", 0, 0},
+    {"DoubleSubnormalFree", float64, 1e-310, 12, 1, 0, " 0.0", 4, 0},
     // Fixed columns: 8 and 15 significant digits.
-    {"FloatFixed", F32, 3.14159, 16, 0, 0, "       3.1415901", 16, 0},
-    {"DoubleFixed", F64, 3.141592653589793, 20, 0, 0, "    3.14159265358979", 20, 0},
-    {"FloatFixedWidthZero", F32, 1.5, 0, 0, 0, "", 0, 0},
-    {"FixedMinusInf", F32, -kInf, 6, 0, 0, "  -Inf", 6, 0},
-    {"FixedInfTooNarrow", F64, kInf, 2, 0, 0, "**", 2, 1},
-    {"FixedTooNarrowIsStars", F64, -1e-150, 7, 0, 0, "*******", 7, 1},
+    {"FloatFixed", float32, 3.14159, 16, 0, 0, "       3.1415901", 16, 0},
+    {"DoubleFixed", float64, 3.141592653589793, 20, 0, 0, "    3.14159265358979", 20, 0},
+    {"FloatFixedWidthZero", float32, 1.5, 0, 0, 0, "", 0, 0},
+    {"FixedMinusInf", float32, -kInf, 6, 0, 0, "  -Inf", 6, 0},
+    {"FixedInfTooNarrow", float64, kInf, 2, 0, 0, "**", 2, 1},
+    {"FixedTooNarrowIsStars", float64, -1e-150, 7, 0, 0, "*******", 7, 1},
     // Free format: leading spaces reduced to one; full or one-space texts left alone.
-    {"FreeFourSpaces", F32, 0.0001, 10, 1, 0, " 1.0E-4", 7, 0},
-    {"FreeSevenSpaces", F32, 3.14159, 16, 1, 0, " 3.1415901", 10, 0},
-    {"FreeManySpaces", F64, -2.5, 31, 1, 0, " -2.5", 5, 0},
-    {"FreeFullWidth", F64, 3.141592653589793, 10, 1, 0, "3.14159265", 10, 0},
-    {"FreeOneSpace", F32, 3.14159, 10, 1, 0, " 3.1415901", 10, 0},
-    {"FreeWidthZero", F64, 1.5, 0, 1, 0, "", 0, 0},
-    {"FreeTooNarrowIsStars", F32, 1e10, 3, 1, 0, "***", 3, 1},
-    {"FreeNaN", F64, kNaN, 31, 1, 0, " NaN", 4, 0},
+    {"FreeFourSpaces", float32, 0.0001, 10, 1, 0, " 1.0E-4", 7, 0},
+    {"FreeSevenSpaces", float32, 3.14159, 16, 1, 0, " 3.1415901", 10, 0},
+    {"FreeManySpaces", float64, -2.5, 31, 1, 0, " -2.5", 5, 0},
+    {"FreeFullWidth", float64, 3.141592653589793, 10, 1, 0, "3.14159265", 10, 0},
+    {"FreeOneSpace", float32, 3.14159, 10, 1, 0, " 3.1415901", 10, 0},
+    {"FreeWidthZero", float64, 1.5, 0, 1, 0, "", 0, 0},
+    {"FreeTooNarrowIsStars", float32, 1e10, 3, 1, 0, "***", 3, 1},
+    {"FreeNaN", float64, kNaN, 31, 1, 0, " NaN", 4, 0},
     // Reverse byte order.
-    {"FloatSwapped", F32, 1.5, 10, 0, 1, "       1.5", 10, 0},
-    {"DoubleSwapped", F64, -1234.5, 10, 0, 1, "   -1234.5", 10, 0},
-    {"DoubleSwappedFree", F64, 6.25, 10, 1, 1, " 6.25", 5, 0},
+    {"FloatSwapped", float32, 1.5, 10, 0, 1, "       1.5", 10, 0},
+    {"DoubleSwapped", float64, -1234.5, 10, 0, 1, "   -1234.5", 10, 0},
+    {"DoubleSwappedFree", float64, 6.25, 10, 1, 1, " 6.25", 5, 0},
 };
 // clang-format on
 

@@ -30,7 +30,7 @@ constexpr int kRounds = 20000;
 #endif
 
 TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
-  testing::random_source random{11};
+  test_support::random_source random{11};
   const line_settings orders[2] = {{0x80000000u, 0x8000000000000000ull, 0},
                                    {0x00000080u, 0x0000000000000080ull, 1}};
   int32_t measured = 0, only_numbers = 0;

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   for (const auto& [name, endian] :
        {std::pair{"/little.dat", std::endian::little}, std::pair{"/big.dat", std::endian::big}}) {
-    const std::string bytes = asciify::testing::byte_order_sample(endian);
+    const std::string bytes = asciify::test_support::byte_order_sample(endian);
     std::ofstream out(dir + name, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {

@@ -2,6 +2,7 @@
 // status for each case, and round trips through the built asciify.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -12,7 +13,7 @@
 #include "tests/support/encoder.h"
 #include "version.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kTry = "Try 'binify --help' for more information.\n";
@@ -92,79 +93,6 @@ TEST(Binify, PacksLinesOfNumbersAsRecords) {
   EXPECT_EQ(r.output, expected);
 }
 
-TEST(Binify, TextWithoutNumbersStaysAsItIs) {
-  scratch_dir dir;
-  const std::string input = "*TITLE\r\nplain, text\r\n\r\nno end of line";
-  const command_result r = binify(dir, "in.txt out.bin", input);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, input);
-  EXPECT_EQ(r.out, finished(4, static_cast<long long>(input.size())));
-  EXPECT_EQ(r.err,
-            "Note: the last line (4) has no end-of-line byte; asciify reads it back, a reader "
-            "held to whole lines may not.\n");
-}
-
-TEST(Binify, NotesTheFirstLineLongerThanAStrictReaderTakes) {
-  scratch_dir dir;
-  const std::string input = "a\n" + std::string(300, 'x') + "\n" + std::string(400, 'y') + "\n";
-  const command_result r = binify(dir, "in.txt out.bin", input);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, input);
-  EXPECT_EQ(r.err,
-            "Note: line 2 is longer than 255 bytes; asciify reads it back, a reader held to "
-            "256-byte lines may not.\n");
-}
-
-TEST(Binify, RefusesALineNoFileCanCarryAndLeavesNoOutput) {
-  struct row {
-    std::string input;
-    std::string err;
-  } rows[] = {
-      {std::string("a\n*END_BINARY\0\n", 15),
-       "Line 2 begins with the marker *END_BINARY and holds a zero byte: no packed file can "
-       "carry it.\nFile packing failed after reading 2 lines.\n"},
-      {"*START_BINARY" + std::string(250, '.') + "\n",
-       "Line 1 begins with the marker *START_BINARY and is too long for one record: no packed "
-       "file can carry it.\nFile packing failed after reading 1 lines.\n"},
-      {"1\n*SUSPEND_BINARY",
-       "Line 2 begins with the marker *SUSPEND_BINARY and is the last line and has no "
-       "end-of-line byte: no packed file can carry it.\nFile packing failed after reading 2 "
-       "lines.\n"},
-  };
-  for (const row& r : rows) {
-    scratch_dir dir;
-    write_file(dir.file("out.bin"), "an older file");
-    const command_result result = binify(dir, "in.txt out.bin", r.input);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, r.err);
-    EXPECT_EQ(result.output, "an older file");  // untouched
-    EXPECT_EQ(other_files(dir), std::vector<std::string>{"out.bin"});
-  }
-}
-
-TEST(Binify, MarkerLinesThatARecordCanCarryArePacked) {
-  scratch_dir dir;
-  const std::string input = "*START_BINARY\n*END_BINARY, 1\n";
-  EXPECT_EQ(binify(dir, "in.txt out.bin", input).status, 0);
-  EXPECT_EQ(run_command({"out.bin", "back.txt"}, "", dir.path).status, 0);
-  EXPECT_EQ(read_file(dir.file("back.txt")), input);
-}
-
-TEST(Binify, BothByteOrdersComeBack) {
-  const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1 + kRow + kRow;
-  for (const char* order : {"little", "big"}) {
-    scratch_dir dir;
-    const command_result r = binify(dir, std::string("-b ") + order + " in.txt out.bin", input);
-    EXPECT_EQ(r.status, 0) << order;
-    EXPECT_EQ(run_command({"out.bin", "back.txt"}, "", dir.path).status, 0) << order;
-    EXPECT_EQ(read_file(dir.file("back.txt")), input) << order;
-    const std::string probes =
-        std::string(order) == "little" ? "01000000  0000803f" : "00000001  3f800000";
-    EXPECT_NE(r.output.find("         1         0  " + probes + "\n"), std::string::npos);
-  }
-}
-
 TEST(Binify, StandardStreams) {
   scratch_dir dir;
   const std::string input = kRealsRow1 + kRealsRow2 + kRealsRow1;
@@ -177,40 +105,87 @@ TEST(Binify, StandardStreams) {
   EXPECT_EQ(read_file(dir.file("back.txt")), input);
 }
 
-TEST(Binify, CommandLine) {
-  struct row {
-    std::string arguments;
-    int status;
-    std::string out;
-    std::string err;
-  } rows[] = {
-      {"--version", 0, "binify " ASCIIFY_VERSION "\n", ""},
-      {"", 1, "", kUsage},
-      {"in.txt", 1, "", kUsage},
-      {"-x in.txt out.bin", 1, "", "binify: unknown option '-x'\n" + kTry},
-      {"-b middle in.txt out.bin", 1, "",
-       "binify: unknown byte order 'middle', not little or big\n" + kTry},
-      {"-b", 1, "", "binify: option '-b' needs a byte order, little or big\n" + kTry},
-      {"in.txt out.bin -b big", 0, finished(1, 2), ""},  // after the files: ignored
-      {"missing.txt out.bin", 1, "",
-       "Couldn't open input ascii file missing.txt for reading.\n"
-       "binify: missing.txt: No such file or directory\n"},
-      {". out.bin", 1, "",
-       "Couldn't open input ascii file . for reading.\nbinify: .: Is a directory\n"},
-      {"in.txt no/such/dir/out.bin", 1, "",
+// What one run on the input gives. `output` is what out.bin holds afterwards (kInput: the
+// input itself; "": not looked at); with `back`, asciify converts out.bin back, which must
+// give the input. `old_output` is written to out.bin before the run; besides the files named
+// here the folder must hold none.
+const std::string kInput = "(the input)";
+struct binify_case {
+  std::string arguments, input;
+  int status;
+  std::string out, err, output;
+  bool back = false;
+  std::string old_output = "";
+};
+
+TEST(Binify, CommandLineFilesAndMessages) {
+  const std::string failed = "File packing failed after reading ";
+  const std::string text = "*TITLE\r\nplain, text\r\n\r\nno end of line";
+  const std::string long_lines =
+      "a\n" + std::string(300, 'x') + "\n" + std::string(400, 'y') + "\n";
+  const std::string numbers = kRealsRow1 + kRealsRow2 + kRealsRow1 + kRow + kRow;
+  const std::string markers = "*START_BINARY\n*END_BINARY, 1\n";
+  // clang-format off
+  const binify_case cases[] = {
+      {"--version", "a\n", 0, "binify " ASCIIFY_VERSION "\n", "", ""},
+      {"", "a\n", 1, "", kUsage, ""},
+      {"in.txt", "a\n", 1, "", kUsage, ""},
+      {"-x in.txt out.bin", "a\n", 1, "", "binify: unknown option '-x'\n" + kTry, ""},
+      {"-b middle in.txt out.bin", "a\n", 1, "",
+       "binify: unknown byte order 'middle', not little or big\n" + kTry, ""},
+      {"-b", "a\n", 1, "", "binify: option '-b' needs a byte order, little or big\n" + kTry, ""},
+      {"in.txt out.bin -b big", "a\n", 0, finished(1, 2), "", kInput},  // after the files: ignored
+      {"missing.txt out.bin", "a\n", 1, "", "Couldn't open input ascii file missing.txt for "
+       "reading.\nbinify: missing.txt: No such file or directory\n", ""},
+      {". out.bin", "a\n", 1, "",
+       "Couldn't open input ascii file . for reading.\nbinify: .: Is a directory\n", ""},
+      {"in.txt no/such/dir/out.bin", "a\n", 1, "",
        "Couldn't open output binary file no/such/dir/out.bin for writing.\n"
-       "binify: no/such/dir/out.bin: No such file or directory\n"},
-      {"in.txt in.txt", 1, "",
-       "binify: in.txt and in.txt are the same file; nothing was written.\n"},
-      {"--byte-order=big in.txt out.bin ignored", 0, finished(1, 2), ""},
-      {"-- in.txt out.bin", 0, finished(1, 2), ""},
+       "binify: no/such/dir/out.bin: No such file or directory\n", ""},
+      {"in.txt in.txt", "a\n", 1, "",
+       "binify: in.txt and in.txt are the same file; nothing was written.\n", ""},
+      {"--byte-order=big in.txt out.bin ignored", "a\n", 0, finished(1, 2), "", kInput},
+      {"-- in.txt out.bin", "a\n", 0, finished(1, 2), "", kInput},
+      // Text without numbers stays as it is; extensions of the format are noted.
+      {"in.txt out.bin", text, 0, finished(4, text.size()), "Note: the last line (4) has no "
+       "end-of-line byte; asciify reads it back, a reader held to whole lines may not.\n", kInput},
+      {"in.txt out.bin", long_lines, 0, finished(3, long_lines.size()), "Note: line 2 is longer "
+       "than 255 bytes; asciify reads it back, a reader held to 256-byte lines may not.\n", kInput},
+      // A line that no file can carry is refused, and an older output stays as it was.
+      {"in.txt out.bin", std::string("a\n*END_BINARY\0\n", 15), 2, "",
+       "Line 2 begins with the marker *END_BINARY and holds a zero byte: no packed file can "
+       "carry it.\n" + failed + "2 lines.\n", "an older file", false, "an older file"},
+      {"in.txt out.bin", "*START_BINARY" + std::string(250, '.') + "\n", 2, "",
+       "Line 1 begins with the marker *START_BINARY and is too long for one record: no packed "
+       "file can carry it.\n" + failed + "1 lines.\n", "an older file", false, "an older file"},
+      {"in.txt out.bin", "1\n*SUSPEND_BINARY", 2, "",
+       "Line 2 begins with the marker *SUSPEND_BINARY and is the last line and has no "
+       "end-of-line byte: no packed file can carry it.\n" + failed + "2 lines.\n", ""},
+      // Marker lines that a record can carry, numbers in either byte order: back exactly.
+      {"in.txt out.bin", markers, 0, "", "", "", true},
+      {"-b little in.txt out.bin", numbers, 0, "", "", "", true},
+      {"-b big in.txt out.bin", numbers, 0, "", "", "", true},
   };
-  for (const row& r : rows) {
+  // clang-format on
+  for (const binify_case& c : cases) {
+    SCOPED_TRACE("binify " + c.arguments + " on " + std::to_string(c.input.size()) + " bytes");
     scratch_dir dir;
-    const command_result result = binify(dir, r.arguments, "a\n");
-    EXPECT_EQ(result.status, r.status) << r.arguments;
-    EXPECT_EQ(result.out, r.out) << r.arguments;
-    EXPECT_EQ(result.err, r.err) << r.arguments;
+    if (!c.old_output.empty()) write_file(dir.file("out.bin"), c.old_output);
+    const command_result result = binify(dir, c.arguments, c.input);
+    EXPECT_EQ(result.status, c.status);
+    const auto lines = std::count(c.input.begin(), c.input.end(), '\n');
+    EXPECT_EQ(result.out, c.back ? finished(lines, result.output.size()) : c.out);
+    EXPECT_EQ(result.err, c.err);
+    if (!c.output.empty()) {
+      EXPECT_EQ(result.output, c.output == kInput ? c.input : c.output);
+    }
+    std::vector<std::string> expected_files;
+    if (file_exists(dir.file("out.bin"))) expected_files.push_back("out.bin");
+    EXPECT_EQ(other_files(dir), expected_files);
+    if (c.back) {
+      EXPECT_EQ(run_command({"out.bin", "back.txt"}, "", dir.path).status, 0);
+      EXPECT_EQ(read_file(dir.file("back.txt")), c.input);
+    }
   }
   scratch_dir dir;
   if (kHavePosixShell) {  // a system with a full device
@@ -223,6 +198,13 @@ TEST(Binify, CommandLine) {
   const command_result help = binify(dir, "--help", "");
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("Usage: binify [-b little|big] [--] IN OUT\n")) << help.out;
+  // The header's probes tell the byte order asked for.
+  for (const char* order : {"little", "big"}) {
+    const command_result r = binify(dir, std::string("-b ") + order + " in.txt out.bin", numbers);
+    const std::string probes =
+        std::string(order) == "little" ? "01000000  0000803f" : "00000001  3f800000";
+    EXPECT_NE(r.output.find("         1         0  " + probes + "\n"), std::string::npos) << order;
+  }
 }
 
 // The bundled example and a generated benchmark file: converted, packed, converted again.
@@ -264,4 +246,4 @@ TEST(Binify, ShowsProgressOnATerminal) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

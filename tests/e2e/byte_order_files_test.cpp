@@ -15,11 +15,9 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
-const std::string kSwapped =
-    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 const std::string kData = ASCIIFY_SOURCE_DIR "/tests/data/byte_orders/";
 constexpr bool kBigEndian = std::endian::native == std::endian::big;
 
@@ -36,11 +34,9 @@ TEST(ByteOrderFiles, BothOrdersGiveTheCommittedTextOnEveryMachine) {
     EXPECT_EQ(result.status, 0) << name;
     EXPECT_TRUE(read_file(dir.file("out.txt")) == expected) << name << " converts differently";
     const long long lines = std::count(expected.begin(), expected.end(), '\n');
-    const std::string note = endian == std::endian::native ? "" : kSwapped;
+    const std::string note = endian == std::endian::native ? "" : kSwappedNote;
     EXPECT_EQ(result.out, note + finished_summary(lines)) << name;
-    EXPECT_EQ(result.err,
-              "Warning: value too wide for its 8-column field at line 3033, written as '*'\n")
-        << name;
+    EXPECT_EQ(result.err, wide_value_warning(8, 3033)) << name;
   }
 }
 
@@ -76,4 +72,4 @@ TEST(ByteOrderFiles, MarkersBeforeAnyHeaderAreThisMachines) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

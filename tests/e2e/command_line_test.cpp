@@ -15,7 +15,7 @@
 #include "tests/support/encoder.h"
 #include "version.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const std::string kTry = "Try 'asciify --help' for more information.\n";
@@ -25,8 +25,6 @@ std::string unknown(const std::string& option) {
 }
 const std::string kNoSpace = "No space left on device\n";
 const std::string kNoFile = "No such file or directory\n";
-const std::string kSwapped =
-    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 const std::string kEndInAscii = "Encountered *END_BINARY when already in ASCII mode.\n";
 // The line that says where and why, after kEndInAscii for a marker at input byte `at`.
 std::string end_in_ascii_at(size_t at) {
@@ -46,16 +44,12 @@ std::string ascii_lines(size_t bytes, long long* count) {
 }
 
 // A binary section in the reverse byte order whose second record holds a value too wide for
-// its field: it converts to kSectionText, with kSwapped and a warning about its second line.
+// its field: it converts to kSectionText, with kSwappedNote and a warning about its second line.
 const std::string kSectionText = "       1   2\n********   7\n";
 const std::string kSectionLines = "a\n" + kSectionText + "b\n";
 std::string section_with_wide_value() {
   encoder file = encoder{}.start_binary(order::reversed).define(71, {0x08, 0x04});
   return file.byte(71).i32s({1, 2}).byte(71).i32s({123456789, 7}).end_binary().bytes;
-}
-std::string wide_value_warning(long long line) {
-  return "Warning: value too wide for its 8-column field at line " + std::to_string(line) +
-         ", written as '*'\n";
 }
 
 // The folder separator that joined names show.
@@ -171,16 +165,16 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"in.dat", "out.txt"}, "", {0, finished_summary(2), "", kTwoLines}, {"out.txt"},
        "old contents that are longer\n"},
       // The bundled example converts to the committed text.
-      {{ASCIIFY_EXAMPLE_INPUT, "out.txt"}, "", {0, kSwapped + finished_summary(41), "",
+      {{ASCIIFY_EXAMPLE_INPUT, "out.txt"}, "", {0, kSwappedNote + finished_summary(41), "",
        read_file(ASCIIFY_SOURCE_DIR "/examples/example.txt")}},
       // "-" for standard input and output; with OUT "-" the notes join the messages. The
       // streams are binary: no carriage return is added, no byte ends the input.
-      {{"-", "out.txt"}, "section.dat", {0, kSwapped + finished_summary(4),
-       wide_value_warning(3), kSectionLines}},
+      {{"-", "out.txt"}, "section.dat", {0, kSwappedNote + finished_summary(4),
+       wide_value_warning(8, 3), kSectionLines}},
       {{"section.dat", "-"}, "", {0, kSectionLines,
-       kSwapped + wide_value_warning(3) + finished_summary(4)}},
+       kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "section.dat", {0, kSectionLines,
-       kSwapped + wide_value_warning(3) + finished_summary(4)}},
+       kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "", {0, "", finished_summary(0)}},
       {{"-", "out.txt"}, "failing.dat", {2, "",
        kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"}},
@@ -198,8 +192,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"--help", "/nonexistent-dir/out.txt"}, "", {0, kHelpText, ""}},
       {{"--version", "-h"}, "", {0, kHelpText, ""}},
       {{"-q", "in.dat", "out.txt"}, "", {0, "", "", kTwoLines}},
-      {{"--quiet", "section.dat", "out.txt"}, "", {0, "", wide_value_warning(3), kSectionLines}},
-      {{"-q", "section.dat", "-"}, "", {0, kSectionLines, wide_value_warning(3)}},
+      {{"--quiet", "section.dat", "out.txt"}, "", {0, "", wide_value_warning(8, 3), kSectionLines}},
+      {{"-q", "section.dat", "-"}, "", {0, kSectionLines, wide_value_warning(8, 3)}},
       {{"-q", "failing.dat", "out.txt"}, "", {2, "",
        kEndInAscii + end_in_ascii_at(2) + failed_summary(1), "a\n"}},
       // "--" ends the options: then a file may be named like one.
@@ -209,9 +203,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"-d"}, "", {1, "", "asciify: option '-d' needs a folder\n" + kTry}},
       // Many files into a folder: a summary each, then the total; a failure does not stop it.
       {{"-d", "conv", "in.dat", "section.dat", "failing.dat"}, "", {2,
-       "in.dat: " + finished_summary(2) + kSwapped + "section.dat: " + finished_summary(4) +
+       "in.dat: " + finished_summary(2) + kSwappedNote + "section.dat: " + finished_summary(4) +
            "Total: 3 files into conv, 1 failed, 7 lines written.\n",
-       wide_value_warning(3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
+       wide_value_warning(8, 3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
            failed_summary(1),
        kTwoLines + kSectionLines + "a\n"}, {"conv/in.txt", "conv/section.txt", "conv/failing.txt"}},
       {{"-d", "conv", "in.dat", "sub/in.dat"}, "", {1, "",
@@ -383,7 +377,8 @@ TEST(Streams, PipelineGivesTheSameTextAsFiles) {
       run_shell("cat in.dat | \"$ASCIIFY\" - - | cat > out.txt", dir.path);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, kSwapped + wide_value_warning(lines + 2) + finished_summary(lines + 3));
+  EXPECT_EQ(result.err,
+            kSwappedNote + wide_value_warning(8, lines + 2) + finished_summary(lines + 3));
   EXPECT_TRUE(read_file(dir.file("out.txt")) == head + kSectionText + "tail\n");
 }
 
@@ -410,11 +405,11 @@ std::vector<std::string> progress_draws(const std::string& received) {
 #endif
 
 // Runs `script` on a terminal in the scratch directory `dir`.
-terminal_result in_terminal(const scratch_dir& dir, const std::string& script,
-                            bool progress_at_once = true) {
-  return run_in_terminal("cd '" + dir.path + "' && (" + script + ")", progress_at_once);
+terminal_result in_terminal(const scratch_dir& dir, const std::string& script) {
+  return run_in_terminal("cd '" + dir.path + "' && (" + script + ")");
 }
 
+// The display itself is tested on a clock of its own in driver/progress_test.cpp.
 TEST(Progress, ShownAndErasedBeforeTheSummary) {
   SKIP_WITHOUT_PSEUDO_TERMINALS();
   scratch_dir dir;
@@ -441,69 +436,11 @@ TEST(Progress, ShownAndErasedBeforeTheSummary) {
     }
     EXPECT_LT(result.received.rfind("\rasciify: "), result.received.find("Finished"));
   }
-}
-
-TEST(Progress, NothingForARunShorterThanASecondOrWithTheTextOnTheTerminal) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
+  // None with the text on the terminal.
   write_file(dir.file("in.dat"), "a\nb\n");
-  const terminal_result quick = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt", false);
-  EXPECT_EQ(quick.status, 0);
-  EXPECT_EQ(quick.received, finished_summary(2));
   const terminal_result text_shown = in_terminal(dir, "\"$ASCIIFY\" in.dat -");
   EXPECT_EQ(text_shown.status, 0);
   EXPECT_EQ(text_shown.received, "a\nb\n" + finished_summary(2));
-}
-
-TEST(Progress, MessagesDuringTheRunLandOnCleanLines) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  long long lines = 0;
-  long long more = 0;
-  // The warning comes early; after a pause the rest follows, so that the display refreshes
-  // with the warning waiting and then draws again below it.
-  write_file(dir.file("first"), "a\n" + section_with_wide_value() + ascii_lines(64 << 10, &lines));
-  write_file(dir.file("second"), ascii_lines(2 << 20, &more));
-  const terminal_result result =
-      in_terminal(dir, "{ cat first; sleep 0.5; cat second; } | \"$ASCIIFY\" - out.txt");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(screen_lines(result.received),
-            screen_lines(kSwapped + wide_value_warning(3) + finished_summary(3 + lines + more)))
-      << result.received;
-  // Drawn before the warning, and again after it.
-  const size_t warning = result.received.find("Warning:");
-  ASSERT_NE(warning, std::string::npos);
-  EXPECT_LT(result.received.find("\rasciify: "), warning);
-  EXPECT_GT(result.received.rfind("\rasciify: "), warning) << result.received;
-}
-
-TEST(Progress, ErasedBeforeAnError) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  write_file(dir.file("in.dat"), "a\n*END_BINARY\n");
-  const terminal_result result = in_terminal(dir, "\"$ASCIIFY\" in.dat out.txt");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
-  EXPECT_EQ(screen_lines(result.received),
-            screen_lines(kEndInAscii + end_in_ascii_at(2) + failed_summary(1)))
-      << result.received;
-}
-
-TEST(Progress, ErasedWhenTheRunIsTerminated) {
-  SKIP_WITHOUT_PSEUDO_TERMINALS();
-  scratch_dir dir;
-  long long lines = 0;
-  write_file(dir.file("in.dat"), ascii_lines(64 << 10, &lines));
-  // The input stalls after its first part; the run is ended while it waits.
-  const terminal_result result =
-      in_terminal(dir,
-                  "{ cat in.dat; sleep 1.5; } | \"$ASCIIFY\" - out.txt & pid=$!; sleep 0.5; "
-                  "kill -TERM $pid; wait $pid; echo \"status $?\"");
-  EXPECT_FALSE(progress_draws(result.received).empty()) << result.received;
-  const std::vector<std::string> screen = screen_lines(result.received);
-  ASSERT_FALSE(screen.empty()) << result.received;
-  EXPECT_EQ(screen.back(), "status 143");
-  for (const std::string& line : screen) EXPECT_EQ(line.find("asciify:"), std::string::npos);
 }
 
 TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {
@@ -524,4 +461,4 @@ TEST(Progress, NothingWhenStandardErrorIsNoTerminal) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -11,7 +11,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 const compression_kind kKinds[] = {compression_kind::gzip, compression_kind::xz,
@@ -96,4 +96,4 @@ TEST(CompressedInput, CutOrDamagedFailsWithItsReason) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -11,11 +11,9 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
-const std::string kSwapped =
-    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
 constexpr order reversed = order::reversed;
 
 encoder section(order numbers = order::native) {
@@ -44,10 +42,6 @@ std::string ints(const std::string& values, size_t width = 8) {  // space-separa
     line += col(values.substr(at, end - at), width);
   }
   return line;
-}
-std::string wide_warning(int width, int line) {
-  return "Warning: value too wide for its " + std::to_string(width) + "-column field at line " +
-         std::to_string(line) + ", written as '*'\n";
 }
 
 struct row {
@@ -101,7 +95,7 @@ std::vector<row> rows() {
      encoder{}.line("head").start_binary().text_record("in").end_binary().line("tail"),
      "head\nin\ntail\n"},
     {"reversed byte order is announced", section(reversed).text_record("x").end_binary(), "x\n",
-     "", kSwapped},
+     "", kSwappedNote},
     {"marker line with further text, hex digits in upper case",
      encoder{}.line("*START_BINARY and more").raw(upper_hex).text_record("t"), "t\n"},
     {"older version 0.0 is accepted",
@@ -122,7 +116,7 @@ std::vector<row> rows() {
     {"a native section after a reversed one forgets formats, byte order and markers",
      section(reversed).define(56, {8, 8}).byte(56).i32(1).marker4().end_binary().start_binary()
          .define(56, {10, 10}).byte(56).i32(2).marker4().byte(56).i32(3).i32(128),
-     ints("1 0") + "\n" + ints("2 0", 10) + "\n" + ints("3 128", 10) + "\n", "", kSwapped},
+     ints("1 0") + "\n" + ints("2 0", 10) + "\n" + ints("3 128", 10) + "\n", "", kSwappedNote},
     {"markers of this machine before any header",
      encoder{}.resume_binary().byte(15).i32(7).marker4(), ints("7 0 0 0 0 0 0 0 0 0") + "\n"},
 
@@ -154,7 +148,7 @@ std::vector<row> rows() {
      " 5, 0,0.0,\n 0,0\n"},
     {"markers in the file's byte order",
      section(reversed).define(65, {0x0C, 0x0A, 0x0A}).byte(65).i32(128).marker4(),
-     col("128", 12) + ints("0 0", 10) + "\n", "", kSwapped},
+     col("128", 12) + ints("0 0", 10) + "\n", "", kSwappedNote},
     {"8-byte numbers",
      cached_record({0x54, 0x70}).i64(-9000000000LL).f64(0.25).define(51, {0x54, 0x5F}).byte(51)
          .i64(INT64_MAX)
@@ -162,7 +156,7 @@ std::vector<row> rows() {
     {"numbers in the reverse byte order",
      section(reversed).define(68, {0x0A, 0x2A, 0x50, 0x70}).byte(68).i32(65536).f32(-2.5f).i64(1)
          .f64(-1234.5),
-     col("65536", 10) + col("-2.5", 10) + col("1", 16) + col("-1234.5", 16) + "\n", "", kSwapped},
+     col("65536", 10) + col("-2.5", 10) + col("1", 16) + col("-1234.5", 16) + "\n", "", kSwappedNote},
     {"width-0 fields show nothing", cached_record({0x40, 0x20, 0x08}).i64(7).f32(1.5f).i32(7),
      col("7", 8) + "\n"},
     {"open-ended strings",
@@ -192,11 +186,11 @@ std::vector<row> rows() {
      std::string(255, '0') + "\n"},
     {"values too wide for their field, one warning",
      cached_record({8, 4}).i32(123456789).i32(7).byte(50).i32(123456789).i32(7),
-     "********   7\n********   7\n", wide_warning(8, 1)},
+     "********   7\n********   7\n", wide_value_warning(8, 1)},
     {"zero texts too wide for their field", cached_record({8, 0x22, 0x20, 0x40, 0x23}).marker4(),
-     "       0**0.0\n", wide_warning(2, 1)},
+     "       0**0.0\n", wide_value_warning(2, 1)},
     {"real too wide for its field", cached_record({0x23, 0x03}).f32(1e10f).i32(1), "***  1\n",
-     wide_warning(3, 1)},
+     wide_value_warning(3, 1)},
     {"widest line: 255 empty strings of 126 columns",
      cached_record(std::vector<uint8_t>(255, 0xFE)).raw(std::string(255, '\0'))
          .text_record("after"),
@@ -298,4 +292,4 @@ TEST_P(Conversions, ConvertExactly) {
 INSTANTIATE_TEST_SUITE_P(Rows, Conversions, ::testing::ValuesIn(rows()));
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -6,7 +6,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/random_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 TEST(RoundTrip, EveryRecordIsConsumedExactly) {
@@ -29,4 +29,4 @@ TEST(RoundTrip, EveryRecordIsConsumedExactly) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

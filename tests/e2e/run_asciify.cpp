@@ -19,7 +19,7 @@
 extern char** environ;
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 #ifdef _WIN32
@@ -135,51 +135,7 @@ command_result spawn(std::vector<std::string> argv, const std::string& stdin_pat
 
 #endif
 
-// A path from a name in UTF-8 (on Windows a plain string would be taken in the ANSI code page).
-std::filesystem::path path_of(const std::string& name) {
-  return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-
 }  // namespace
-
-scratch_dir::scratch_dir() {
-  static std::mt19937_64 random{std::random_device{}()};
-  const auto temp = std::filesystem::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto candidate = temp / ("asciify-e2e-" + std::to_string(random()));
-    std::error_code error;
-    if (std::filesystem::create_directory(candidate, error)) {
-      const std::u8string name = candidate.u8string();
-      path.assign(name.begin(), name.end());
-      return;
-    }
-  }
-  throw std::runtime_error("cannot make a scratch directory");
-}
-
-scratch_dir::~scratch_dir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_of(path), ignored);
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path_of(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path_of(path), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-bool file_exists(const std::string& path) {
-  return std::filesystem::exists(path_of(path));
-}
-
-void make_hard_link(const std::string& target, const std::string& link) {
-  std::filesystem::create_hard_link(path_of(target), path_of(link));
-}
 
 command_result run_command(const std::vector<std::string>& args, const std::string& stdin_path,
                            const std::string& dir) {
@@ -209,4 +165,4 @@ command_result run_shell(const std::string& script, const std::string& dir) {
 #endif
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

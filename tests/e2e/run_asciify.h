@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace asciify::testing {
+#include "tests/support/test_streams.h"
+
+namespace asciify::test_support {
 
 struct command_result {
   int status = -1;     // exit status
@@ -12,20 +14,6 @@ struct command_result {
   std::string err;     // standard error
   std::string output;  // contents of the output file (convert_file only)
 };
-
-// A fresh scratch directory for one test, removed with its contents when the object goes.
-struct scratch_dir {
-  std::string path;
-  scratch_dir();
-  ~scratch_dir();
-  std::string file(const std::string& name) const { return path + "/" + name; }
-};
-
-// Files named in UTF-8, as the program names them.
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& bytes);
-bool file_exists(const std::string& path);
-void make_hard_link(const std::string& target, const std::string& link);
 
 // Runs asciify with `args` (no program name), standard input from `stdin_path` when given (else
 // from the null device), in the directory `dir` when given.
@@ -50,4 +38,4 @@ inline constexpr bool kHavePosixShell = false;
 inline constexpr bool kHavePosixShell = true;
 #endif
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -15,18 +15,18 @@
 extern char** environ;
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 #ifdef _WIN32
-terminal_result run_in_terminal(const std::string& script, bool) {
+terminal_result run_in_terminal(const std::string& script) {
   throw std::logic_error("no pseudo-terminal to run: " + script);
 }
 #else
 
-terminal_result run_in_terminal(const std::string& script, bool progress_at_once) {
+terminal_result run_in_terminal(const std::string& script) {
   // Everything the child needs is prepared before the fork.
-  std::vector<std::string> texts{"/bin/sh", "-c", script, std::string("ASCIIFY=") + ASCIIFY_BINARY};
-  if (progress_at_once) texts.emplace_back("ASCIIFY_PROGRESS_DELAY_MS=0");
+  std::vector<std::string> texts{"/bin/sh", "-c", script, std::string("ASCIIFY=") + ASCIIFY_BINARY,
+                                 "ASCIIFY_PROGRESS_DELAY_MS=0"};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     if (!std::string(*entry).starts_with("ASCIIFY_PROGRESS_DELAY_MS=")) texts.emplace_back(*entry);
   }
@@ -91,4 +91,4 @@ std::vector<std::string> screen_lines(const std::string& bytes) {
   return lines;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -15,7 +15,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // The example input and its conversions cut at every byte offset, the last one whole.
@@ -46,8 +46,7 @@ TEST(Truncation, EveryCutGivesAPrefixOfTheFullOutput) {
   ASSERT_EQ(full.messages, "");
   // The example holds no newline byte inside a record, so every line is one newline.
   ASSERT_EQ(std::count(full.output.begin(), full.output.end(), '\n'), 41);
-  ASSERT_EQ(full.info, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n" +
-                           finished_summary(41));
+  ASSERT_EQ(full.info, kSwappedNote + finished_summary(41));
 
   int finished_cuts = 0, failed_cuts = 0, cuts_in_a_line = 0, cuts_in_a_section = 0;
   for (size_t cut = 0; cut < cuts.runs.size(); ++cut) {
@@ -155,4 +154,4 @@ TEST(Corruption, EveryVariantEndsCleanlyAndKeepsItsIntactStart) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -12,7 +12,7 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 struct failure_case {
@@ -193,4 +193,4 @@ TEST_P(FailurePaths, KeepTheLinesBeforeTheError) {
 INSTANTIATE_TEST_SUITE_P(Cases, FailurePaths, ::testing::ValuesIn(failure_cases()));
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

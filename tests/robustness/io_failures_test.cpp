@@ -13,25 +13,8 @@
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
-
-// A byte source that serves `input` up to `fail_at` bytes and then reports a read error.
-struct failing_source {
-  std::string bytes;
-  size_t limit;
-  size_t served = 0;
-};
-
-raw_read read_failing(void* context, uint8_t* buffer, size_t capacity) {
-  auto* source = static_cast<failing_source*>(context);
-  if (source->served >= source->limit) return raw_read{0, EIO};
-  const size_t count =
-      std::min({capacity, source->limit - source->served, source->bytes.size() - source->served});
-  std::memcpy(buffer, source->bytes.data() + source->served, count);
-  source->served += count;
-  return raw_read{count, 0};
-}
 
 long long newlines_in(const std::string& text) {
   return std::count(text.begin(), text.end(), '\n');
@@ -44,7 +27,7 @@ TEST(IoFailures, ReadErrorPartWayKeepsTheLinesConvertedBeforeIt) {
        {size_t{0}, size_t{100}, size_t{512}, size_t{700}, size_t{1024}, input.size() - 1}) {
     SCOPED_TRACE("read error after " + std::to_string(fail_at) + " bytes");
     failing_source source{input, fail_at};
-    input_opening opening = open_input_reader({read_failing, &source}, {.decode_in_thread = false});
+    input_opening opening = open_input_reader(source.reader(), {.decode_in_thread = false});
     if (fail_at == 0) {
       // The first bytes are read when the input is opened: it cannot be opened.
       EXPECT_EQ(opening.stream, nullptr);
@@ -106,4 +89,4 @@ TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -11,7 +11,7 @@
 
 #include "tests/support/random_source.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 template <typename Real, typename Bits>
@@ -143,4 +143,4 @@ std::string byte_order_sample(std::endian endian) {
   return file.bytes;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

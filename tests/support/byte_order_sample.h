@@ -9,7 +9,7 @@
 
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 // The order of the numbers of a file written on a machine of byte order `endian`.
 inline order order_of(std::endian endian) {
@@ -19,4 +19,4 @@ inline order order_of(std::endian endian) {
 // The sample, its numbers in the byte order `endian`.
 std::string byte_order_sample(std::endian endian);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

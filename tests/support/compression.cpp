@@ -13,7 +13,7 @@
 #include <zstd.h>
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 #ifdef ASCIIFY_HAVE_ZLIB
@@ -100,4 +100,4 @@ std::string zstd_skippable_frame(std::string_view payload, int variant) {
   return frame;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -6,7 +6,7 @@
 
 #include "input/input_stream.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 // `data` as one complete stream: a gzip member, an xz stream with a CRC64 check, or a zstd
 // frame with its checksum. `level` is the library's own; 0 takes a fast one. Plain data is
@@ -16,4 +16,4 @@ std::string compress(compression_kind kind, std::string_view data, int level = 0
 // A zstd skippable frame carrying `payload`; `variant` (0 to 15) picks its magic number.
 std::string zstd_skippable_frame(std::string_view payload, int variant = 0);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

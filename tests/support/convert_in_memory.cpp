@@ -6,7 +6,7 @@
 
 #include "driver/conversion.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 size_t count_of(std::string_view text, std::string_view word) {
@@ -48,6 +48,16 @@ memory_output::memory_output() : out(std::make_unique<output>()) {
 std::string memory_output::text() {
   flush_output(out->file);
   return sink.bytes;
+}
+
+raw_read failing_source::read(void* context, uint8_t* buffer, size_t capacity) {
+  auto& self = *static_cast<failing_source*>(context);
+  if (self.served >= self.fail_at) return {0, EIO};
+  const size_t count =
+      std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
+  std::memcpy(buffer, self.bytes.data() + self.served, count);
+  self.served += count;
+  return {count, 0};
 }
 
 input_handle memory_input(std::string_view input) {
@@ -93,6 +103,11 @@ conversion_capture convert_in_memory(std::string_view input, run_options options
   }
   memory_sink sink;
   return convert_into_sink(*opening.stream, sink, options);
+}
+
+std::string wide_value_warning(int width, long long line) {
+  return "Warning: value too wide for its " + std::to_string(width) + "-column field at line " +
+         std::to_string(line) + ", written as '*'\n";
 }
 
 std::string finished_summary(long long lines) {
@@ -142,4 +157,4 @@ std::string ending_fault(const conversion_capture& run, std::string_view input) 
   return "";
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -13,7 +13,7 @@
 #include "output/output.h"
 #include "tests/support/test_streams.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct conversion_capture {
   int status = 0;        // 0 finished, 2 failed
@@ -61,10 +61,24 @@ conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_op
 
 // An input reading the bytes of `input`, which must outlive it, on the calling thread.
 input_handle memory_input(std::string_view input);
+
+// A source that serves `bytes` and fails with EIO once it has served `fail_at` of them; its
+// reader() goes to open_input_reader.
+struct failing_source {
+  std::string bytes;
+  size_t fail_at;
+  size_t served = 0;
+  raw_reader reader() { return {read, this}; }
+  static raw_read read(void* context, uint8_t* buffer, size_t capacity);
+};
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);
 std::string failed_summary(long long lines);
+// The note on a section in the other byte order, and the warning about a value written as '*'.
+inline const std::string kSwappedNote =
+    "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n";
+std::string wide_value_warning(int width, long long line);
 
 // The output after its last newline byte: an unterminated last line, or nothing.
 std::string_view unterminated_tail(std::string_view output);
@@ -76,4 +90,4 @@ std::string_view unterminated_tail(std::string_view output);
 // last line, which is copied input (the end of the input, after a finished run).
 std::string ending_fault(const conversion_capture& run, std::string_view input);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 std::string header_line(order numbers, int major, int minor) {
   unsigned char probes[8];
@@ -73,4 +73,4 @@ encoder& encoder::i32s(const std::vector<int32_t>& values) {
   return *this;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 enum class order { native, reversed };
 
@@ -82,4 +82,4 @@ struct bytes_in {
 // The warning of a run whose input ended inside the binary section entered at `offset`.
 std::string cut_short_warning(int64_t offset);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -1,6 +1,6 @@
 #include "tests/support/example_input.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 void add_rows_of_reals(encoder& file, int first_id, int count) {
@@ -71,4 +71,4 @@ encoder example_input() {
   return file;
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -4,10 +4,10 @@
 
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 // A small data file whose bulk data are binary sections using every kind of record, in both
 // byte orders, around ordinary text lines.
 encoder example_input();
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -6,7 +6,7 @@
 
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 // The field format byte of each packed nibble code.
@@ -193,4 +193,4 @@ random_input make_random_input(uint32_t seed) {
   return generator(seed).build();
 }
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

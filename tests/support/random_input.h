@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct random_input {
   std::string bytes;
@@ -17,4 +17,4 @@ struct random_input {
 
 random_input make_random_input(uint32_t seed);
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

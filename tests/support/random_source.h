@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 struct random_source {
   uint64_t state;
@@ -24,4 +24,4 @@ struct random_source {
   double sign() { return (next() & 1) != 0 ? -1.0 : 1.0; }
 };
 
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

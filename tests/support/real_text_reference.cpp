@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "text/real_text.h"
 #include "text/real_text_stepwise.h"
@@ -52,6 +53,45 @@ bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
   const bool zero = std::fabs(x) <= real_text::kSmallestNormal;
   return real_text::real_to_text_stepwise<library_primitives>(x, false, zero, width, out,
                                                               keep_zeros, significant_digits);
+}
+
+std::string difference_from_fast(bool single, uint64_t bits, int32_t width, int32_t keep_zeros,
+                                 int32_t significant_digits) {
+  constexpr int kGuard = 8;  // bytes before the field
+  char fields[2][56];
+  bool fits[2];
+  for (int which = 0; which < 2; ++which) {
+    char* field = fields[which];
+    std::memset(field, '#', sizeof fields[which]);
+    if (single) {
+      float x;
+      const auto low = static_cast<uint32_t>(bits);
+      std::memcpy(&x, &low, sizeof x);
+      fits[which] =
+          which == 0
+              ? asciify::float_to_text(x, width, field + kGuard, keep_zeros, significant_digits)
+              : float_to_text(x, width, field + kGuard, keep_zeros, significant_digits);
+    } else {
+      double x;
+      std::memcpy(&x, &bits, sizeof x);
+      fits[which] =
+          which == 0
+              ? asciify::double_to_text(x, width, field + kGuard, keep_zeros, significant_digits)
+              : double_to_text(x, width, field + kGuard, keep_zeros, significant_digits);
+    }
+  }
+  if (fits[0] == fits[1] && std::memcmp(fields[0], fields[1], sizeof fields[0]) == 0) return "";
+  std::string shown[2];
+  for (int which = 0; which < 2; ++which) {
+    for (const char c : fields[which]) shown[which] += c == '\0' ? '|' : c;
+  }
+  char head[160];
+  std::snprintf(head, sizeof head,
+                "%s bits %#llx, width %d, keep_zeros %d, significant digits %d:\n",
+                single ? "float" : "double", static_cast<unsigned long long>(bits), width,
+                keep_zeros, significant_digits);
+  return head + std::string("fast      [") + shown[0] + "] " + std::to_string(fits[0]) +
+         "\nreference [" + shown[1] + "] " + std::to_string(fits[1]);
 }
 
 }  // namespace asciify::reference

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace asciify::reference {
 
@@ -14,5 +15,11 @@ bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
                    int32_t significant_digits);
 bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
                     int32_t significant_digits);
+
+// Runs the fast routine and this one on the value whose bits are `bits` (a 4-byte real in the
+// low four bytes when `single`), each into a field with the same guard bytes around it. "" when
+// every byte and the result agree; otherwise both fields (a zero byte shown as '|') and results.
+std::string difference_from_fast(bool single, uint64_t bits, int32_t width, int32_t keep_zeros,
+                                 int32_t significant_digits);
 
 }  // namespace asciify::reference

@@ -9,21 +9,22 @@
 #include <vector>
 
 #include "records/format_codes.h"
+#include "tests/support/convert_in_memory.h"
 #include "text/field_text.h"
 #include "text/field_writers.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 constexpr size_t kLimit = 256;
 constexpr int kSources[8] = {4, 6, 4, 8, 6, 8, 5, 8};
-constexpr int Z = -1;
-constexpr int kLayouts[8][10] = {{0, 1, 2, 3, Z, Z},
+constexpr int kZero = -1;  // an appended zero field
+constexpr int kLayouts[8][10] = {{0, 1, 2, 3, kZero, kZero},
                                  {0, 1, 2, 3, 4, 5, 5, 5, 5, 5},
-                                 {0, 1, 2, 3, 3, 3, 3, 3, Z, Z},
+                                 {0, 1, 2, 3, 3, 3, 3, 3, kZero, kZero},
                                  {0, 1, 2, 3, 4, 5, 6, 6, 7, 7},
-                                 {0, 1, 2, 3, 4, 4, 5, 5, Z, Z},
-                                 {0, 1, 2, 3, 4, 5, 6, 7, Z, Z},
+                                 {0, 1, 2, 3, 4, 4, 5, 5, kZero, kZero},
+                                 {0, 1, 2, 3, 4, 5, 6, 7, kZero, kZero},
                                  {0, 1, 2, 3, 4, 4},
                                  {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}};
 constexpr int kOutputs[8] = {6, 10, 10, 10, 10, 10, 6, 10};
@@ -157,7 +158,7 @@ struct reader {
     std::vector<uint8_t> line;
     for (int k = 0; k < kOutputs[layout]; ++k) {
       const int s = kLayouts[layout][k];
-      line.push_back(s == Z ? f[kReference[layout]] & 0x1F : f[s]);
+      line.push_back(s == kZero ? f[kReference[layout]] & 0x1F : f[s]);
       const field_format ff = decompose_field_format(line.back());
       staging += ff.type == field_type::string ? static_cast<size_t>(ff.width)
                                                : static_cast<size_t>(ff.size);
@@ -307,4 +308,31 @@ std::string strict_format_fault(std::string_view packed) {
   return r.fault;
 }
 
-}  // namespace asciify::testing
+namespace {
+
+bool needs_extension(std::string_view text) {
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    if (end - start > 255) return true;
+  }
+  return start < text.size();
+}
+
+}  // namespace
+
+std::string packing_fault(std::string_view text, const binify::packed_text& packed) {
+  if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
+  const conversion_capture back = convert_in_memory(packed.bytes);
+  if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;
+  if (back.output != text) {
+    size_t at = 0;
+    while (at < text.size() && at < back.output.size() && text[at] == back.output[at]) ++at;
+    return "converted back differently from byte " + std::to_string(at);
+  }
+  const bool extended = needs_extension(text);
+  if (extended != (packed.report.extended_line != 0)) return "wrong note on extensions";
+  const std::string strict = extended ? "" : strict_format_fault(packed.bytes);
+  return strict.empty() ? "" : "beyond the strict format: " + strict;
+}
+
+}  // namespace asciify::test_support

@@ -7,7 +7,7 @@
 
 #include "tests/support/encoder.h"
 
-namespace asciify::testing {
+namespace asciify::test_support {
 namespace {
 
 encoder section() {
@@ -28,17 +28,32 @@ TEST(StrictReader, FindsWhatAStrictConverterCannotRead) {
     const char* fault;  // a part of the fault, "" when none
   } rows[] = {
       {"plain text", "a\nb\n", ""},
-      {"records", section().byte(10).i32(1).f32(2.5f).f32(0).f32(-1).define(60, {8, 0x8A})
-                      .byte(60).i32(7).str("ab").suspend_binary().line("x"), ""},
+      {"records",
+       section()
+           .byte(10)
+           .i32(1)
+           .f32(2.5f)
+           .f32(0)
+           .f32(-1)
+           .define(60, {8, 0x8A})
+           .byte(60)
+           .i32(7)
+           .str("ab")
+           .suspend_binary()
+           .line("x"),
+       ""},
       {"no end of line", "a\nb", "without end-of-line"},
       {"long line", std::string(256, 'x') + "\n", "longer than 256"},
       {"value too wide", section().lsf8({0x03}).i32(12345), "too wide"},
       {"NaN", section().lsf8({0x2A}).f32(NAN), "NaN"},
       {"largest double", section().lsf8({0x6A}).f64(1.7976931348623157e308), "as zero"},
       {"long record", long_record(), "longer than 256 bytes"},
-      {"wide line", section().define(60, {0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94,
-                                         0x94, 0x94, 0x94, 0x94})
-                        .byte(60).raw(std::string(13, '\0')),
+      {"wide line",
+       section()
+           .define(60,
+                   {0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94, 0x94})
+           .byte(60)
+           .raw(std::string(13, '\0')),
        "longer than 255 characters"},
       {"closing marker as text", "*END_BINARY\n", "closing marker"},
   };
@@ -53,4 +68,4 @@ TEST(StrictReader, FindsWhatAStrictConverterCannotRead) {
 }
 
 }  // namespace
-}  // namespace asciify::testing
+}  // namespace asciify::test_support

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,7 +15,7 @@
 #include "platform/files.h"
 #endif
 
-namespace asciify::testing {
+namespace asciify::test_support {
 
 #ifdef _WIN32
 
@@ -27,13 +28,6 @@ std::string temporary_path() {
   const std::string name = "asciify-test-" + std::to_string(_getpid()) + "-" +
                            std::to_string(serial.fetch_add(1)) + ".tmp";
   return (directory / name).string();
-}
-
-std::string contents_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace
@@ -51,7 +45,7 @@ memory_stream::~memory_stream() {
 
 std::string memory_stream::text() {
   if (file != nullptr) std::fflush(file);
-  return contents_of(path_);
+  return read_file(path_);
 }
 
 void set_environment(const char* name, const char* value) {
@@ -82,4 +76,57 @@ void set_environment(const char* name, const char* value) {
 
 #endif
 
-}  // namespace asciify::testing
+// A path from a name in UTF-8 (on Windows a plain string would be taken in the ANSI code page).
+namespace {
+
+std::filesystem::path path_of(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+}  // namespace
+
+scratch_dir::scratch_dir() {
+  static std::mt19937_64 random{std::random_device{}()};
+  const auto temp = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate = temp / ("asciify-e2e-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      const std::u8string name = candidate.u8string();
+      path.assign(name.begin(), name.end());
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a scratch directory");
+}
+
+scratch_dir::~scratch_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_of(path), ignored);
+}
+
+std::string scratch_dir::write(const std::string& name, const std::string& bytes) const {
+  write_file(file(name), bytes);
+  return file(name);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path_of(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream(path_of(path), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+bool file_exists(const std::string& path) {
+  return std::filesystem::exists(path_of(path));
+}
+
+void make_hard_link(const std::string& target, const std::string& link) {
+  std::filesystem::create_hard_link(path_of(target), path_of(link));
+}
+
+}  // namespace asciify::test_support

@@ -1,20 +1,10 @@
-#include "records/format_codes.h"
+// Each field format byte taken apart: type, width, free-format mark and open-ended strings.
+#include "text/field_format.h"
 
 #include <gtest/gtest.h>
 
 namespace asciify {
 namespace {
-
-TEST(FormatCodes, EachCodeGoesToItsHandler) {
-  for (int code = 0; code <= 255; ++code) {
-    const record_kind expected = code == 3                ? record_kind::text_line
-                                 : code == 4              ? record_kind::format_reset
-                                 : code >= 50             ? record_kind::cached_format
-                                 : code == 1 || code == 2 ? record_kind::line_specific
-                                                          : record_kind::hardwired;
-    EXPECT_EQ(record_kind_for_code(static_cast<uint8_t>(code)), expected) << code;
-  }
-}
 
 TEST(FieldFormat, TakesTheByteApart) {
   using enum field_type;
@@ -40,14 +30,6 @@ TEST(FieldFormat, TakesTheByteApart) {
     EXPECT_EQ(field.width, r.width) << int{r.byte};
     EXPECT_EQ(field.free_format_mark, r.free_format_mark) << int{r.byte};
     EXPECT_EQ(field.open_ended, r.open_ended) << int{r.byte};
-  }
-}
-
-TEST(PackedFormat, NibbleTable) {
-  const uint8_t expected[16] = {0x00, 0x08, 0x0A, 0x14, 0x50, 0x54, 0x2A, 0x30,
-                                0x34, 0x6A, 0x70, 0x74, 0x88, 0x8A, 0x90, 0x94};
-  for (uint8_t nibble = 1; nibble < 16; ++nibble) {
-    EXPECT_EQ(translate_nibble(nibble), expected[nibble]) << int{nibble};
   }
 }
 
