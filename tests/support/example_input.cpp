@@ -25,7 +25,7 @@ encoder example_input() {
   // An integer and three 8-byte reals, through a cached format used as a 'long' format.
   file.define(50, {0x0A, 0x74, 0x74, 0x74});
   file.byte(30).byte(50).i32(7).f64(1.0 / 3.0).f64(-2.0e-7).f64(12345.678901);
-  file.byte(30).byte(50).i32(8).f64(6.02214076e23).f64(0.1).f64(-42.0);
+  file.byte(30).byte(50).i32(8).f64(1.5e23).f64(0.1).f64(-42.0);
   file.text_record("*ROWS, NAME=beta, KIND=R8");
   file.byte(11).i32s({1, 1, 2, 3, 4, 5});
   file.byte(12).i32s({2, 3, 4, 6});
@@ -48,11 +48,11 @@ encoder example_input() {
   file.resume_binary();
   // Lines mixing integers, reals and strings in 10-column fields.
   file.define(70, {0x8A, 0x2A, 0x2A, 0x0A});
-  file.byte(70).str("FIRST").f32(210000.0f).f32(0.3f).i32(1);
-  file.byte(70).str("SECOND").f32(70000.0f).f32(0.33f).i32(2);
+  file.byte(70).str("FIRST").f32(12500.0f).f32(0.75f).i32(1);
+  file.byte(70).str("SECOND").f32(640.0f).f32(0.125f).i32(2);
   // Free format, with strings that contain commas.
   file.define(71, {0xFF, 0x1F, 0x3F, 0x7F});
-  file.byte(71).str("weight, limit").i32(7850).f32(7.85e-9f).f64(355.0);
+  file.byte(71).str("left, right").i32(4096).f32(3.5e-9f).f64(512.5);
   // Lines that carry their own formats.
   file.lsf4({2, 6, 11, 13}).i32(3).f32(-0.05f).f64(1.0 / 7.0).chars("OPEN").byte(0);
   file.lsf8({0x80, 0x1F, 0x54}).str("round").i32(2).i64(-9000000000LL);
