@@ -1,6 +1,6 @@
 // The fast real-number routines against the step-by-step reference transcription: every field
 // byte, the bytes around the field and the result must agree, for random bit patterns, random
-// decimals, coordinates, exact decimal ties, values around every power of ten and the special
+// decimals, measured values, exact decimal ties, values around every power of ten and the special
 // values, in every width 0-31 and with both signs.
 #include <gtest/gtest.h>
 
@@ -74,8 +74,8 @@ double random_decimal(random_source& random) {
   return random.sign() * mantissa * std::pow(10.0, exponent);
 }
 
-// A coordinate as measured data gives it: [-1000, 1000] with 3 to 6 decimals.
-double random_coordinate(random_source& random) {
+// A value as measurements give it: [-1000, 1000] with 3 to 6 decimals.
+double random_measured_value(random_source& random) {
   const double scale = std::pow(10.0, 3 + static_cast<int>(random.below(4)));
   const auto units = static_cast<double>(random.below(static_cast<uint64_t>(2000 * scale) + 1));
   return (units - 1000 * scale) / scale;
@@ -93,7 +93,7 @@ void check_random_values(uint64_t seed) {
   random_source random{seed};
   c.check_many<Real>(1'000'000, [&] { return bit_cast<Real>(bits_of<Real>(random.next())); });
   c.check_many<Real>(600'000, [&] { return random_decimal(random); });
-  c.check_many<Real>(400'000, [&] { return random_coordinate(random); });
+  c.check_many<Real>(400'000, [&] { return random_measured_value(random); });
   c.check_many<Real>(200'000, [&] { return random_tie(random); });
   EXPECT_GE(c.calls, 2'200'000 / kCountDivisor);
 }
