@@ -70,18 +70,27 @@ bool append_now(output& out, const char* text, int32_t length, line_kind kind) {
   return true;
 }
 
+// Renders the line into the line buffer; reports a layout that fails and gives nothing then.
+std::optional<rendered_text> render_or_report(output& out, const line_settings& settings,
+                                              const format_entry& format, const uint8_t* data,
+                                              int32_t start, int32_t limit) {
+  rendered_text rendered;
+  const layout_result result =
+      render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
+  if (result == layout_result::complete) return rendered;
+  report_layout_failure(out, result);
+  return std::nullopt;
+}
+
 // Renders the line and writes it at once. Returns the end of its data, or nothing after a
 // message.
 std::optional<int32_t> write_line_now(output& out, const line_settings& settings,
                                       const format_entry& format, const uint8_t* data,
                                       int32_t start, int32_t limit) {
-  rendered_text rendered;
-  const layout_result result =
-      render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
-  if (result != layout_result::complete) {
-    report_layout_failure(out, result);
-    return std::nullopt;
-  }
+  const std::optional<rendered_text> line =
+      render_or_report(out, settings, format, data, start, limit);
+  if (!line) return std::nullopt;
+  const rendered_text& rendered = *line;
   if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) {
     return std::nullopt;
   }
@@ -95,13 +104,10 @@ std::optional<int32_t> write_line_now(output& out, const line_settings& settings
 std::optional<int32_t> queue_rendered(output& out, const line_settings& settings,
                                       const format_entry& format, const uint8_t* data,
                                       int32_t start, int32_t limit) {
-  rendered_text rendered;
-  const layout_result outcome =
-      render_formatted_line(settings, format, data, start, limit, out.line_buffer, &rendered);
-  if (outcome != layout_result::complete) {
-    report_layout_failure(out, outcome);
-    return std::nullopt;
-  }
+  const std::optional<rendered_text> line =
+      render_or_report(out, settings, format, data, start, limit);
+  if (!line) return std::nullopt;
+  const rendered_text& rendered = *line;
   if (!queue_rendered_line(*out.queue, out.line_buffer, rendered.length, rendered.first_star_width,
                            out.lines_written)) {
     return std::nullopt;
