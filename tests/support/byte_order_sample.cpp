@@ -43,19 +43,10 @@ double power_of_ten(int k) {
 
 // Reals of every magnitude: powers of ten, the limits, random decimals and random bit patterns.
 std::vector<double> sample_doubles(random_source& random) {
-  std::vector<double> values = {0.0,
-                                1.0,
-                                -1.0,
-                                0.5,
-                                1.0 / 3.0,
-                                123456.789,
-                                -0.001,
-                                std::numeric_limits<double>::max(),
-                                -std::numeric_limits<double>::max(),
-                                std::numeric_limits<double>::min(),
-                                std::numeric_limits<double>::denorm_min(),
-                                std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity()};
+  using limits = std::numeric_limits<double>;
+  std::vector<double> values = {0.0, 1.0, -1.0, 0.5, 1.0 / 3.0, 123456.789, -0.001};
+  values.insert(values.end(), {limits::max(), -limits::max(), limits::min(), limits::denorm_min()});
+  values.insert(values.end(), {limits::infinity(), -limits::infinity()});
   for (int k = -307; k <= 308; k += 3) values.push_back(power_of_ten(k) * (k % 2 ? -1 : 1));
   for (int i = 0; i < 300; ++i) {
     const int digits = 1 + static_cast<int>(random.below(15));
@@ -69,16 +60,9 @@ std::vector<double> sample_doubles(random_source& random) {
 }
 
 std::vector<float> sample_floats(random_source& random) {
-  std::vector<float> values = {0.0f,
-                               1.0f,
-                               -2.5f,
-                               0.1f,
-                               3.14159265f,
-                               1e-5f,
-                               7850.0f,
-                               std::numeric_limits<float>::max(),
-                               std::numeric_limits<float>::min(),
-                               std::numeric_limits<float>::denorm_min()};
+  using limits = std::numeric_limits<float>;
+  std::vector<float> values = {0.0f,  1.0f,    -2.5f,         0.1f,          3.14159265f,
+                               1e-5f, 7850.0f, limits::max(), limits::min(), limits::denorm_min()};
   for (int k = -45; k <= 38; ++k) values.push_back(static_cast<float>(power_of_ten(k)));
   for (int i = 0; i < 300; ++i) {
     values.push_back(static_cast<float>(random.sign() * static_cast<double>(random.below(2000000)) /
