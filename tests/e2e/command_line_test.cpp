@@ -191,6 +191,7 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{""}, "", {1, "", kUsage}},
       {{"--help", "/nonexistent-dir/out.txt"}, "", {0, kHelpText, ""}},
       {{"--version", "-h"}, "", {0, kHelpText, ""}},
+      {{"-h", "-V"}, "", {0, kHelpText, ""}},
       {{"-q", "in.dat", "out.txt"}, "", {0, "", "", kTwoLines}},
       {{"--quiet", "section.dat", "out.txt"}, "", {0, "", wide_value_warning(8, 3), kSectionLines}},
       {{"-q", "section.dat", "-"}, "", {0, kSectionLines, wide_value_warning(8, 3)}},
@@ -208,6 +209,9 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        wide_value_warning(8, 3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
            failed_summary(1),
        kTwoLines + kSectionLines + "a\n"}, {"conv/in.txt", "conv/section.txt", "conv/failing.txt"}},
+      {{"-q", "-d", "conv", "failing.dat", "in.dat"}, "", {2, "",
+       kEndInAscii + end_in_ascii_at(2) + "failing.dat: " + failed_summary(1), "a\n" + kTwoLines},
+       {"conv/failing.txt", "conv/in.txt"}},
       {{"-d", "conv", "in.dat", "sub/in.dat"}, "", {1, "",
        "asciify: in.dat and sub/in.dat would both be converted into conv" + kSeparator +
        "in.txt; nothing was written.\n"}, {"conv"}},
