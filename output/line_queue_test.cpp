@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,38 +35,45 @@ const std::string& long_input() {
 // fits the input window's lookahead): the queue is full most of the time and the reading
 // thread renders batches as well. Every other line is one that the reading thread renders
 // itself (an open-ended string in free format).
-std::string slow_lines_input() {
-  encoder e;
-  e.line("slow lines").start_binary().define(60, std::vector<uint8_t>(30, 0x78));
-  uint64_t bits = 0x9E3779B97F4A7C15ull;
-  for (int line = 0; line < 6000; ++line) {
-    if (line % 2 == 0)
-      e.lsf8({0x80, 0x1F, 0x7F}).str("NAME" + std::to_string(line)).i32(line).f64(line / 7.0);
-    e.byte(60);
-    for (int field = 0; field < 30; ++field) {
-      bits = bits * 6364136223846793005ull + 1442695040888963407ull;
-      e.f64(static_cast<double>(static_cast<int64_t>(bits >> 20)) / 1e6);
+const std::string& slow_lines_input() {
+  static const std::string input = [] {
+    encoder e;
+    e.line("slow lines").start_binary().define(60, std::vector<uint8_t>(30, 0x78));
+    uint64_t bits = 0x9E3779B97F4A7C15ull;
+    for (int line = 0; line < 6000; ++line) {
+      if (line % 2 == 0)
+        e.lsf8({0x80, 0x1F, 0x7F}).str("NAME" + std::to_string(line)).i32(line).f64(line / 7.0);
+      e.byte(60);
+      for (int field = 0; field < 30; ++field) {
+        bits = bits * 6364136223846793005ull + 1442695040888963407ull;
+        e.f64(static_cast<double>(static_cast<int64_t>(bits >> 20)) / 1e6);
+      }
     }
-  }
-  return e.end_binary().line("end").bytes;
+    return e.end_binary().line("end").bytes;
+  }();
+  return input;
 }
 
-void expect_same_run(const conversion_capture& queued, const conversion_capture& at_once,
-                     const std::string& name) {
+// Converts `input` with its lines written at once and through the queue; both runs must be
+// the same. Returns the run with lines written at once.
+conversion_capture same_run_queued(const std::string& input, const std::string& name,
+                                   memory_sink sink = {}, run_options options = {}) {
+  memory_sink second = sink;
+  const conversion_capture at_once = convert_into_sink(*memory_input(input), sink, options);
+  options.use_line_queue = true;
+  const conversion_capture queued = convert_into_sink(*memory_input(input), second, options);
   EXPECT_EQ(queued.status, at_once.status) << name;
   EXPECT_EQ(queued.lines_written, at_once.lines_written) << name;
   EXPECT_EQ(queued.messages, at_once.messages) << name;
   EXPECT_EQ(queued.info, at_once.info) << name;
   EXPECT_TRUE(queued.output == at_once.output) << name << ": the outputs differ";
+  return at_once;
 }
 
 TEST(LineQueue, GivesWhatWritingAtOnceGives) {
   const std::string& whole = long_input();
   ASSERT_GT(convert_in_memory(whole).lines_written, 20 * 1024);
-  struct variant {
-    std::string name, input;
-  };
-  std::vector<variant> variants = {
+  std::vector<std::pair<std::string, std::string>> variants = {
       {"the example", example_input().bytes},
       {"many random inputs", whole},
       {"cut at the end of the first batches", whole.substr(0, 40000)},
@@ -81,54 +87,40 @@ TEST(LineQueue, GivesWhatWritingAtOnceGives) {
     for (const char byte : {'\x05', '\x1F', '\x2A', '\xFF'}) {
       std::string damaged = whole;
       std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(at), 3, byte);
-      variants.push_back({"damaged at " + std::to_string(at) + " with byte " +
-                              std::to_string(static_cast<unsigned char>(byte)),
-                          damaged});
+      variants.emplace_back("damaged at " + std::to_string(at) + " with byte " +
+                                std::to_string(static_cast<unsigned char>(byte)),
+                            damaged);
     }
   }
   int failures = 0;
-  for (const variant& v : variants) {
-    const conversion_capture at_once = convert_in_memory(v.input);
-    const conversion_capture queued = convert_in_memory(v.input, {.use_line_queue = true});
-    expect_same_run(queued, at_once, v.name);
-    if (at_once.status != 0) ++failures;
+  for (const auto& [name, input] : variants) {
+    if (same_run_queued(input, name).status != 0) ++failures;
   }
   EXPECT_GT(failures, 4);  // the damage has to end some runs with an error
-}
-
-// Formatted lines of 64 bytes (seven integers in 9 columns).
-std::string lines_of_64_bytes(int count) {
-  encoder e;
-  e.start_binary().define(71, std::vector<uint8_t>(7, 0x09));
-  for (int32_t line = 0; line < count; ++line) {
-    e.byte(71).i32s({line, 1, -2, 30, 400, -5000, 60000});
-  }
-  return e.end_binary().bytes;
-}
-
-conversion_capture convert_into_full_sink(const std::string& input, memory_sink sink,
-                                          run_options options) {
-  return convert_into_sink(*memory_input(input), sink, options);
 }
 
 // The destination fills up part way: the run ends at the same line with the same messages
 // whether lines are queued or written at once, whatever the buffer and however much each
 // write takes; a regular file holds exactly the lines counted, a pipe what it took.
 TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
-  const std::string mixed = slow_lines_input() + long_input();
-  const std::string even = lines_of_64_bytes(5000);
-  struct destination_kind {
+  // Formatted lines of 64 bytes (seven integers in 9 columns).
+  encoder even_lines;
+  even_lines.start_binary().define(71, std::vector<uint8_t>(7, 0x09));
+  for (int32_t line = 0; line < 5000; ++line) {
+    even_lines.byte(71).i32s({line, 1, -2, 30, 400, -5000, 60000});
+  }
+  const std::string even = even_lines.end_binary().bytes, mixed = slow_lines_input() + long_input();
+  const struct {
     std::string name;
     size_t buffer_size, step;
     bool regular, line_buffered;
-  };
-  const destination_kind kinds[] = {{"file", 1 << 18, SIZE_MAX, true, false},
-                                    {"small buffer, writes of 1000 bytes", 1, 1000, true, false},
-                                    {"pipe", 1 << 16, 4096, false, false},
-                                    {"terminal", 1 << 16, SIZE_MAX, false, true}};
+  } kinds[] = {{"file", 1 << 18, SIZE_MAX, true, false},
+               {"small buffer, writes of 1000 bytes", 1, 1000, true, false},
+               {"pipe", 1 << 16, 4096, false, false},
+               {"terminal", 1 << 16, SIZE_MAX, false, true}};
   for (const std::string* input : {&mixed, &even}) {
     const std::string full = convert_in_memory(*input).output;
-    for (const destination_kind& kind : kinds) {
+    for (const auto& kind : kinds) {
       for (const size_t capacity : {size_t{0}, size_t{4096}, size_t{5000}, full.size() / 3,
                                     full.size() / 2 + 77, full.size() - 1}) {
         const std::string name = kind.name + " full after " + std::to_string(capacity) +
@@ -137,24 +129,20 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
         sink.capacity = capacity;
         sink.step = kind.step;
         sink.regular = kind.regular;
-        run_options options;
-        options.buffer_size = kind.buffer_size;
-        options.line_buffered = kind.line_buffered;
-        const conversion_capture at_once = convert_into_full_sink(*input, sink, options);
-        options.use_line_queue = true;
-        const conversion_capture queued = convert_into_full_sink(*input, sink, options);
-        EXPECT_EQ(at_once.status, 2) << name;
-        expect_same_run(queued, at_once, name);
-        EXPECT_TRUE(full.starts_with(at_once.output)) << name;
+        const conversion_capture run =
+            same_run_queued(*input, name, sink,
+                            {.buffer_size = kind.buffer_size, .line_buffered = kind.line_buffered});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_TRUE(full.starts_with(run.output)) << name;
         if (input != &even) continue;
         const size_t whole_lines = capacity / 64;
-        EXPECT_EQ(at_once.lines_written, static_cast<int64_t>(whole_lines)) << name;
-        EXPECT_EQ(at_once.output.size(), kind.regular ? whole_lines * 64 : capacity) << name;
-        EXPECT_TRUE(at_once.messages.starts_with(
+        EXPECT_EQ(run.lines_written, static_cast<int64_t>(whole_lines)) << name;
+        EXPECT_EQ(run.output.size(), kind.regular ? whole_lines * 64 : capacity) << name;
+        EXPECT_TRUE(run.messages.starts_with(
             "Failed to write output buffer to file (only " + std::to_string(capacity % 64) +
             " of 64 characters output) at line " + std::to_string(whole_lines + 1) +
             "\nasciify: output: No space left on device\n"))
-            << name << ": " << at_once.messages;
+            << name << ": " << run.messages;
       }
     }
   }
@@ -166,28 +154,27 @@ TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
   memory_output output;
   std::unique_ptr<line_queue> queue = open_line_queue(*output.out);
   ASSERT_NE(queue, nullptr);
-  const std::string plain = "plain line\n";
-  const std::string starred = "********   7\n";
+  const std::string plain = "plain line\n", starred = "********   7\n";
   // Two batches' worth: the first (with the starred second line) goes to the other thread.
   constexpr int kLines = 2500;
+  std::string expected;
   for (int line = 0; line < kLines; ++line) {
     const bool ok = line == 1 ? queue_rendered_line(*queue, starred.data(), 13, 8, line)
                               : queue_text(*queue, reinterpret_cast<const uint8_t*>(plain.data()),
                                            static_cast<int32_t>(plain.size()), true, line);
     ASSERT_TRUE(ok);
+    expected += line == 1 ? starred : plain;
   }
   const std::string warning = wide_value_warning(8, 2);
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (output.messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
     report_line_queue_warning(*queue);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::yield();
   }
   EXPECT_EQ(output.messages.text(), warning);
   EXPECT_TRUE(close_line_queue(*queue));
   report_line_queue_warning(*queue);
   EXPECT_EQ(output.messages.text(), warning);
-  std::string expected;
-  for (int line = 0; line < kLines; ++line) expected += line == 1 ? starred : plain;
   EXPECT_TRUE(output.text() == expected);
 }
 

@@ -27,132 +27,125 @@ void PrintTo(const failure_case& c, std::ostream* os) {
   *os << c.name;
 }
 
-const bool in_ascii = false;
-const bool in_binary = true;
+const bool ascii = false, binary = true;
 encoder records() {
   return encoder{};
 }
 std::string after_start_line(const std::string& header_text) {
   return "*START_BINARY\n" + header_text;
 }
-std::string hardwired_message(const std::string& what) {
-  return what + " in <process_hardwired_line> at line %L\n";
+// The end of a message naming the function that found the fault and the line being produced.
+std::string in(const char* function) {
+  return std::string(" in <") + function + "> at line %L\n";
 }
 
 // clang-format off
 std::vector<failure_case> failure_cases() {
   const std::string native = header_line(order::native);
-  const std::string past_end = "Record data runs past the end of the input in ";
+  const std::string past_end = "Record data runs past the end of the input";
+  const std::string copy_overrun = "Buffer overrun in <copy_buffer> on line %L\n";
+  const std::string hardwired = in("process_hardwired_line"), written = in("write_formatted_line");
+  const std::string lsf = in("process_lsf_line"), cached = in("process_formatted_line");
+  const std::string long_fsf4 = "Error parsing 'long' FSF4 format code" + hardwired;
+  const std::string long_fsf8 = "Error parsing 'long' FSF8 format code" + hardwired;
+  const std::string reserved = "Found unknown reserved format code ";
+  const std::string version = "Version mismatch. This executable is 1.0 but file format is ";
   return {
     // ASCII mode: markers and headers.
-    {"start marker without end of line", in_ascii, "*START_BINARY",
+    {"start marker without end of line", ascii, "*START_BINARY",
      "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n"},
-    {"header of nine items", in_ascii,
+    {"header of nine items", ascii,
      after_start_line(native.substr(0, native.size() - 3) + "\nzz\n"),
      "Error parsing data line following *START_BINARY, cannot continue.\n"},
-    {"version 1.1", in_ascii, records().start_binary(order::native, 1, 1),
-     "Version mismatch. This executable is 1.0 but file format is 1.1\n"},
-    {"version 0.1", in_ascii, records().start_binary(order::native, 0, 1),
-     "Version mismatch. This executable is 1.0 but file format is 0.1\n"},
-    {"version 2.0", in_ascii, records().start_binary(order::reversed, 2, 0),
-     "Version mismatch. This executable is 1.0 but file format is 2.0\n"},
-    {"probes of no known byte order", in_ascii,
+    {"version 1.1", ascii, records().start_binary(order::native, 1, 1), version + "1.1\n"},
+    {"version 0.1", ascii, records().start_binary(order::native, 0, 1), version + "0.1\n"},
+    {"version 2.0", ascii, records().start_binary(order::reversed, 2, 0), version + "2.0\n"},
+    {"probes of no known byte order", ascii,
      after_start_line("         1         0  02000000  0000803f\n"),
      "Format mismatch. Binary format of file does not match that of this computer.\n"},
-    {"header without end of line", in_ascii, after_start_line(native.substr(0, native.size() - 1)),
+    {"header without end of line", ascii, after_start_line(native.substr(0, native.size() - 1)),
      "Failed to find <end_of_line> after data line following *START_BINARY when reading in "
      "ASCII mode.\n"},
-    {"suspend in ASCII mode", in_ascii, "*SUSPEND_BINARY\n",
+    {"suspend in ASCII mode", ascii, "*SUSPEND_BINARY\n",
      "Encountered *SUSPEND_BINARY when already in ASCII mode.\n"},
-    {"end in ASCII mode", in_ascii, "*END_BINARY\n",
+    {"end in ASCII mode", ascii, "*END_BINARY\n",
      "Encountered *END_BINARY when already in ASCII mode.\n"},
-    {"resume without end of line", in_ascii, "*RESUME_BINARY",
+    {"resume without end of line", ascii, "*RESUME_BINARY",
      "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII mode.\n"},
     // Binary mode: markers, text lines and format resets.
-    {"start in binary mode", in_binary, records().text_record("*START_BINARY"),
+    {"start in binary mode", binary, records().text_record("*START_BINARY"),
      "Encountered *START_BINARY when already in binary mode.\n"},
-    {"resume in binary mode", in_binary, records().text_record("*RESUME_BINARY"),
+    {"resume in binary mode", binary, records().text_record("*RESUME_BINARY"),
      "Encountered *RESUME_BINARY when already in BINARY mode.\n"},
-    {"text without its zero byte", in_binary, "\x03" "abc",
+    {"text without its zero byte", binary, "\x03" "abc",
      "Failed to find zero-termination of string starting a at line %L\n"},
-    {"text code as the last byte", in_binary, "\x03",
+    {"text code as the last byte", binary, "\x03",
      "Failed to find zero-termination of string starting   at line %L\n"},
-    {"cut-off star text writes no dollar line", in_binary, "\x03*SUSP",
+    {"cut-off star text writes no dollar line", binary, "\x03*SUSP",
      "Failed to find zero-termination of string starting * at line %L\n"},
-    {"reset cut short", in_binary, "\x04", "Buffer too short in <reset_format> at line %L\n"},
-    {"reset of code 0", in_binary, records().reset(0),
-     "Attempt to reset reserved format code 0 in <reset_format> at line %L\n"},
-    {"reset of code 49", in_binary, records().reset(49),
-     "Attempt to reset reserved format code 49 in <reset_format> at line %L\n"},
+    {"reset cut short", binary, "\x04", "Buffer too short" + in("reset_format")},
+    {"reset of code 0", binary, records().reset(0),
+     "Attempt to reset reserved format code 0" + in("reset_format")},
+    {"reset of code 49", binary, records().reset(49),
+     "Attempt to reset reserved format code 49" + in("reset_format")},
     // Cached formats.
-    {"definition without its zero byte", in_binary, "\x33\x0a\x0a",
-     "Error reading new format 51 in <process_formatted_line> at line %L\n"},
-    {"definition of 256 fields", in_binary, records().define(52, std::vector<uint8_t>(256, 8)),
-     "Format has more than 255 fields in <process_formatted_line> at line %L\n"},
-    {"data cut short", in_binary, records().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
-     past_end + "<write_formatted_line> at line %L\n", 4},
-    {"fixed string cut short", in_binary, records().define(57, {0x88}).byte(57).raw("abc"),
-     past_end + "<write_formatted_line> at line %L\n", 3},
-    {"open-ended string without its zero byte", in_binary,
+    {"definition without its zero byte", binary, "\x33\x0a\x0a",
+     "Error reading new format 51" + cached},
+    {"definition of 256 fields", binary, records().define(52, std::vector<uint8_t>(256, 8)),
+     "Format has more than 255 fields" + cached},
+    {"data cut short", binary, records().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
+     past_end + written, 4},
+    {"fixed string cut short", binary, records().define(57, {0x88}).byte(57).raw("abc"),
+     past_end + written, 3},
+    {"open-ended string without its zero byte", binary,
      records().define(54, {0x80}).byte(54).raw("open"),
-     "Error reading open-ended C format in <write_formatted_line> at line %L\n", 3},
-    {"open-ended string too long for a line", in_binary,
+     "Error reading open-ended C format" + written, 3},
+    {"open-ended string too long for a line", binary,
      records().define(55, {0x80}).byte(55).str(std::string(255, 'x')),
-     "Attempted buffer overrun copying open-ended C format in <write_formatted_line> at line %L\n",
-     3},
+     "Attempted buffer overrun copying open-ended C format" + written, 3},
     // Line-specific formats.
-    {"packed format without its zero code", in_binary, "\x01\x12\x34",
+    {"packed format without its zero code", binary, "\x01\x12\x34",
      "FC_LSF4 formatting error at line %L\n"},
-    {"plain format without its zero byte", in_binary, "\x02\x0a\x0a",
+    {"plain format without its zero byte", binary, "\x02\x0a\x0a",
      "FC_LSF8 formatting error at line %L\n"},
-    {"plain format of 256 fields", in_binary, records().lsf8(std::vector<uint8_t>(256, 8)),
-     "Format has more than 255 fields in <process_lsf_line> at line %L\n"},
-    {"packed format of 256 fields", in_binary,
+    {"plain format of 256 fields", binary, records().lsf8(std::vector<uint8_t>(256, 8)),
+     "Format has more than 255 fields" + lsf},
+    {"packed format of 256 fields", binary,
      records().byte(1).raw(std::string(128, '\x11')).byte(0).marker4(),
-     "Format has more than 255 fields in <process_lsf_line> at line %L\n"},
+     "Format has more than 255 fields" + lsf},
     // Hard-wired layouts.
-    {"long code without its selector", in_binary, "\x21",
-     past_end + "<process_hardwired_line> at line %L\n"},
-    {"packed long format of 20 codes", in_binary, records().fsf4(30, std::vector<uint8_t>(20, 1)),
-     hardwired_message("Error parsing 'long' FSF4 format code")},
-    {"plain long format of 20 bytes", in_binary, records().fsf8(30, std::vector<uint8_t>(20, 8)),
-     hardwired_message("Error parsing 'long' FSF8 format code")},
-    {"packed selector with nothing after it", in_binary, records().byte(30).byte(1),
-     hardwired_message("Error parsing 'long' FSF4 format code")},
-    {"plain selector with nothing after it", in_binary, records().byte(31).byte(2),
-     hardwired_message("Error parsing 'long' FSF8 format code")},
-    {"selector 3", in_binary, records().byte(30).byte(3),
-     hardwired_message("Error parsing 'long' cached format code 3")},
-    {"selector naming an empty slot", in_binary, records().byte(37).byte(99),
-     hardwired_message("Error parsing 'long' cached format code 99")},
-    {"reserved code 0", in_binary, records().byte(0),
-     hardwired_message("Found unknown reserved format code 0")},
-    {"reserved code 9", in_binary, records().byte(9),
-     hardwired_message("Found unknown reserved format code 9")},
-    {"reserved code 18", in_binary, records().byte(18),
-     hardwired_message("Found unknown reserved format code 18")},
-    {"reserved code 29", in_binary, records().byte(29).i32s({1, 2, 3, 4}),
-     hardwired_message("Found unknown reserved format code 29")},
-    {"reserved long code with a valid format", in_binary,
-     records().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}),
-     hardwired_message("Found unknown reserved format code 38")},
-    {"reserved long code with a bad selector", in_binary, records().byte(49).byte(9),
-     hardwired_message("Error parsing 'long' cached format code 9")},
-    {"reserved long code with a short format", in_binary, records().fsf8(45, {8}),
-     hardwired_message("Found unknown reserved format code 45")},
-    {"long format one field short", in_binary,
+    {"long code without its selector", binary, "\x21", past_end + hardwired},
+    {"packed long format of 20 codes", binary, records().fsf4(30, std::vector<uint8_t>(20, 1)),
+     long_fsf4},
+    {"plain long format of 20 bytes", binary, records().fsf8(30, std::vector<uint8_t>(20, 8)),
+     long_fsf8},
+    {"packed selector with nothing after it", binary, records().byte(30).byte(1), long_fsf4},
+    {"plain selector with nothing after it", binary, records().byte(31).byte(2), long_fsf8},
+    {"selector 3", binary, records().byte(30).byte(3),
+     "Error parsing 'long' cached format code 3" + hardwired},
+    {"selector naming an empty slot", binary, records().byte(37).byte(99),
+     "Error parsing 'long' cached format code 99" + hardwired},
+    {"reserved code 0", binary, records().byte(0), reserved + "0" + hardwired},
+    {"reserved code 9", binary, records().byte(9), reserved + "9" + hardwired},
+    {"reserved code 18", binary, records().byte(18), reserved + "18" + hardwired},
+    {"reserved code 29", binary, records().byte(29).i32s({1, 2, 3, 4}),
+     reserved + "29" + hardwired},
+    {"reserved long code with a valid format", binary,
+     records().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}), reserved + "38" + hardwired},
+    {"reserved long code with a bad selector", binary, records().byte(49).byte(9),
+     "Error parsing 'long' cached format code 9" + hardwired},
+    {"reserved long code with a short format", binary, records().fsf8(45, {8}),
+     reserved + "45" + hardwired},
+    {"long format one field short", binary,
      records().fsf8(35, {8, 8, 8, 8, 8, 8, 8}).i32s({1, 2, 3, 4, 5, 6, 7, 8}),
-     hardwired_message("'long' format too short for format code 35")},
-    {"long format shorter than its layout", in_binary, records().fsf8(35, {8, 8, 8}).i32(1),
-     hardwired_message("'long' format too short for format code 35")},
-    {"number cut short", in_binary, records().byte(16).i32(1).i32(2),
-     "Buffer overrun in <copy_buffer> on line %L\n"},
-    {"fixed string cut short in a hard-wired record", in_binary,
-     records().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg"),
-     "Buffer overrun in <copy_buffer> on line %L\n"},
-    {"open-ended string without its zero byte in a hard-wired record", in_binary,
-     records().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name"),
-     "Buffer overrun in <copy_buffer> on line %L\n"},
+     "'long' format too short for format code 35" + hardwired},
+    {"long format shorter than its layout", binary, records().fsf8(35, {8, 8, 8}).i32(1),
+     "'long' format too short for format code 35" + hardwired},
+    {"number cut short", binary, records().byte(16).i32(1).i32(2), copy_overrun},
+    {"fixed string cut short in a hard-wired record", binary,
+     records().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg"), copy_overrun},
+    {"open-ended string without its zero byte in a hard-wired record", binary,
+     records().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name"), copy_overrun},
   };
 }
 // clang-format on

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -16,11 +16,14 @@
 #endif
 
 namespace asciify::test_support {
-
-#ifdef _WIN32
-
 namespace {
 
+// A path from a name in UTF-8 (on Windows a plain string would be taken in the ANSI code page).
+std::filesystem::path path_of(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+#ifdef _WIN32
 // A path in the temporary folder that no other stream of this process uses.
 std::string temporary_path() {
   static std::atomic<unsigned> serial{0};
@@ -29,8 +32,11 @@ std::string temporary_path() {
                            std::to_string(serial.fetch_add(1)) + ".tmp";
   return (directory / name).string();
 }
+#endif
 
 }  // namespace
+
+#ifdef _WIN32
 
 memory_stream::memory_stream() : path_(temporary_path()) {
   file = platform::open_stream(path_.c_str(), "w+b");
@@ -76,15 +82,6 @@ void set_environment(const char* name, const char* value) {
 
 #endif
 
-// A path from a name in UTF-8 (on Windows a plain string would be taken in the ANSI code page).
-namespace {
-
-std::filesystem::path path_of(const std::string& name) {
-  return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-
-}  // namespace
-
 scratch_dir::scratch_dir() {
   static std::mt19937_64 random{std::random_device{}()};
   const auto temp = std::filesystem::temp_directory_path();
@@ -112,9 +109,7 @@ std::string scratch_dir::write(const std::string& name, const std::string& bytes
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path_of(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
