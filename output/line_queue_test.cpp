@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/convert_in_memory.h"
@@ -146,36 +144,6 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
       }
     }
   }
-}
-
-// The '*' warning of a line the other thread wrote can be printed while the reading thread
-// waits (for input, say) with lines still queued, once and in the words of the warning.
-TEST(LineQueue, WarningOfWrittenLinesIsPrintedWithoutWaitingForTheRest) {
-  memory_output output;
-  std::unique_ptr<line_queue> queue = open_line_queue(*output.out);
-  ASSERT_NE(queue, nullptr);
-  const std::string plain = "plain line\n", starred = "********   7\n";
-  // Two batches' worth: the first (with the starred second line) goes to the other thread.
-  constexpr int kLines = 2500;
-  std::string expected;
-  for (int line = 0; line < kLines; ++line) {
-    const bool ok = line == 1 ? queue_rendered_line(*queue, starred.data(), 13, 8, line)
-                              : queue_text(*queue, reinterpret_cast<const uint8_t*>(plain.data()),
-                                           static_cast<int32_t>(plain.size()), true, line);
-    ASSERT_TRUE(ok);
-    expected += line == 1 ? starred : plain;
-  }
-  const std::string warning = wide_value_warning(8, 2);
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (output.messages.text().empty() && std::chrono::steady_clock::now() < give_up) {
-    report_line_queue_warning(*queue);
-    std::this_thread::yield();
-  }
-  EXPECT_EQ(output.messages.text(), warning);
-  EXPECT_TRUE(close_line_queue(*queue));
-  report_line_queue_warning(*queue);
-  EXPECT_EQ(output.messages.text(), warning);
-  EXPECT_TRUE(output.text() == expected);
 }
 
 }  // namespace

@@ -22,11 +22,6 @@ namespace {
 struct cut_runs {
   std::string input = example_input().bytes;
   std::vector<conversion_capture> runs;
-  cut_runs() {
-    for (size_t cut = 0; cut <= input.size(); ++cut) {
-      runs.push_back(convert_in_memory(std::string_view(input).substr(0, cut)));
-    }
-  }
   // The complete lines of the output of the first `cut` bytes.
   std::string_view lines(size_t cut) const {
     const std::string_view output = runs[cut].output;
@@ -35,7 +30,13 @@ struct cut_runs {
 };
 
 const cut_runs& example_cuts() {
-  static const cut_runs cuts;
+  static const cut_runs cuts = [] {
+    cut_runs made;
+    for (size_t cut = 0; cut <= made.input.size(); ++cut) {
+      made.runs.push_back(convert_in_memory(std::string_view(made.input).substr(0, cut)));
+    }
+    return made;
+  }();
   return cuts;
 }
 
@@ -112,9 +113,8 @@ corrupted_input corrupt(const std::string& input, uint32_t seed) {
   corrupted_input result{input, input.size()};
   std::string& bytes = result.bytes;
   for (size_t corruptions = 1 + below(4); corruptions > 0; --corruptions) {
-    const size_t at = below(bytes.size() + 1);
+    const size_t at = below(bytes.size() + 1), kind = below(5);
     size_t touched = at;
-    const size_t kind = below(5);
     if (kind == 0 && at < bytes.size()) {  // flip one bit
       bytes[at] = static_cast<char>(bytes[at] ^ (1 << below(8)));
     } else if (kind == 1 && at < bytes.size()) {  // a byte that steers the converter

@@ -73,11 +73,7 @@ std::string memory_stream::text() {
 }
 
 void set_environment(const char* name, const char* value) {
-  if (value == nullptr) {
-    unsetenv(name);
-  } else {
-    setenv(name, value, 1);
-  }
+  value == nullptr ? unsetenv(name) : setenv(name, value, 1);
 }
 
 #endif
