@@ -20,6 +20,13 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
   const std::string plain = example_input().bytes;
   const command_result expected = convert_file(plain);
   ASSERT_EQ(expected.status, 0);
+  const scratch_dir dir;
+  dir.write("a.dat", plain);
+  const command_result plain_list = run_command({"-l", "--json", "a.dat"}, "", dir.path);
+  // The same listing, but for the name, the size of the file and its compression.
+  const auto after_bytes_read = [](const std::string& json) {
+    return json.substr(json.find("\"bytes_read\""));
+  };
   const size_t half = plain.size() / 2;
   for (const compression_kind kind : {gzip, xz, zstd}) {
     if (!compression_supported(kind)) continue;  // this build cannot read it
@@ -33,10 +40,19 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
       EXPECT_TRUE(run.output == expected.output);
       EXPECT_EQ(run.out, expected.out);
     }
-    const scratch_dir dir;
-    const command_result piped = run_command({"-", "-"}, dir.write("in.dat.x", whole), dir.path);
+    // Through standard input, in a listing and into a folder.
+    const command_result piped = run_command({"-", "-"}, dir.write("b.dat", whole), dir.path);
     EXPECT_EQ(piped.status, 0);
     EXPECT_TRUE(piped.out == expected.output);
+    const command_result listed = run_command({"-l", "--json", "b.dat"}, "", dir.path);
+    EXPECT_EQ(after_bytes_read(listed.out), after_bytes_read(plain_list.out));
+    EXPECT_NE(listed.out.find("\"compression\": \"" + std::string(compression_name(kind))),
+              std::string::npos)
+        << listed.out;
+    const command_result folder = run_command({"-q", "-d", "out", "a.dat", "b.dat"}, "", dir.path);
+    EXPECT_EQ(folder.status, 0) << folder.err;
+    EXPECT_TRUE(read_file(dir.file("out/a.txt")) == read_file(dir.file("out/b.txt")));
+    EXPECT_FALSE(read_file(dir.file("out/b.txt")).empty());
 
     // Cut short or followed by bytes that are no stream: the run fails with the reason. Damaged
     // data may reach the conversion before the stream's check fails, as with any decompressor:
@@ -58,26 +74,6 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
       EXPECT_NE(run.err.find("\nasciify: "), std::string::npos) << run.err;
     }
   }
-}
-
-TEST(CompressedInput, ListingAndFolderTakeTheDecompressedBytes) {
-  if (!compression_supported(compression_kind::gzip)) GTEST_SKIP() << "built without gzip";
-  const std::string plain = example_input().bytes;
-  scratch_dir dir;
-  dir.write("a.dat", plain);
-  dir.write("b.dat.gz", compress(compression_kind::gzip, plain));
-  const command_result plain_list = run_command({"-l", "--json", "a.dat"}, "", dir.path);
-  const command_result gzip_list = run_command({"-l", "--json", "b.dat.gz"}, "", dir.path);
-  // The same listing, but for the name, the size of the file and its compression.
-  const auto after_bytes_read = [](const std::string& json) {
-    return json.substr(json.find("\"bytes_read\""));
-  };
-  EXPECT_EQ(after_bytes_read(gzip_list.out), after_bytes_read(plain_list.out));
-  EXPECT_NE(gzip_list.out.find("\"compression\": \"gzip\""), std::string::npos) << gzip_list.out;
-  const command_result folder = run_command({"-q", "-d", "out", "a.dat", "b.dat.gz"}, "", dir.path);
-  EXPECT_EQ(folder.status, 0) << folder.err;
-  EXPECT_TRUE(read_file(dir.file("out/a.txt")) == read_file(dir.file("out/b.txt")));
-  EXPECT_FALSE(read_file(dir.file("out/b.txt")).empty());
 }
 
 }  // namespace
