@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <string>
 
 #include "tests/support/random_source.h"
@@ -19,13 +19,17 @@ const uint8_t* bytes(const std::string& text) {
   return reinterpret_cast<const uint8_t*>(text.data());
 }
 
-// The field that `field` (the whole text, leading spaces and number) packs to, if any.
-bool fixed(const std::string& field, number_field* out, const number_order& order = kNative) {
-  int32_t at = 0;
-  while (at < static_cast<int32_t>(field.size()) && field[at] == ' ') ++at;
-  const number_text shape = match_number(bytes(field), at, static_cast<int32_t>(field.size()));
-  if (shape.end != static_cast<int32_t>(field.size())) return false;
-  return fixed_number_field(bytes(field), static_cast<int32_t>(field.size()), shape, order, out);
+// The format byte that `text` packs to: a whole fixed field (leading spaces and number) or a
+// free-format token; -1 when it stays text.
+int packed_format(const std::string& text, bool free = false) {
+  const auto size = static_cast<int32_t>(text.size());
+  number_field f;
+  if (free) return free_number_field(bytes(text), size, kNative, &f) ? f.format : -1;
+  const number_text shape = match_number(
+      bytes(text), static_cast<int32_t>(std::min(text.find_first_not_of(' '), text.size())), size);
+  const bool packed =
+      shape.end == size && fixed_number_field(bytes(text), size, shape, kNative, &f);
+  return packed ? f.format : -1;
 }
 
 TEST(NumberText, ShapesAndDigits) {
@@ -37,16 +41,14 @@ TEST(NumberText, ShapesAndDigits) {
     uint64_t mantissa;
     int32_t exponent;
   } rows[] = {
-      {"-123", 4, true, 3, 123, 0},
-      {"0.0025", 6, false, 2, 25, -4},
-      {"1.0E-12", 7, false, 2, 10, -13},
-      {"1.234568E8", 10, false, 7, 1234568, 2},
-      {"12345678.", 9, false, 8, 12345678, 0},
-      {"5E", 1, true, 1, 5, 0},
-      {"7-3", 1, true, 1, 7, 0},
-      {"12345678901234567890123", 23, true, 23, 1234567890123456789ull, 4},
-      {"abc", 0, false, 0, 0, 0},
+      // clang-format off
+      {"-123", 4, true, 3, 123, 0},               {"0.0025", 6, false, 2, 25, -4},
+      {"1.0E-12", 7, false, 2, 10, -13},          {"1.234568E8", 10, false, 7, 1234568, 2},
+      {"12345678.", 9, false, 8, 12345678, 0},    {"5E", 1, true, 1, 5, 0},
+      {"7-3", 1, true, 1, 7, 0},                  {"abc", 0, false, 0, 0, 0},
       {"-", 0, false, 0, 0, 0},
+      {"12345678901234567890123", 23, true, 23, 1234567890123456789ull, 4},
+      // clang-format on
   };
   for (const row& r : rows) {
     const std::string text = r.text;
@@ -60,104 +62,70 @@ TEST(NumberText, ShapesAndDigits) {
   }
 }
 
-TEST(FixedNumberField, TakesTheNarrowestTypeThatRendersExactly) {
+// The narrowest type whose writer renders the field exactly, in fixed columns and in free
+// format.
+TEST(NumberFields, TakeTheNarrowestTypeThatRendersExactly) {
   struct row {
-    const char* field;
+    const char* text;
     int format;  // -1: stays text
+    bool free = false;
   } rows[] = {
-      {"       1", 0x08},
-      {"         0", 0x0A},
-      {"-2147483647", 0x0B},
-      {"-2147483648", 0x4B},  // the 4-byte zero-fill marker's value needs 8 bytes
-      {"        2147483648", 0x52},
-      {"9223372036854775807", 0x53},
+      // clang-format off
+      {"       1", 0x08},           {"         0", 0x0A},
+      {"-2147483647", 0x0B},        {"-2147483648", 0x4B},  // the 4-byte marker's value
+      {"        2147483648", 0x52}, {"9223372036854775807", 0x53},
       {"-9223372036854775808", -1},  // the 8-byte marker
-      {"     007", -1},
-      {"      -0", -1},
-      {"            0.25", 0x30},
-      {"     0.3", 0x28},
+      {"     007", -1},             {"      -0", -1},
+      {"            0.25", 0x30},   {"     0.3", 0x28},
       {"       0.333333333333333", 0x78},
-      {"   -5.0E-2", 0x2A},
-      {"     1.0E-12", 0x2C},
-      {"     0.0", 0x28},
-      {"    -0.0", -1},     // the writer writes zero as 0.0
-      {"    0.25000", -1},  // not the writer's text: trailing zeros
-      {" 1.79769313486232E308", -1},
-      {"  1.7976931348623E308", 0x75},
+      {"   -5.0E-2", 0x2A},         {"     1.0E-12", 0x2C},
+      {"     0.0", 0x28},           {"    -0.0", -1},  // the writer writes zero as 0.0
+      {"    0.25000", -1},          // not the writer's text: trailing zeros
+      {" 1.79769313486232E308", -1}, {"  1.7976931348623E308", 0x75},
       {"12345678901234567890123456789012", -1},  // wider than a field
+      {" 4321", 0x1F, true},        {"4321", -1, true},
+      {" -9000000000", 0x5F, true}, {" 125.0", 0x3F, true},
+      {" 1.25E-9", 0x3F, true},     {"1.2345678", 0x29, true},
+      {" 0.0", 0x3F, true},         {"", -1, true},
+      {" abc", -1, true},
+      // clang-format on
   };
-  for (const row& r : rows) {
-    number_field f;
-    const bool packed = fixed(r.field, &f);
-    EXPECT_EQ(packed, r.format >= 0) << r.field;
-    if (packed && r.format >= 0) {
-      EXPECT_EQ(f.format, r.format) << r.field;
-    }
-  }
+  for (const row& r : rows) EXPECT_EQ(packed_format(r.text, r.free), r.format) << r.text;
 }
 
 // Texts the writers give for random values: those with '*', NaN or an infinity stay text;
 // nearly all others pack, as a value that the writer (the check inside) renders the same.
-TEST(FixedNumberField, WriterTextsOfRandomValuesPack) {
+TEST(NumberFields, WriterTextsOfRandomValuesPack) {
   asciify::test_support::random_source random{42};
-  int valid = 0;
-  int unpacked = 0;
+  int valid = 0, unpacked = 0;
   for (int i = 0; i < 200000; ++i) {
     const auto width = static_cast<int32_t>(random.between(1, 30));
     char text[64];
-    int32_t position = 0;
+    int32_t position = 0, stars = 0;
     const uint64_t bits = random.next();
-    int32_t stars = 0;
     bool special = false;
     if (i % 2 == 0) {
-      float v;
-      const auto low = static_cast<uint32_t>(bits);
-      std::memcpy(&v, &low, 4);
+      float v = std::bit_cast<float>(static_cast<uint32_t>(bits));
       if (i % 4 == 0) v = static_cast<float>(random.between(-99999999, 99999999)) / 1e4f;
       special = !std::isfinite(v);
       stars = asciify::format_float_field(v, width, 0, text, &position, 0);
     } else {
-      double v;
-      std::memcpy(&v, &bits, 8);
+      double v = std::bit_cast<double>(bits);
       if (i % 4 == 1) v = static_cast<double>(random.between(-999999999, 999999999)) * 1e-7;
       special = !std::isfinite(v);
       stars = asciify::format_double_field(v, width, 0, text, &position, 0);
     }
     const std::string field(text, static_cast<size_t>(width));
-    number_field f;
-    const bool packed = fixed(field, &f);
+    const int format = packed_format(field);
     if (stars != 0 || special) {
-      EXPECT_FALSE(packed) << field;
+      EXPECT_EQ(format, -1) << field;
       continue;
     }
     ++valid;
-    if (!packed) ++unpacked;
-    if (packed) {
-      EXPECT_EQ(f.format & 0x1F, width) << field;
-    }
+    unpacked += format < 0;
+    if (format >= 0) EXPECT_EQ(format & 0x1F, width) << field;
   }
   EXPECT_LE(unpacked * 1000, valid) << unpacked << " of " << valid << " texts stayed text";
-}
-
-TEST(FreeNumberField, TokensOfFreeFormat) {
-  struct row {
-    const char* token;
-    int format;
-  } rows[] = {
-      {" 4321", 0x1F},  {"4321", -1},       {" -9000000000", 0x5F},
-      {" 125.0", 0x3F}, {" 1.25E-9", 0x3F}, {"1.2345678", 0x29},
-      {" 0.0", 0x3F},   {"", -1},           {" abc", -1},
-  };
-  for (const row& r : rows) {
-    const std::string token = r.token;
-    number_field f;
-    const bool packed =
-        free_number_field(bytes(token), static_cast<int32_t>(token.size()), kNative, &f);
-    EXPECT_EQ(packed, r.format >= 0) << token;
-    if (packed && r.format >= 0) {
-      EXPECT_EQ(f.format, r.format) << token;
-    }
-  }
 }
 
 }  // namespace
