@@ -52,44 +52,26 @@ const std::string kRealsRow1 =
 const std::string kRealsRow2 =
     "       2             0.5          -2.875            50.0       0       0\n";
 const std::string kRow =
-    "       9       1       2       3       4       5       6       7       8       9\n";
+    "       9       1       2       3       4       5       6       0       0       0       0\n";
 
 TEST(Binify, PacksLinesOfNumbersAsRecords) {
   const std::string input = "*TABLE, NAME=alpha\n" + kRealsRow1 + kRealsRow2 + kRealsRow1 + "$\n" +
-                            "*ROWS, NAME=beta\n" + kRow + kRow + "text at the end\n";
-  const std::string expected =
-      encoder{}
-          .line("*TABLE, NAME=alpha")
-          .start_binary()
-          .byte(10)
-          .i32(1)
-          .f32(0.25f)
-          .f32(-1.375f)
-          .f32(100.0f)  // hard-wired layout 10
-          .byte(10)
-          .i32(2)
-          .f32(0.5f)
-          .f32(-2.875f)
-          .f32(50.0f)
-          .byte(10)
-          .i32(1)
-          .f32(0.25f)
-          .f32(-1.375f)
-          .f32(100.0f)
-          .text_record("*ROWS, NAME=beta")  // brings the "$" line before it
-          .lsf4({1, 1, 1, 1, 1, 1, 1, 1, 1, 1})
-          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
-          .define(50, std::vector<uint8_t>(10, 0x08))  // the layout came back: cached
-          .byte(50)
-          .i32s({9, 1, 2, 3, 4, 5, 6, 7, 8, 9})
-          .text_record("text at the end")
-          .end_binary()
-          .bytes;
+                            "*ROWS, NAME=beta\n" + kRow + kRow + kRow + "text at the end\n";
+  encoder e = encoder{}.line("*TABLE, NAME=alpha").start_binary();
+  e.byte(10).i32(1).f32(0.25f).f32(-1.375f).f32(100.0f);  // hard-wired layout 10
+  e.byte(10).i32(2).f32(0.5f).f32(-2.875f).f32(50.0f);
+  e.byte(10).i32(1).f32(0.25f).f32(-1.375f).f32(100.0f);
+  e.text_record("*ROWS, NAME=beta");  // brings the "$" line before it
+  // Trailing zeros are left to the zero-fill marker. The layout comes back: it is cached.
+  e.lsf4(std::vector<uint8_t>(11, 1)).i32s({9, 1, 2, 3, 4, 5, 6}).marker4();
+  e.define(50, std::vector<uint8_t>(11, 0x08)).byte(50).i32s({9, 1, 2, 3, 4, 5, 6}).marker4();
+  e.byte(50).i32s({9, 1, 2, 3, 4, 5, 6}).marker4().text_record("text at the end").end_binary();
+  const std::string& expected = e.bytes;
   scratch_dir dir;
   const command_result r = binify(dir, "in.txt out.bin", input);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, finished(9, static_cast<long long>(expected.size())));
+  EXPECT_EQ(r.out, finished(10, static_cast<long long>(expected.size())));
   EXPECT_EQ(r.output, expected);
 }
 
