@@ -1,6 +1,7 @@
 #include "tests/support/random_input.h"
 
-#include <cstring>
+#include <algorithm>
+#include <bit>
 #include <map>
 #include <random>
 
@@ -83,35 +84,29 @@ class generator {
   bool add_field(uint8_t format_byte, bool allow_marker) {
     const bool marker = allow_marker && pick(0, 40) == 0;
     if (format_byte & 0x80) {
-      const int width = format_byte & 0x7F;
       const bool open_ended = format_byte == 0x80 || format_byte == 0xDF;
-      const int length = open_ended ? pick(0, 12) : pick(0, std::min(width, 24));
+      const int length = open_ended ? pick(0, 12) : pick(0, std::min(format_byte & 0x7F, 24));
       add_text(length);
-      if (open_ended || length < width) file_.byte(0);
+      if (open_ended || length < (format_byte & 0x7F)) file_.byte(0);
       return true;
     }
     const bool four_bytes = (format_byte & 0x40) == 0;
-    if (marker) {
-      four_bytes ? file_.marker4() : file_.marker8();
-      return false;
-    }
+    if (marker) return four_bytes ? file_.marker4() : file_.marker8(), false;
     const uint64_t bits = (static_cast<uint64_t>(random_()) << 32) | random_();
-    float f32;
-    double f64;
-    std::memcpy(&f32, &bits, 4);
-    std::memcpy(&f64, &bits, 8);
+    const auto low = static_cast<uint32_t>(bits);
     const int type = (format_byte >> 5) & 3;
-    if (type == 0) file_.i32(static_cast<int32_t>(bits));
-    if (type == 1) file_.f32(pick(0, 1) ? f32 : pick(-99999, 99999) / 1000.0f);
-    if (type == 2) file_.i64(static_cast<int64_t>(static_cast<uint32_t>(bits)) << pick(0, 31));
-    if (type == 3) file_.f64(pick(0, 1) ? f64 : pick(-999999, 999999) / 1e4);
+    if (type == 0) file_.i32(static_cast<int32_t>(low));
+    if (type == 1) file_.f32(pick(0, 1) ? std::bit_cast<float>(low) : pick(-99999, 99999) / 1e3f);
+    if (type == 2) file_.i64(static_cast<int64_t>(low) << pick(0, 31));
+    if (type == 3) {
+      file_.f64(pick(0, 1) ? std::bit_cast<double>(bits) : pick(-999999, 999999) / 1e4);
+    }
     return true;
   }
 
   // Data of a record read by the line writer: after a marker nothing more is stored.
   void add_line_data(const std::vector<uint8_t>& format) {
-    for (uint8_t byte : format) {
-      if (!add_field(byte, true)) return;
+    for (size_t i = 0; i < format.size() && add_field(format[i], true); ++i) {
     }
   }
 
@@ -128,13 +123,10 @@ class generator {
       }
       case 2:
         file_.lsf4(random_nibbles(pick(0, 12), &format));
-        add_line_data(format);
-        return 1;
+        return add_line_data(format), 1;
       case 3:
-        format = random_format(0, 8);
-        file_.lsf8(format);
-        add_line_data(format);
-        return 1;
+        file_.lsf8(format = random_format(0, 8));
+        return add_line_data(format), 1;
       case 4:
         if (!defined_.empty() && pick(0, 1)) {
           auto slot = std::next(defined_.begin(), pick(0, static_cast<int>(defined_.size()) - 1));
@@ -147,12 +139,10 @@ class generator {
         const auto code = static_cast<uint8_t>(pick(50, 255));
         if (!defined_.count(code)) file_.define(code, defined_[code] = random_format(1, 8));
         file_.byte(code);
-        add_line_data(defined_[code]);
-        return 1;
+        return add_line_data(defined_[code]), 1;
       }
       default:
-        add_hardwired_record();
-        return 1;
+        return add_hardwired_record(), 1;
     }
   }
 
