@@ -59,11 +59,7 @@ struct text_maker {
       const int64_t v = random.percent(30)
                             ? edges[random.below(7)]
                             : static_cast<int64_t>(random.next()) >> random.between(0, 63);
-      if (v == static_cast<int32_t>(v)) {
-        asciify::format_int32_field(static_cast<int32_t>(v), width, free, text, &position, 0);
-      } else {
-        asciify::format_int64_field(v, width, free, text, &position, 0);
-      }
+      asciify::format_int64_field(v, width, free, text, &position, 0);  // the 4-byte text too
     } else if (kind <= 2) {
       asciify::format_float_field(real<float>(), width, free, text, &position, 0);
     } else {

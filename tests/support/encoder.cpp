@@ -7,29 +7,24 @@
 namespace asciify::test_support {
 
 std::string header_line(order numbers, int major, int minor) {
-  unsigned char probes[8];
-  const int32_t one = 1;
-  const float real_one = 1.0f;
-  std::memcpy(probes, &one, 4);
-  std::memcpy(probes + 4, &real_one, 4);
-  if (numbers == order::reversed) {
-    std::reverse(probes, probes + 4);
-    std::reverse(probes + 4, probes + 8);
-  }
+  encoder probes;
+  probes.numbers = numbers;
+  probes.i32(1).f32(1.0f);
   char text[80];
-  std::snprintf(text, sizeof text, "%10d%10d  %02x%02x%02x%02x  %02x%02x%02x%02x\n", major, minor,
-                probes[0], probes[1], probes[2], probes[3], probes[4], probes[5], probes[6],
-                probes[7]);
-  return text;
+  auto at = static_cast<size_t>(std::snprintf(text, sizeof text, "%10d%10d", major, minor));
+  for (size_t i = 0; i < 8; ++i) {
+    at += static_cast<size_t>(std::snprintf(text + at, sizeof text - at, i % 4 ? "%02x" : "  %02x",
+                                            static_cast<uint8_t>(probes.bytes[i])));
+  }
+  return std::string(text) + "\n";
 }
 
 std::string pack_nibbles(const std::vector<uint8_t>& nibbles) {
-  std::vector<uint8_t> codes = nibbles;
-  codes.push_back(0);
-  if (codes.size() % 2) codes.push_back(0);
-  std::string packed;
-  for (size_t i = 0; i < codes.size(); i += 2) {
-    packed.push_back(static_cast<char>((codes[i] << 4) | codes[i + 1]));
+  std::string packed;  // two codes a byte, and a zero code after the last
+  for (size_t i = 0; i <= nibbles.size(); i += 2) {
+    const int high = i < nibbles.size() ? nibbles[i] : 0;
+    const int low = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
+    packed.push_back(static_cast<char>(high << 4 | low));
   }
   return packed;
 }

@@ -16,34 +16,34 @@ constexpr uint8_t kNibbleFormats[16] = {0,    0x08, 0x0A, 0x14, 0x50, 0x54, 0x2A
 // Source fields of the hard-wired layouts 0-7 (codes 10-17 and 30-37).
 constexpr int kSourceFields[8] = {4, 6, 4, 8, 6, 8, 5, 8};
 
-class generator {
- public:
-  explicit generator(uint32_t seed) : random_(seed) {}
+struct generator {
+  std::mt19937 random;
+  encoder file;
+  std::map<uint8_t, std::vector<uint8_t>> defined;
 
   random_input build() {
     random_input input;
     for (int section = pick(1, 3); section > 0; --section) {
-      file_.line("ascii before section");
+      file.line("ascii before section");
       ++input.lines;
-      file_.start_binary(pick(0, 1) ? order::reversed : order::native);
-      defined_.clear();
+      file.start_binary(pick(0, 1) ? order::reversed : order::native);
+      defined.clear();
       for (int record = pick(5, 40); record > 0; --record) {
         input.lines += add_record();
-        file_.text_record("#" + std::to_string(input.numbered_lines.size()));
+        file.text_record("#" + std::to_string(input.numbered_lines.size()));
         input.numbered_lines.push_back(input.lines++);
         if (pick(0, 15) == 0) {
-          file_.suspend_binary().line("suspended").resume_binary();
+          file.suspend_binary().line("suspended").resume_binary();
           ++input.lines;
         }
       }
-      file_.end_binary();
+      file.end_binary();
     }
-    input.bytes = file_.bytes;
+    input.bytes = file.bytes;
     return input;
   }
 
- private:
-  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
 
   // Numbers of each type (0 would end a format), strings, open-ended strings, free format.
   uint8_t random_field_format() {
@@ -77,7 +77,7 @@ class generator {
   }
 
   void add_text(int length) {
-    for (int i = 0; i < length; ++i) file_.byte(static_cast<uint8_t>(pick(0x20, 0x7E)));
+    for (int i = 0; i < length; ++i) file.byte(static_cast<uint8_t>(pick(0x20, 0x7E)));
   }
 
   // Appends the data of one field. Returns false once a zero-fill marker was written.
@@ -87,19 +87,19 @@ class generator {
       const bool open_ended = format_byte == 0x80 || format_byte == 0xDF;
       const int length = open_ended ? pick(0, 12) : pick(0, std::min(format_byte & 0x7F, 24));
       add_text(length);
-      if (open_ended || length < (format_byte & 0x7F)) file_.byte(0);
+      if (open_ended || length < (format_byte & 0x7F)) file.byte(0);
       return true;
     }
     const bool four_bytes = (format_byte & 0x40) == 0;
-    if (marker) return four_bytes ? file_.marker4() : file_.marker8(), false;
-    const uint64_t bits = (static_cast<uint64_t>(random_()) << 32) | random_();
+    if (marker) return four_bytes ? file.marker4() : file.marker8(), false;
+    const uint64_t bits = (static_cast<uint64_t>(random()) << 32) | random();
     const auto low = static_cast<uint32_t>(bits);
     const int type = (format_byte >> 5) & 3;
-    if (type == 0) file_.i32(static_cast<int32_t>(low));
-    if (type == 1) file_.f32(pick(0, 1) ? std::bit_cast<float>(low) : pick(-99999, 99999) / 1e3f);
-    if (type == 2) file_.i64(static_cast<int64_t>(low) << pick(0, 31));
+    if (type == 0) file.i32(static_cast<int32_t>(low));
+    if (type == 1) file.f32(pick(0, 1) ? std::bit_cast<float>(low) : pick(-99999, 99999) / 1e3f);
+    if (type == 2) file.i64(static_cast<int64_t>(low) << pick(0, 31));
     if (type == 3) {
-      file_.f64(pick(0, 1) ? std::bit_cast<double>(bits) : pick(-999999, 999999) / 1e4);
+      file.f64(pick(0, 1) ? std::bit_cast<double>(bits) : pick(-999999, 999999) / 1e4);
     }
     return true;
   }
@@ -116,30 +116,30 @@ class generator {
     switch (pick(0, 6)) {
       case 0: {
         const bool star = pick(0, 3) == 0;
-        file_.byte(3).raw(star ? "*x" : "t");
+        file.byte(3).raw(star ? "*x" : "t");
         add_text(pick(0, 30));
-        file_.byte(0);
+        file.byte(0);
         return star ? 2 : 1;
       }
       case 2:
-        file_.lsf4(random_nibbles(pick(0, 12), &format));
+        file.lsf4(random_nibbles(pick(0, 12), &format));
         return add_line_data(format), 1;
       case 3:
-        file_.lsf8(format = random_format(0, 8));
+        file.lsf8(format = random_format(0, 8));
         return add_line_data(format), 1;
       case 4:
-        if (!defined_.empty() && pick(0, 1)) {
-          auto slot = std::next(defined_.begin(), pick(0, static_cast<int>(defined_.size()) - 1));
-          file_.reset(slot->first);
-          defined_.erase(slot);
+        if (!defined.empty() && pick(0, 1)) {
+          auto slot = std::next(defined.begin(), pick(0, static_cast<int>(defined.size()) - 1));
+          file.reset(slot->first);
+          defined.erase(slot);
           return 0;
         }
         [[fallthrough]];
       case 1: {
         const auto code = static_cast<uint8_t>(pick(50, 255));
-        if (!defined_.count(code)) file_.define(code, defined_[code] = random_format(1, 8));
-        file_.byte(code);
-        return add_line_data(defined_[code]), 1;
+        if (!defined.count(code)) file.define(code, defined[code] = random_format(1, 8));
+        file.byte(code);
+        return add_line_data(defined[code]), 1;
       }
       default:
         return add_hardwired_record(), 1;
@@ -151,18 +151,18 @@ class generator {
     const auto code = static_cast<uint8_t>(30 + layout);
     std::vector<uint8_t> format;
     if (pick(0, 1)) {  // the layout's default format
-      file_.byte(static_cast<uint8_t>(10 + layout));
+      file.byte(static_cast<uint8_t>(10 + layout));
       format.assign(kSourceFields[layout], 0x08);
       if (layout == 0) format = {0x08, 0x30, 0x30, 0x30};
     } else if (const int selector = pick(0, 2); selector == 0) {
-      file_.fsf4(code, random_nibbles(pick(kSourceFields[layout], 12), &format));
+      file.fsf4(code, random_nibbles(pick(kSourceFields[layout], 12), &format));
     } else if (selector == 1) {
-      file_.fsf8(code, format = random_format(kSourceFields[layout], 12));
+      file.fsf8(code, format = random_format(kSourceFields[layout], 12));
     } else {  // the selector names a cached format, defined just before
       const auto cached = static_cast<uint8_t>(pick(50, 255));
-      if (defined_.count(cached)) file_.reset(cached);
-      file_.define(cached, format = defined_[cached] = random_format(kSourceFields[layout], 12));
-      file_.byte(code).byte(cached);
+      if (defined.count(cached)) file.reset(cached);
+      file.define(cached, format = defined[cached] = random_format(kSourceFields[layout], 12));
+      file.byte(code).byte(cached);
     }
     // Source fields: after a marker the numbers are gone but strings are still stored.
     bool filling = false;
@@ -171,16 +171,12 @@ class generator {
       if (!add_field(format[k], !filling)) filling = true;
     }
   }
-
-  std::mt19937 random_;
-  encoder file_;
-  std::map<uint8_t, std::vector<uint8_t>> defined_;
 };
 
 }  // namespace
 
 random_input make_random_input(uint32_t seed) {
-  return generator(seed).build();
+  return generator{std::mt19937(seed), {}, {}}.build();
 }
 
 }  // namespace asciify::test_support

@@ -176,17 +176,6 @@ struct reader {
     return ++at, true;
   }
 
-  bool text_record() {
-    const size_t zero = in.find('\0', at);
-    if (zero == npos) return fail("a text line without its zero byte");
-    if (marker_at(at, "*SUSPEND_BINARY") || marker_at(at, "*END_BINARY")) {
-      binary = false;
-    } else if (marker_at(at, "*START_BINARY") || marker_at(at, "*RESUME_BINARY")) {
-      return fail("an opening marker in binary mode");
-    }
-    return at = zero + 1, true;
-  }
-
   bool long_format(std::vector<uint8_t>& f) {
     if (at >= in.size()) return fail("a 'long' record cut off");
     const uint8_t selector = byte(at++);
@@ -205,7 +194,9 @@ struct reader {
     std::vector<uint8_t> f;
     bool ok = false;
     if (code == FC_TEXT_LINE) {
-      ok = text_record();
+      const bool opening = marker_at(at, "*START_BINARY") || marker_at(at, "*RESUME_BINARY");
+      binary = !marker_at(at, "*SUSPEND_BINARY") && !marker_at(at, "*END_BINARY");
+      ok = format_at(false, f) && (!opening || fail("an opening marker in binary mode"));
     } else if (code == FC_RESET_FORMAT) {
       ok = at < in.size() && byte(at) >= FC_FIRST_CACHED;
       if (ok) formats[byte(at++)].clear();
