@@ -83,14 +83,10 @@ struct text_maker {
       }
     }
     if (kind == 6 || kind == 7) {
-      const std::string lines[] = {"$",
-                                   "*TABLE, NAME=alpha",
-                                   "*",
-                                   "",
-                                   "\r",
-                                   "$ note",
-                                   std::string(random.between(200, 700), 'x'),
-                                   "*ROWS" + std::string(300, ' ') + "1"};
+      const std::string long_line(random.between(200, 700), 'x');
+      const std::string wide = "*ROWS" + std::string(300, ' ') + "1";
+      const std::string lines[] = {"$", "*TABLE, NAME=alpha", "*", "", "\r", "$ note", long_line,
+                                   wide};
       line = lines[random.below(8)];
     }
     const char alphabet[] = {'*', '$', ' ', ',', '-', '.', '0', '7', 'E', '\r', '\0', 'x', '\t'};
