@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace binify {
@@ -52,10 +53,9 @@ TEST(FieldRecords, HardwiredLayoutsWhereTheyFit) {
   clear_format_cache(cache);
   for (const row& r : rows) {
     const record_plan plan = plan_fields_record(cache, fields_of(r.line));
-    EXPECT_EQ(plan.form, r.form) << r.line;
-    EXPECT_EQ(plan.layout, r.layout) << r.line;
-    EXPECT_EQ(plan.sources_written, r.sources_written) << r.line;
-    EXPECT_EQ(plan.source_marker, r.marker) << r.line;
+    EXPECT_EQ(std::tuple(plan.form, plan.layout, plan.sources_written, plan.source_marker),
+              std::tuple(r.form, r.layout, r.sources_written, r.marker))
+        << r.line;
   }
 }
 

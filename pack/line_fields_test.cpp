@@ -33,15 +33,13 @@ TEST(SplitFields, FieldsOfEachKindOfLine) {
       {std::string(40, ' ') + "5", {0x8B, 0x1E}},         // numbers of at most 30
   };
   const number_order numbers = make_number_order(native_byte_order());
+  line_fields f;
   for (const row& r : rows) {
-    line_fields f;
-    ASSERT_TRUE(split_fields(reinterpret_cast<const uint8_t*>(r.line.data()),
-                             static_cast<int32_t>(r.line.size()), numbers, &f))
-        << r.line;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(r.line.data());
+    ASSERT_TRUE(split_fields(bytes, static_cast<int32_t>(r.line.size()), numbers, &f)) << r.line;
     EXPECT_EQ(std::vector<uint8_t>(f.formats, f.formats + f.count), r.formats) << r.line;
     EXPECT_EQ(f.free_format, r.free) << r.line;
   }
-  line_fields f;
   const std::string too_long(256, 'x');
   EXPECT_FALSE(split_fields(reinterpret_cast<const uint8_t*>(too_long.data()), 256, numbers, &f));
 }

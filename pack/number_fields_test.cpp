@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "tests/support/random_source.h"
 #include "text/field_writers.h"
@@ -55,10 +56,9 @@ TEST(NumberText, ShapesAndDigits) {
     const number_text shape = match_number(bytes(text), 0, static_cast<int32_t>(text.size()));
     EXPECT_EQ(shape.end, r.end) << text;
     if (r.end == 0) continue;
-    EXPECT_EQ(shape.integer, r.integer) << text;
-    EXPECT_EQ(shape.significant, r.significant) << text;
-    EXPECT_EQ(shape.mantissa, r.mantissa) << text;
-    EXPECT_EQ(shape.exponent, r.exponent) << text;
+    EXPECT_EQ(std::tuple(shape.integer, shape.significant, shape.mantissa, shape.exponent),
+              std::tuple(r.integer, r.significant, r.mantissa, r.exponent))
+        << text;
   }
 }
 

@@ -43,10 +43,10 @@ struct encoder {
   encoder& lsf4(const std::vector<uint8_t>& nibbles) { return byte(1).raw(pack_nibbles(nibbles)); }
   encoder& lsf8(const std::vector<uint8_t>& field_formats) { return define(2, field_formats); }
   encoder& fsf4(uint8_t code, const std::vector<uint8_t>& nibbles) {
-    return byte(code).byte(1).raw(pack_nibbles(nibbles));
+    return byte(code).lsf4(nibbles);
   }
-  encoder& fsf8(uint8_t code, const std::vector<uint8_t>& field_formats) {
-    return byte(code).define(2, field_formats);
+  encoder& fsf8(uint8_t code, const std::vector<uint8_t>& formats) {
+    return byte(code).lsf8(formats);
   }
 
   // Field data and single bytes.
