@@ -21,6 +21,7 @@ std::string header_line(order numbers, int major = 1, int minor = 0);
 std::string pack_nibbles(const std::vector<uint8_t>& nibbles);
 
 struct encoder {
+  using codes = std::vector<uint8_t>;  // nibble codes or field format bytes
   std::string bytes;
   order numbers = order::native;  // byte order of the numbers appended
   // Where the marker line of the binary section still open begins; -1 in ASCII mode. Markers
@@ -42,12 +43,8 @@ struct encoder {
   encoder& define(uint8_t code, const std::vector<uint8_t>& field_formats);
   encoder& lsf4(const std::vector<uint8_t>& nibbles) { return byte(1).raw(pack_nibbles(nibbles)); }
   encoder& lsf8(const std::vector<uint8_t>& field_formats) { return define(2, field_formats); }
-  encoder& fsf4(uint8_t code, const std::vector<uint8_t>& nibbles) {
-    return byte(code).lsf4(nibbles);
-  }
-  encoder& fsf8(uint8_t code, const std::vector<uint8_t>& formats) {
-    return byte(code).lsf8(formats);
-  }
+  encoder& fsf4(uint8_t code, const codes& nibbles) { return byte(code).lsf4(nibbles); }
+  encoder& fsf8(uint8_t code, const codes& field_formats) { return byte(code).lsf8(field_formats); }
 
   // Field data and single bytes.
   encoder& byte(uint8_t value) { return bytes.push_back(static_cast<char>(value)), *this; }
