@@ -3,6 +3,7 @@
 // value is given, width -1 to 38, keep-zeros flag 0 to 3, significant digits 1 to 32) and the
 // value: its bit pattern, or a power of ten and a number of units in the last place to move
 // from it. Every byte of the field, the guard bytes around it and the result must agree.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,15 +15,6 @@
 
 namespace {
 
-// One call of both implementations.
-struct real_text_case {
-  bool single;
-  int32_t width;
-  int32_t keep_zeros;
-  int32_t significant_digits;
-  uint64_t bits;  // the low 4 bytes for a 4-byte value
-};
-
 // Where the exponent estimate changes, which random bits seldom reach: next to a power of ten
 // 10^k (a byte or two), or next to the edges 10^k * (1 +- 1e-9) of the zone in which the fast
 // estimate asks log10, moved by -128 to 127 units in the last place, either sign.
@@ -31,38 +23,28 @@ uint64_t near_power_of_ten(bool single, const uint8_t (&value)[8]) {
   const double edges[3] = {1.0, 1.0 + 1e-9, 1.0 - 1e-9};
   const double center = std::pow(10.0, k) * edges[value[3] % 3];
   const auto step = static_cast<int8_t>(value[2]);
-  const uint64_t sign = (value[3] & 0x80) != 0 ? 1 : 0;
+  const bool negative = (value[3] & 0x80) != 0;
   if (single) {
-    const auto near = static_cast<float>(center);
-    uint32_t bits;
-    std::memcpy(&bits, &near, sizeof bits);
-    return (bits + static_cast<uint32_t>(step)) | static_cast<uint32_t>(sign << 31);
+    return (std::bit_cast<uint32_t>(static_cast<float>(center)) + static_cast<uint32_t>(step)) |
+           (negative ? 0x80000000u : 0u);
   }
-  uint64_t bits;
-  std::memcpy(&bits, &center, sizeof bits);
-  return (bits + static_cast<uint64_t>(step)) | sign << 63;
-}
-
-real_text_case read_case(const uint8_t* data, size_t size) {
-  uint8_t header[4] = {};
-  std::memcpy(header, data, size < 4 ? size : 4);
-  uint8_t value[8] = {};
-  if (size > 4) std::memcpy(value, data + 4, size - 4 < 8 ? size - 4 : 8);
-  real_text_case c{(header[0] & 1) == 0, header[1] % 40 - 1, header[2] % 4, 1 + header[3] % 32, 0};
-  if ((header[0] & 2) != 0) {
-    c.bits = near_power_of_ten(c.single, value);
-  } else {
-    std::memcpy(&c.bits, value, sizeof c.bits);
-  }
-  return c;
+  return (std::bit_cast<uint64_t>(center) + static_cast<uint64_t>(step)) |
+         (negative ? uint64_t{1} << 63 : 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const real_text_case c = read_case(data, size);
+  uint8_t header[4] = {};
+  std::memcpy(header, data, size < 4 ? size : 4);
+  uint8_t value[8] = {};
+  if (size > 4) std::memcpy(value, data + 4, size - 4 < 8 ? size - 4 : 8);
+  const bool single = (header[0] & 1) == 0;
+  uint64_t bits = 0;
+  std::memcpy(&bits, value, sizeof bits);
+  if ((header[0] & 2) != 0) bits = near_power_of_ten(single, value);
   const std::string difference = asciify::reference::difference_from_fast(
-      c.single, c.bits, c.width, c.keep_zeros, c.significant_digits);
+      single, bits, header[1] % 40 - 1, header[2] % 4, 1 + header[3] % 32);
   if (!difference.empty()) {
     std::fprintf(stderr, "%s\n", difference.c_str());
     std::abort();

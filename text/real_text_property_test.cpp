@@ -4,9 +4,9 @@
 // values, in every width 0-31 and with both signs.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <type_traits>
@@ -29,18 +29,11 @@ constexpr int64_t kCountDivisor = 1;
 #endif
 constexpr int32_t kWidths = 32;  // 0-31
 
-template <typename To, typename From>
-To bit_cast(From from) {
-  static_assert(sizeof(To) == sizeof(From));
-  To to;
-  std::memcpy(&to, &from, sizeof to);
-  return to;
-}
 template <typename Real>
 using bits_of = std::conditional_t<sizeof(Real) == 4, uint32_t, uint64_t>;
 
-// Runs both implementations on one value and width, into buffers that hold the same guard
-// bytes before and after the field; reports the first few differences.
+// Runs both implementations on one value and width (see reference::difference_from_fast);
+// reports the first few differences.
 struct comparison {
   int64_t calls = 0;
   int failures = 0;
@@ -48,11 +41,9 @@ struct comparison {
   template <typename Real>
   void check(Real x, int32_t width) {
     const bool single = sizeof(Real) == 4;
-    uint64_t bits = 0;
-    std::memcpy(&bits, &x, sizeof x);
     ++calls;
-    const std::string difference =
-        reference::difference_from_fast(single, bits, width, 0, single ? 8 : 15);
+    const std::string difference = reference::difference_from_fast(
+        single, std::bit_cast<bits_of<Real>>(x), width, 0, single ? 8 : 15);
     if (!difference.empty() && ++failures <= 10) ADD_FAILURE() << difference;
   }
 
@@ -91,7 +82,7 @@ template <typename Real>
 void check_random_values(uint64_t seed) {
   comparison c;
   random_source random{seed};
-  c.check_many<Real>(1'000'000, [&] { return bit_cast<Real>(bits_of<Real>(random.next())); });
+  c.check_many<Real>(1'000'000, [&] { return std::bit_cast<Real>(bits_of<Real>(random.next())); });
   c.check_many<Real>(600'000, [&] { return random_decimal(random); });
   c.check_many<Real>(400'000, [&] { return random_measured_value(random); });
   c.check_many<Real>(200'000, [&] { return random_tie(random); });
@@ -113,9 +104,9 @@ TEST(RealTextProperty, AroundPowersOfTen) {
   const int float_steps = kCountDivisor == 1 ? 40 : 4;
   const int double_steps = kCountDivisor == 1 ? 12 : 2;
   for (int k = -45; k <= 38 && c.failures == 0; ++k) {
-    const auto center = bit_cast<uint32_t>(static_cast<float>(std::pow(10.0, k)));
+    const auto center = std::bit_cast<uint32_t>(static_cast<float>(std::pow(10.0, k)));
     for (int step = -float_steps; step <= float_steps; ++step) {
-      const auto x = bit_cast<float>(center + static_cast<uint32_t>(step));
+      const auto x = std::bit_cast<float>(center + static_cast<uint32_t>(step));
       for (int32_t width = 0; width < kWidths; ++width) {
         c.check(x, width);
         c.check(-x, width);
@@ -126,7 +117,8 @@ TEST(RealTextProperty, AroundPowersOfTen) {
     const double power = std::pow(10.0, k);
     for (const double center : {power, power * (1.0 + 1e-9), power * (1.0 - 1e-9)}) {
       for (int step = -double_steps; step <= double_steps; ++step) {
-        const auto x = bit_cast<double>(bit_cast<uint64_t>(center) + static_cast<uint64_t>(step));
+        const auto x =
+            std::bit_cast<double>(std::bit_cast<uint64_t>(center) + static_cast<uint64_t>(step));
         for (const int32_t width : {6, 10, 12, 16, 20, 31}) {
           c.check(x, width);
           c.check(-x, width);

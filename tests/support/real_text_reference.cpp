@@ -1,5 +1,7 @@
 #include "tests/support/real_text_reference.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -27,14 +29,12 @@ struct library_primitives {
   }
 
   static int32_t print_fixed(double m, int32_t width, int32_t decimals, char* text) {
-    char format[32];
-    std::snprintf(format, sizeof format, "%%#%d.%df", width, decimals);
-    return std::snprintf(text, real_text::kTextSize, format, m);
+    return std::snprintf(text, real_text::kTextSize, "%#*.*f", width, decimals, m);
   }
 
+  // "E%1d" to "E%4d": the exponent right-aligned after the 'E' in at most four columns.
   static void write_exponent_text(char* at, int32_t width, int32_t e) {
-    const char* const formats[] = {"E%1d", "E%2d", "E%3d", "E%4d"};
-    std::snprintf(at, static_cast<size_t>(width) + 1, formats[width < 5 ? width - 2 : 3], e);
+    std::snprintf(at, static_cast<size_t>(width) + 1, "E%*d", std::min(width - 1, 4), e);
   }
 };
 
@@ -57,41 +57,29 @@ bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
 
 std::string difference_from_fast(bool single, uint64_t bits, int32_t width, int32_t keep_zeros,
                                  int32_t significant_digits) {
-  constexpr int kGuard = 8;  // bytes before the field
-  char fields[2][56];
+  const auto x4 = std::bit_cast<float>(static_cast<uint32_t>(bits));
+  const auto x8 = std::bit_cast<double>(bits);
+  std::string fields[2];  // the fast routine's, then this one's, each with 8 guard bytes before
   bool fits[2];
-  for (int which = 0; which < 2; ++which) {
-    char* field = fields[which];
-    std::memset(field, '#', sizeof fields[which]);
-    if (single) {
-      float x;
-      const auto low = static_cast<uint32_t>(bits);
-      std::memcpy(&x, &low, sizeof x);
-      fits[which] =
-          which == 0
-              ? asciify::float_to_text(x, width, field + kGuard, keep_zeros, significant_digits)
-              : float_to_text(x, width, field + kGuard, keep_zeros, significant_digits);
-    } else {
-      double x;
-      std::memcpy(&x, &bits, sizeof x);
-      fits[which] =
-          which == 0
-              ? asciify::double_to_text(x, width, field + kGuard, keep_zeros, significant_digits)
-              : double_to_text(x, width, field + kGuard, keep_zeros, significant_digits);
-    }
+  for (const bool fast : {true, false}) {
+    char field[56];
+    std::memset(field, '#', sizeof field);
+    char* const at = field + 8;
+    const int32_t k = keep_zeros, digits = significant_digits;
+    fits[fast ? 0 : 1] =
+        single ? (fast ? asciify::float_to_text : float_to_text)(x4, width, at, k, digits)
+               : (fast ? asciify::double_to_text : double_to_text)(x8, width, at, k, digits);
+    fields[fast ? 0 : 1].assign(field, sizeof field);
   }
-  if (fits[0] == fits[1] && std::memcmp(fields[0], fields[1], sizeof fields[0]) == 0) return "";
-  std::string shown[2];
-  for (int which = 0; which < 2; ++which) {
-    for (const char c : fields[which]) shown[which] += c == '\0' ? '|' : c;
-  }
+  if (fits[0] == fits[1] && fields[0] == fields[1]) return "";
+  for (std::string& field : fields) std::replace(field.begin(), field.end(), '\0', '|');
   char head[160];
   std::snprintf(head, sizeof head,
                 "%s bits %#llx, width %d, keep_zeros %d, significant digits %d:\n",
                 single ? "float" : "double", static_cast<unsigned long long>(bits), width,
                 keep_zeros, significant_digits);
-  return head + std::string("fast      [") + shown[0] + "] " + std::to_string(fits[0]) +
-         "\nreference [" + shown[1] + "] " + std::to_string(fits[1]);
+  return head + ("fast      [" + fields[0] + "] " + std::to_string(fits[0])) +
+         ("\nreference [" + fields[1] + "] " + std::to_string(fits[1]));
 }
 
 }  // namespace asciify::reference
