@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,36 +36,31 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
   int32_t measured = 0, only_numbers = 0;
   for (int round = 0; round < kRounds; ++round) {
     const line_settings& settings = orders[round % 2];
-    std::vector<uint8_t> format(1 + random.below(12));
+    std::vector<uint8_t> format(1 + random.below(12)), data(400);
     for (uint8_t& byte : format) byte = static_cast<uint8_t>(random.below(256));
-    std::vector<uint8_t> data(400);
     for (uint8_t& byte : data) {
       const uint64_t pick = random.below(10);
       byte = pick == 0 ? 0 : pick == 1 ? 0x80 : static_cast<uint8_t>(random.below(256));
     }
+    const auto count = static_cast<int32_t>(format.size());
     line_measure measure{};
-    if (!measure_line(settings, format.data(), static_cast<int32_t>(format.size()), data.data(), 0,
-                      static_cast<int32_t>(data.size()), &measure)) {
-      continue;
-    }
+    if (!measure_line(settings, format.data(), count, data.data(), 0, 400, &measure)) continue;
     ++measured;
     const int32_t bound = measure.text_bound;
     // Rendered as queued; lines of numbers also the long way, which must give the same text.
     std::string texts[2];
-    for (const bool only_numbers : {false, true}) {
-      if (only_numbers && !measure.only_numbers) continue;
+    for (const bool numbers : {false, true}) {
+      if (numbers && !measure.only_numbers) continue;
       std::vector<char> text(kLineBufferSize, '\x5A');
       int32_t star = 0;
-      const int32_t length =
-          render_line(settings, format.data(), static_cast<int32_t>(format.size()), data.data(),
-                      measure.end, only_numbers, text.data(), &star);
+      const int32_t length = render_line(settings, format.data(), count, data.data(), measure.end,
+                                         numbers, text.data(), &star);
       ASSERT_LE(length, bound) << "round " << round;
       ASSERT_EQ(text[length - 1], '\n') << "round " << round;
-      for (int32_t i = bound + 1; i < kLineBufferSize; ++i) {
-        ASSERT_EQ(text[i], '\x5A')
-            << "round " << round << ": byte " << i << " past the bound " << bound;
-      }
-      texts[only_numbers ? 1 : 0].assign(text.data(), length);
+      ASSERT_TRUE(
+          std::all_of(text.begin() + bound + 1, text.end(), [](char c) { return c == 0x5A; }))
+          << "round " << round << ": a byte past the bound " << bound << " was stored";
+      texts[numbers ? 1 : 0].assign(text.data(), length);
     }
     if (measure.only_numbers) {
       ++only_numbers;
@@ -81,24 +76,18 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
 // in either layout fails it. (The columns of a 30-wide integer leave less room than " 7,"; a
 // 1-wide integer of eleven characters leaves more.)
 TEST(LineWriter, FieldsBeforeALateFreeFormatMarkAreCheckedInColumnsToo) {
-  struct line_case {
-    int32_t first_width;
-    int32_t value;
-    int32_t characters;  // of the open-ended string
-    layout_result rendered;
-    layout_result measured;
-    std::string text;  // when rendered complete
-  };
-  const line_case cases[] = {
-      {30, 7, 224, layout_result::complete, layout_result::needs_rendering,
-       " 7," + std::string(224, 'x') + ", 1\n"},
-      {30, 7, 225, layout_result::open_ended_too_long, layout_result::open_ended_too_long, ""},
-      {1, -2147483647, 241, layout_result::complete, layout_result::needs_rendering,
-       " -2147483647," + std::string(241, 'x') + ", 1\n"},
-      {1, -2147483647, 242, layout_result::open_ended_too_long, layout_result::needs_rendering, ""},
+  using enum layout_result;
+  const struct {
+    int32_t first_width, value, characters;  // the last: of the open-ended string
+    layout_result rendered, measured;
+  } cases[] = {
+      {30, 7, 224, complete, needs_rendering},
+      {30, 7, 225, open_ended_too_long, open_ended_too_long},
+      {1, -2147483647, 241, complete, needs_rendering},
+      {1, -2147483647, 242, open_ended_too_long, needs_rendering},
   };
   const line_settings settings{0x80000000u, 0x8000000000000000ull, 0};
-  for (const line_case& c : cases) {
+  for (const auto& c : cases) {
     const uint8_t bytes[] = {static_cast<uint8_t>(c.first_width), 0x80, 0x1F};
     format_entry format{3, bytes};
     summarize_format(format);
@@ -111,8 +100,9 @@ TEST(LineWriter, FieldsBeforeALateFreeFormatMarkAreCheckedInColumnsToo) {
     EXPECT_EQ(render_formatted_line(settings, format, start, 0, limit, text.data(), &rendered),
               c.rendered)
         << c.characters;
-    if (c.rendered == layout_result::complete) {
-      EXPECT_EQ(std::string(text.data(), rendered.length), c.text);
+    if (c.rendered == complete) {
+      EXPECT_EQ(std::string(text.data(), rendered.length),
+                " " + std::to_string(c.value) + "," + std::string(c.characters, 'x') + ", 1\n");
       EXPECT_EQ(rendered.end, limit);
     }
     line_measure measure{};
