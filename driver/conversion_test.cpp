@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "tests/support/convert_in_memory.h"
@@ -61,17 +60,6 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
   }
   EXPECT_GT(converted, 0);
   EXPECT_GT(failed, 0);
-}
-
-TEST(ConversionLoop, CountsBytesReadAndLinesWritten) {
-  const input_handle input = test_support::memory_input("one\ntwo\nthree");
-  test_support::memory_output output;
-  auto state = std::make_unique<conversion_state>();
-  const conversion_result result = convert_stream(*state, *output.out, *input, "in");
-  EXPECT_TRUE(result.finished);
-  EXPECT_EQ(result.lines_written, 3);
-  EXPECT_EQ(result.bytes_read, 13);
-  EXPECT_EQ(output.sink.bytes, "one\ntwo\nthree");
 }
 
 }  // namespace
