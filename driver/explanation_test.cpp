@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace asciify {
 namespace {
-
-bool has(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The likely cause is named where the bytes show it: the end of the input, a record longer
 // than the format allows, an end-of-line conversion.
@@ -31,8 +29,8 @@ TEST(Explanation, NamesTheLikelyCause) {
   };
   for (const auto& c : cases) {
     const std::string text = explain_fault(c.context);
-    EXPECT_TRUE(has(text, c.must_say)) << text;
-    EXPECT_FALSE(has(text, c.must_not_say)) << text;
+    EXPECT_NE(text.find(c.must_say), std::string::npos) << text;
+    EXPECT_EQ(text.find(c.must_not_say), std::string::npos) << text;
   }
 }
 

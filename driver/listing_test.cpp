@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -26,19 +27,18 @@ long long input_byte_in(const std::string& messages) {
 }
 
 void expect_agreement(const std::string& input, const std::string& name) {
+  SCOPED_TRACE(name);
   const listing taken = listing_of(input);
   const test_support::conversion_capture run = test_support::convert_in_memory(input);
-  EXPECT_EQ(taken.result.lines_written, run.lines_written) << name;
-  EXPECT_EQ(taken.result.finished, run.status == 0) << name;
-  EXPECT_EQ(taken.result.failure_input_byte, input_byte_in(run.messages)) << name;
+  EXPECT_EQ(taken.result.lines_written, run.lines_written);
+  EXPECT_EQ(taken.result.finished, run.status == 0);
+  EXPECT_EQ(taken.result.failure_input_byte, input_byte_in(run.messages));
   if (run.status != 0) {
-    EXPECT_TRUE(run.messages.starts_with(taken.error_message + "\n") ||
-                run.messages.find("\n" + taken.error_message + "\n") != std::string::npos)
-        << name << ": " << taken.error_message;
+    EXPECT_NE(("\n" + run.messages).find("\n" + taken.error_message + "\n"), std::string::npos)
+        << taken.error_message;
   }
   for (const section_census& section : taken.census.sections) {
-    EXPECT_TRUE(std::string_view(input).substr(section.input_byte).starts_with("*START_BINARY"))
-        << name;
+    EXPECT_TRUE(std::string_view(input).substr(section.input_byte).starts_with("*START_BINARY"));
   }
   const std::string json = listing_json(taken);
   EXPECT_NE(json.find("\"lines\": " + std::to_string(run.lines_written) + ","), std::string::npos)
@@ -66,23 +66,16 @@ TEST(Listing, CountsWhatTheExampleHolds) {
   EXPECT_EQ(taken.census.sections[0].suspensions, 1);
   EXPECT_EQ(taken.result.lines_written, 41);
   const record_counts& counts = taken.counts;
-  const int64_t hardwired = [&] {
-    int64_t sum = 0;
-    for (const int64_t count : counts.hardwired) sum += count;
-    return sum;
-  }();
+  const int64_t hardwired =
+      std::accumulate(std::begin(counts.hardwired), std::end(counts.hardwired), int64_t{0});
   // Every line written comes from an ASCII line or a record that writes one, and a text
   // record that begins with '*' brings a "$" line.
   const std::string output =
-      test_support::convert_in_memory(test_support::example_input().bytes).output;
-  size_t flag_lines = output.starts_with("$\n") ? 1 : 0;
-  for (size_t at = output.find("\n$\n"); at != std::string::npos;
-       at = output.find("\n$\n", at + 1)) {
-    ++flag_lines;
-  }
+      "\n" + test_support::convert_in_memory(test_support::example_input().bytes).output;
+  int64_t flag_lines = 0;
+  for (size_t at = 0; (at = output.find("\n$\n", at)) != std::string::npos; ++at) ++flag_lines;
   EXPECT_EQ(taken.census.ascii_lines + counts.text_lines + counts.cached_data +
-                counts.line_specific[0] + counts.line_specific[1] + hardwired +
-                static_cast<int64_t>(flag_lines),
+                counts.line_specific[0] + counts.line_specific[1] + hardwired + flag_lines,
             taken.result.lines_written);
   const std::string first_section =
       "\"sections\": [{\"input_byte\": " + std::to_string(taken.census.sections[0].input_byte) +

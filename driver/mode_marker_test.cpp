@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
@@ -40,15 +41,14 @@ TEST(SectionHeader, ParsesTheTenItemsInTheirLayouts) {
       {"", 0, 0, 0, 0, 0},
   };
   for (const auto& r : rows) {
+    SCOPED_TRACE(r.text);
     section_header header;
-    EXPECT_EQ(parse(r.text, &header), r.items) << r.text;
-    if (r.items >= 2) {
-      EXPECT_EQ(header.major, r.major) << r.text;
-      EXPECT_EQ(header.minor, r.minor) << r.text;
-    }
+    EXPECT_EQ(parse(r.text, &header), r.items);
+    if (r.items < 2) continue;
+    EXPECT_EQ(std::pair(header.major, header.minor), std::pair(r.major, r.minor));
     if (r.items == 10) {
-      EXPECT_EQ(header.integer_probe[0], r.first_probe_byte) << r.text;
-      EXPECT_EQ(header.real_probe[3], r.last_probe_byte) << r.text;
+      EXPECT_EQ(std::pair(header.integer_probe[0], header.real_probe[3]),
+                std::pair(r.first_probe_byte, r.last_probe_byte));
     }
   }
   // The bytes after the given length would complete the header; they must not be seen.
@@ -87,10 +87,10 @@ TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
     input_cursor input{reinterpret_cast<const uint8_t*>(r.bytes), 0,
                        static_cast<int32_t>(std::strlen(r.bytes))};
     test_support::memory_output output;
-    EXPECT_EQ(check_mode_marker(*state, *output.out, input, mode), marker_check::consumed)
-        << r.bytes;
-    EXPECT_EQ(input.position, r.read_pos) << r.bytes;
-    EXPECT_EQ(mode, conversion_mode::ascii) << r.bytes;
+    SCOPED_TRACE(r.bytes);
+    EXPECT_EQ(check_mode_marker(*state, *output.out, input, mode), marker_check::consumed);
+    EXPECT_EQ(input.position, r.read_pos);
+    EXPECT_EQ(mode, conversion_mode::ascii);
   }
 }
 

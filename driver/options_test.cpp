@@ -2,58 +2,56 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace asciify {
 namespace {
 
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> split;
+  for (std::string word; in >> word;) split.push_back(word);
+  return split;
+}
+
 TEST(Options, TakeOptionsBeforeTheFiles) {
+  using enum parse_outcome;
+  using enum command_mode;
   const struct {
-    std::vector<std::string> arguments;
+    const char* arguments;  // separated by spaces, as are the files
     parse_outcome outcome;
     command_mode mode;
-    std::vector<std::string> files;
-    std::string offending_or_folder;
+    const char* files;
+    const char* offending_or_folder;
   } cases[] = {
-      {{"in", "out"}, parse_outcome::ok, command_mode::convert, {"in", "out"}, ""},
-      {{"-", "-"}, parse_outcome::ok, command_mode::convert, {"-", "-"}, ""},
-      {{"-q", "in", "out"}, parse_outcome::ok, command_mode::convert, {"in", "out"}, ""},
-      {{"in", "-q"}, parse_outcome::ok, command_mode::convert, {"in", "-q"}, ""},
-      {{"--", "-h", "out"}, parse_outcome::ok, command_mode::convert, {"-h", "out"}, ""},
-      {{"-h", "in", "out"}, parse_outcome::ok, command_mode::help, {"in", "out"}, ""},
-      {{"-V"}, parse_outcome::ok, command_mode::version, {}, ""},
-      {{"-l", "in"}, parse_outcome::ok, command_mode::list, {"in"}, ""},
-      {{"--list", "--json", "in"}, parse_outcome::ok, command_mode::list, {"in"}, ""},
-      {{"-d", "dir", "a", "b"}, parse_outcome::ok, command_mode::convert, {"a", "b"}, "dir"},
-      {{"-ddir", "a"}, parse_outcome::ok, command_mode::convert, {"a"}, "dir"},
-      {{"--directory=dir", "a"}, parse_outcome::ok, command_mode::convert, {"a"}, "dir"},
-      {{}, parse_outcome::usage_error, command_mode::convert, {}, ""},
-      {{"in"}, parse_outcome::usage_error, command_mode::convert, {"in"}, ""},
-      {{"a", "b", "c"}, parse_outcome::usage_error, command_mode::convert, {"a", "b", "c"}, ""},
-      {{"-l", "a", "b"}, parse_outcome::usage_error, command_mode::list, {"a", "b"}, ""},
-      {{"--json", "a", "b"}, parse_outcome::usage_error, command_mode::convert, {"a", "b"}, ""},
-      {{"-d", "dir"}, parse_outcome::usage_error, command_mode::convert, {}, "dir"},
-      {{"-x", "a", "b"}, parse_outcome::unknown_option, command_mode::convert, {}, "-x"},
-      {{"--quiet=yes", "a"},
-       parse_outcome::unknown_option,
-       command_mode::convert,
-       {},
-       "--quiet=yes"},
-      {{"-q", "-d"}, parse_outcome::missing_value, command_mode::convert, {}, "-d"},
+      // clang-format off
+      {"in out", ok, convert, "in out", ""},       {"- -", ok, convert, "- -", ""},
+      {"-q in out", ok, convert, "in out", ""},    {"in -q", ok, convert, "in -q", ""},
+      {"-- -h out", ok, convert, "-h out", ""},    {"-h in out", ok, help, "in out", ""},
+      {"-V", ok, version, "", ""},                 {"-l in", ok, list, "in", ""},
+      {"--list --json in", ok, list, "in", ""},    {"-d dir a b", ok, convert, "a b", "dir"},
+      {"-ddir a", ok, convert, "a", "dir"},        {"--directory=dir a", ok, convert, "a", "dir"},
+      {"", usage_error, convert, "", ""},          {"in", usage_error, convert, "in", ""},
+      {"a b c", usage_error, convert, "a b c", ""}, {"-l a b", usage_error, list, "a b", ""},
+      {"--json a b", usage_error, convert, "a b", ""}, {"-d dir", usage_error, convert, "", "dir"},
+      {"-x a b", unknown_option, convert, "", "-x"},
+      {"--quiet=yes a", unknown_option, convert, "", "--quiet=yes"},
+      {"-q -d", missing_value, convert, "", "-d"},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    std::string call;
-    for (const std::string& argument : c.arguments) call += " '" + argument + "'";
-    const parsed_command parsed = parse_command_line(c.arguments);
-    EXPECT_EQ(parsed.outcome, c.outcome) << call;
-    if (c.outcome == parse_outcome::unknown_option || c.outcome == parse_outcome::missing_value) {
-      EXPECT_EQ(parsed.offending, c.offending_or_folder) << call;
+    SCOPED_TRACE(c.arguments);
+    const parsed_command parsed = parse_command_line(words(c.arguments));
+    EXPECT_EQ(parsed.outcome, c.outcome);
+    if (c.outcome == unknown_option || c.outcome == missing_value) {
+      EXPECT_EQ(parsed.offending, c.offending_or_folder);
       continue;
     }
-    EXPECT_EQ(parsed.options.mode, c.mode) << call;
-    EXPECT_EQ(parsed.options.files, c.files) << call;
-    EXPECT_EQ(parsed.options.directory, c.offending_or_folder) << call;
+    EXPECT_EQ(parsed.options.mode, c.mode);
+    EXPECT_EQ(parsed.options.files, words(c.files));
+    EXPECT_EQ(parsed.options.directory, c.offending_or_folder);
   }
 }
 

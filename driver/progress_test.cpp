@@ -51,17 +51,12 @@ TEST(ProgressTimeLeft, RoundsUpAndSwitchesToHours) {
     double bytes_per_second;
     std::string expected;
   } cases[] = {
-      {0, 1e6, "0:00"},
-      {1, 1e6, "0:01"},
-      {59'000'000, 1e6, "0:59"},
-      {60'000'000, 1e6, "1:00"},
-      {3'599'000'000, 1e6, "59:59"},
-      {3'600'000'000, 1e6, "1:00:00"},
-      {-5, 1e6, "0:00"},
-      {1000, 0, ""},
-      {1000, -1, ""},
-      {1'000'000'000'000, 1e6, "277:46:40"},
-      {1'000'000'000'000'000'000, 1e-3, ""},
+      // clang-format off
+      {0, 1e6, "0:00"},            {1, 1e6, "0:01"},           {59'000'000, 1e6, "0:59"},
+      {60'000'000, 1e6, "1:00"},   {3'599'000'000, 1e6, "59:59"},
+      {3'600'000'000, 1e6, "1:00:00"},  {-5, 1e6, "0:00"},  {1000, 0, ""},  {1000, -1, ""},
+      {1'000'000'000'000, 1e6, "277:46:40"},  {1'000'000'000'000'000'000, 1e-3, ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     EXPECT_EQ(format_time_left(c.remaining_bytes, c.bytes_per_second), c.expected)
@@ -70,21 +65,12 @@ TEST(ProgressTimeLeft, RoundsUpAndSwitchesToHours) {
 }
 
 TEST(ProgressDelay, ReadsMillisecondsFromTheEnvironment) {
+  constexpr int d = kDefaultProgressDelayMs;  // what an unset or unusable value gives
   const struct {
     const char* value;  // nullptr: unset
     int expected;
-  } cases[] = {
-      {nullptr, kDefaultProgressDelayMs},
-      {"", kDefaultProgressDelayMs},
-      {"0", 0},
-      {"250", 250},
-      {"3600000", 3600000},
-      {"3600001", kDefaultProgressDelayMs},
-      {"-1", kDefaultProgressDelayMs},
-      {"12ms", kDefaultProgressDelayMs},
-      {"x", kDefaultProgressDelayMs},
-      {"99999999999999999999", kDefaultProgressDelayMs},
-  };
+  } cases[] = {{nullptr, d},   {"", d},   {"0", 0},    {"250", 250}, {"3600000", 3600000},
+               {"3600001", d}, {"-1", d}, {"12ms", d}, {"x", d},     {"99999999999999999999", d}};
   for (const auto& c : cases) {
     test_support::set_environment("ASCIIFY_PROGRESS_DELAY_MS", c.value);
     EXPECT_EQ(progress_delay_from_environment(), c.expected) << (c.value ? c.value : "unset");

@@ -21,33 +21,29 @@ int main(int argc, char** argv) {
     std::cerr << "usage: make_corpus [--text] DIRECTORY\n";
     return 1;
   }
-  std::vector<std::string> seeds;
+  // The example and random valid inputs, as they stand or as the texts converted from them.
+  std::vector<std::string> seeds = {example_input().bytes};
+  for (uint32_t seed = 1; seed <= 40; ++seed) seeds.push_back(make_random_input(seed).bytes);
   if (text) {
-    seeds = {convert_in_memory(example_input().bytes).output,
-             "$\n*TABLE, NAME=alpha\n*END_BINARY, 1\n       1       2       0       0\nno end",
-             "a, 1, 2.5, -3.0E-7\r\n" + std::string(300, '9') + "\n",
-             std::string("*SUSPEND_BINARY\0\n", 17)};
-    for (uint32_t seed = 1; seed <= 20; ++seed) {
-      seeds.push_back(convert_in_memory(make_random_input(seed).bytes).output);
-    }
+    for (std::string& seed : seeds) seed = convert_in_memory(seed).output;
+    seeds.insert(seeds.end(),
+                 {"$\n*TABLE, NAME=alpha\n*END_BINARY, 1\n       1       2       0       0\nno end",
+                  "a, 1, 2.5, -3.0E-7\r\n" + std::string(300, '9') + "\n",
+                  std::string("*SUSPEND_BINARY\0\n", 17)});
   } else {
-    seeds = {
-        example_input().bytes,
-        "alpha\r\nbeta\n\n*STAR LINE\nno end of line",
-        "a\n" + std::string(1500, 'x') + "\n*START_BINAR\n",
-        "",
-        encoder{}.start_binary().byte(3).raw("*SUSPEND_BINARY").line("back").bytes,
-        encoder{}.start_binary().define(72, {0x02, 0x22, 0x42, 0x62}).byte(72).i32(123456).bytes,
-        encoder{}.start_binary().text_record("before").byte(7).bytes,
-        encoder{}.line("*START_BINARY").line("  1  0  01 00 00 00").bytes,
-    };
-    for (uint32_t seed = 1; seed <= 40; ++seed) seeds.push_back(make_random_input(seed).bytes);
+    seeds.insert(
+        seeds.end(),
+        {"alpha\r\nbeta\n\n*STAR LINE\nno end of line",
+         "a\n" + std::string(1500, 'x') + "\n*START_BINAR\n", "",
+         encoder{}.start_binary().byte(3).raw("*SUSPEND_BINARY").line("back").bytes,
+         encoder{}.start_binary().define(72, {0x02, 0x22, 0x42, 0x62}).byte(72).i32(123456).bytes,
+         encoder{}.start_binary().text_record("before").byte(7).bytes,
+         encoder{}.line("*START_BINARY").line("  1  0  01 00 00 00").bytes});
   }
+  const std::string prefix = std::string(argv[argc - 1]) + (text ? "/text" : "/seed");
   for (size_t i = 0; i < seeds.size(); ++i) {
-    const std::string name = std::string(argv[argc - 1]) + (text ? "/text" : "/seed");
-    std::ofstream out(name + std::to_string(i), std::ios::binary);
-    out.write(seeds[i].data(), static_cast<std::streamsize>(seeds[i].size()));
-    if (!out) {
+    std::ofstream out(prefix + std::to_string(i), std::ios::binary);
+    if (!out.write(seeds[i].data(), static_cast<std::streamsize>(seeds[i].size()))) {
       std::cerr << "make_corpus: cannot write seed " << i << "\n";
       return 1;
     }
