@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iomanip>
 #include <limits>
 #include <string>
 
@@ -51,13 +52,20 @@ int32_t write_field(writer t, double value, int32_t width, int32_t free, int32_t
   return format_double_field(stored(value), width, free, line, at, swap);
 }
 
-// The text sits at the line position and ends in a zero byte, the position moved past it, and
-// nothing before the field or after max(width, text) was touched.
-void expect_field(const char (&line)[64], int32_t position, const std::string& text,
-                  int32_t width) {
+// Writes one field: the writer gives 1 exactly when it fills the field with stars, the text
+// sits at the line position and ends in a zero byte, the position moves past it, and nothing
+// before the field or after max(`touched`, text) was touched.
+void check_field(writer t, double value, int32_t width, int32_t free_format, int32_t swap,
+                 const std::string& text, int32_t touched) {
+  SCOPED_TRACE(::testing::Message() << int(t) << " " << std::setprecision(17) << value << " width "
+                                    << width << " free " << free_format << " swap " << swap);
+  char line[64];
+  int32_t position = 0;
+  const bool stars = !text.empty() && text.find_first_not_of('*') == std::string::npos;
+  EXPECT_EQ(write_field(t, value, width, free_format, swap, line, &position), stars ? 1 : 0);
   EXPECT_EQ(position, kStart + static_cast<int32_t>(text.size()));
   EXPECT_EQ(std::string(line + kStart, text.size() + 1), text + '\0');
-  const auto end = static_cast<size_t>(kStart + std::max<int32_t>(width, text.size()) + 1);
+  const auto end = static_cast<size_t>(kStart + std::max<int32_t>(touched, text.size()) + 1);
   EXPECT_EQ(std::string(line, kStart) + std::string(line + end, sizeof line - end),
             std::string(kStart + sizeof line - end, '#'));
 }
@@ -66,17 +74,11 @@ void expect_field(const char (&line)[64], int32_t position, const std::string& t
 // fit; free format writes one space and the number, whatever the width.
 void check_integer(writer t, int64_t value, int32_t width, int32_t free_format) {
   if (t == int32) value = int32_t(value);  // the low 32 bits
-  char line[64];
-  int32_t position = 0;
-  const int32_t result = write_field(t, double(value), width, free_format, 0, line, &position);
   char text[48];
   std::snprintf(text, sizeof text, "%*lld", free_format != 0 ? 0 : width, (long long)value);
   std::string expected = (free_format != 0 ? " " : "") + std::string(text);
-  const bool stars = free_format == 0 && int32_t(expected.size()) > width;
-  if (stars) expected = std::string(width, '*');
-  SCOPED_TRACE(::testing::Message() << value << " width " << width << " free " << free_format);
-  EXPECT_EQ(result, stars && width > 0 ? 1 : 0);
-  expect_field(line, position, expected, free_format != 0 ? 0 : width);
+  if (free_format == 0 && int32_t(expected.size()) > width) expected = std::string(width, '*');
+  check_field(t, double(value), width, free_format, 0, expected, free_format != 0 ? 0 : width);
 }
 
 TEST(IntegerFields, MatchPrintfInEveryWidth) {
@@ -157,15 +159,7 @@ const field_case kFieldCases[] = {
 
 TEST(FieldWriters, WriteTheFieldAndAdvance) {
   for (const field_case& c : kFieldCases) {
-    SCOPED_TRACE(::testing::Message() << int(c.t) << " " << c.value << " width " << c.width
-                                      << " free " << c.free_format << " swap " << c.swap_needed);
-    const std::string text = c.text;
-    const bool stars = !text.empty() && text.find_first_not_of('*') == std::string::npos;
-    char line[64];
-    int32_t position = 0;
-    EXPECT_EQ(write_field(c.t, c.value, c.width, c.free_format, c.swap_needed, line, &position),
-              stars ? 1 : 0);
-    expect_field(line, position, text, c.width);
+    check_field(c.t, c.value, c.width, c.free_format, c.swap_needed, c.text, c.width);
   }
 }
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -131,14 +131,10 @@ TEST(RealTextProperty, AroundPowersOfTen) {
 // The values the routines treat on their own: zeros, NaN, the infinities and the ends of the
 // normal range, in every width from -1 to 40.
 TEST(RealTextProperty, SpecialValues) {
-  using double_limits = std::numeric_limits<double>;
-  using float_limits = std::numeric_limits<float>;
   comparison c;
   for (const double special :
-       {0.0, double_limits::quiet_NaN(), double_limits::infinity(), double_limits::min(),
-        double_limits::denorm_min(), double_limits::max(), double(float_limits::min()),
-        double(float_limits::denorm_min()), double(float_limits::max()), 1.0, 9.5, 99.5, 0.1,
-        0.5}) {
+       {0.0, double(NAN), double(INFINITY), DBL_MIN, DBL_TRUE_MIN, DBL_MAX, double(FLT_MIN),
+        double(FLT_TRUE_MIN), double(FLT_MAX), 1.0, 9.5, 99.5, 0.1, 0.5}) {
     for (int32_t width = -1; width <= 40; ++width) {
       for (const double x : {special, -special}) {
         c.check(x, width);
