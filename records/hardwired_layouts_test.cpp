@@ -15,15 +15,14 @@ namespace {
 
 TEST(CopyField, NeverReadsPastTheWindowEnd) {
   const struct {
-    const char* name;
     std::string format, window;
     int32_t window_end, next_source;  // -1: overrun
   } rows[] = {
-      {"string of its full width at the window end", "\x88", "12345678", 8, 8},
-      {"string reaching the window end", "\x88", std::string("1234567\0", 8), 7, -1},
-      {"nothing left in the window", "\x88", std::string("\0", 1), 0, -1},
-      {"open-ended string without its zero", "\x80", std::string("name\0", 5), 4, -1},
-      {"number cut by the window end", "\x08", "abcd", 3, -1},
+      {"\x88", "12345678", 8, 8},                    // a full-width string at the end
+      {"\x88", std::string("1234567\0", 8), 7, -1},  // a string reaching the end
+      {"\x88", std::string("\0", 1), 0, -1},         // nothing left in the window
+      {"\x80", std::string("name\0", 5), 4, -1},     // open-ended, without its zero
+      {"\x08", "abcd", 3, -1},                       // a number cut by the end
   };
   for (const auto& r : rows) {
     auto state = std::make_unique<conversion_state>();
@@ -34,7 +33,7 @@ TEST(CopyField, NeverReadsPastTheWindowEnd) {
     const input_cursor record{reinterpret_cast<const uint8_t*>(r.window.data()), 0, r.window_end};
     EXPECT_EQ(copy_field(*state, *output.out, format, 0, staging, record, 0).value_or(-1),
               r.next_source)
-        << r.name;
+        << "row " << &r - rows;
   }
 }
 

@@ -46,6 +46,11 @@ struct comparison {
         single, std::bit_cast<bits_of<Real>>(x), width, 0, single ? 8 : 15);
     if (!difference.empty() && ++failures <= 10) ADD_FAILURE() << difference;
   }
+  template <typename Real>
+  void check_both_signs(Real x, int32_t width) {
+    check(x, width);
+    check(-x, width);
+  }
 
   // `count` values, each at one width, the widths taken in turn.
   template <typename Real, typename Next>
@@ -107,10 +112,7 @@ TEST(RealTextProperty, AroundPowersOfTen) {
     const auto center = std::bit_cast<uint32_t>(static_cast<float>(std::pow(10.0, k)));
     for (int step = -float_steps; step <= float_steps; ++step) {
       const auto x = std::bit_cast<float>(center + static_cast<uint32_t>(step));
-      for (int32_t width = 0; width < kWidths; ++width) {
-        c.check(x, width);
-        c.check(-x, width);
-      }
+      for (int32_t width = 0; width < kWidths; ++width) c.check_both_signs(x, width);
     }
   }
   for (int k = -307; k <= 308 && c.failures == 0; ++k) {
@@ -119,10 +121,7 @@ TEST(RealTextProperty, AroundPowersOfTen) {
       for (int step = -double_steps; step <= double_steps; ++step) {
         const auto x =
             std::bit_cast<double>(std::bit_cast<uint64_t>(center) + static_cast<uint64_t>(step));
-        for (const int32_t width : {6, 10, 12, 16, 20, 31}) {
-          c.check(x, width);
-          c.check(-x, width);
-        }
+        for (const int32_t width : {6, 10, 12, 16, 20, 31}) c.check_both_signs(x, width);
       }
     }
   }
@@ -136,10 +135,8 @@ TEST(RealTextProperty, SpecialValues) {
        {0.0, double(NAN), double(INFINITY), DBL_MIN, DBL_TRUE_MIN, DBL_MAX, double(FLT_MIN),
         double(FLT_TRUE_MIN), double(FLT_MAX), 1.0, 9.5, 99.5, 0.1, 0.5}) {
     for (int32_t width = -1; width <= 40; ++width) {
-      for (const double x : {special, -special}) {
-        c.check(x, width);
-        c.check(static_cast<float>(x), width);
-      }
+      c.check_both_signs(special, width);
+      c.check_both_signs(static_cast<float>(special), width);
     }
   }
 }
