@@ -25,8 +25,7 @@ int32_t parse(const std::string& text, section_header* header, int32_t length = 
 TEST(SectionHeader, ParsesTheTenItemsInTheirLayouts) {
   const struct {
     const char* text;
-    int32_t items;
-    int32_t major, minor;
+    int32_t items, major, minor;
     uint8_t first_probe_byte, last_probe_byte;
   } rows[] = {
       {"         1         0  01000000  0000803f\n", 10, 1, 0, 0x01, 0x3f},
@@ -75,21 +74,18 @@ TEST(SectionHeader, ByteOrderFromProbes) {
   }
 }
 
-// A closing marker at the window end: the zero byte past the end is not consumed.
+// A closing marker at the window end is consumed up to the end: the zero byte past the end (the
+// string's terminator) is not.
 TEST(MarkerCheck, ReadsNothingPastTheWindowEnd) {
-  const struct {
-    const char* bytes;  // the window, then a zero byte past its end
-    int32_t read_pos;
-  } rows[] = {{"\3*SUSPEND_BINARY", 16}, {"\3*END_BINARY", 12}};
-  for (const auto& r : rows) {
+  for (const char* bytes : {"\3*SUSPEND_BINARY", "\3*END_BINARY"}) {
+    SCOPED_TRACE(bytes + 1);
     auto state = std::make_unique<conversion_state>();
     conversion_mode mode = conversion_mode::binary;
-    input_cursor input{reinterpret_cast<const uint8_t*>(r.bytes), 0,
-                       static_cast<int32_t>(std::strlen(r.bytes))};
+    const auto end = static_cast<int32_t>(std::strlen(bytes));
+    input_cursor input{reinterpret_cast<const uint8_t*>(bytes), 0, end};
     test_support::memory_output output;
-    SCOPED_TRACE(r.bytes);
     EXPECT_EQ(check_mode_marker(*state, *output.out, input, mode), marker_check::consumed);
-    EXPECT_EQ(input.position, r.read_pos);
+    EXPECT_EQ(input.position, end);
     EXPECT_EQ(mode, conversion_mode::ascii);
   }
 }

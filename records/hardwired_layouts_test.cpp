@@ -3,7 +3,6 @@
 // is not used once its cached format is gone. Whole hard-wired records are checked end to end.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
