@@ -28,7 +28,7 @@ void PrintTo(const failure_case& c, std::ostream* os) {
 }
 
 const bool ascii = false, binary = true;
-encoder rec() {
+encoder records() {
   return encoder{};
 }
 std::vector<uint8_t> fields(size_t count, uint8_t code) {
@@ -38,7 +38,7 @@ std::string after_start_line(const std::string& header_text) {
   return "*START_BINARY\n" + header_text;
 }
 // The end of a message naming the function that found the fault and the line being produced.
-std::string in(const char* function) {
+std::string found_in(const char* function) {
   return std::string(" in <") + function + "> at line %L\n";
 }
 
@@ -47,15 +47,17 @@ std::vector<failure_case> failure_cases() {
   const std::string native = header_line(order::native);
   const std::string past_end = "Record data runs past the end of the input";
   const std::string copy_overrun = "Buffer overrun in <copy_buffer> on line %L\n";
-  const std::string hardwired = in("process_hardwired_line"), written = in("write_formatted_line");
-  const std::string lsf = in("process_lsf_line"), cached = in("process_formatted_line");
+  const std::string hardwired = found_in("process_hardwired_line");
+  const std::string written = found_in("write_formatted_line");
+  const std::string lsf = found_in("process_lsf_line"), cached = found_in("process_formatted_line");
   const std::string long_fsf4 = "Error parsing 'long' FSF4 format code" + hardwired;
   const std::string long_fsf8 = "Error parsing 'long' FSF8 format code" + hardwired;
   const std::string reserved = "Found unknown reserved format code ";
   const std::string version = "Version mismatch. This executable is 1.0 but file format is ";
   const std::string unterminated = "Failed to find zero-termination of string starting ";
   const std::string long_cached = "Error parsing 'long' cached format code ";
-  const std::string too_many = "Format has more than 255 fields", reset = in("reset_format");
+  const std::string too_many = "Format has more than 255 fields";
+  const std::string reset = found_in("reset_format");
   const std::string too_short = "'long' format too short for format code 35" + hardwired;
   return {
     // ASCII mode: markers and headers.
@@ -64,9 +66,9 @@ std::vector<failure_case> failure_cases() {
     {"header of nine items", ascii,
      after_start_line(native.substr(0, native.size() - 3) + "\nzz\n"),
      "Error parsing data line following *START_BINARY, cannot continue.\n"},
-    {"version 1.1", ascii, rec().start_binary(order::native, 1, 1), version + "1.1\n"},
-    {"version 0.1", ascii, rec().start_binary(order::native, 0, 1), version + "0.1\n"},
-    {"version 2.0", ascii, rec().start_binary(order::reversed, 2, 0), version + "2.0\n"},
+    {"version 1.1", ascii, records().start_binary(order::native, 1, 1), version + "1.1\n"},
+    {"version 0.1", ascii, records().start_binary(order::native, 0, 1), version + "0.1\n"},
+    {"version 2.0", ascii, records().start_binary(order::reversed, 2, 0), version + "2.0\n"},
     {"probes of no known byte order", ascii,
      after_start_line("         1         0  02000000  0000803f\n"),
      "Format mismatch. Binary format of file does not match that of this computer.\n"},
@@ -80,69 +82,72 @@ std::vector<failure_case> failure_cases() {
     {"resume without end of line", ascii, "*RESUME_BINARY",
      "Failed to find <end_of_line> after *RESUME_BINARY when reading in ASCII mode.\n"},
     // Binary mode: markers, text lines and format resets.
-    {"start in binary mode", binary, rec().text_record("*START_BINARY"),
+    {"start in binary mode", binary, records().text_record("*START_BINARY"),
      "Encountered *START_BINARY when already in binary mode.\n"},
-    {"resume in binary mode", binary, rec().text_record("*RESUME_BINARY"),
+    {"resume in binary mode", binary, records().text_record("*RESUME_BINARY"),
      "Encountered *RESUME_BINARY when already in BINARY mode.\n"},
     {"text without its zero byte", binary, "\x03" "abc", unterminated + "a at line %L\n"},
     {"text code as the last byte", binary, "\x03", unterminated + "  at line %L\n"},
     {"cut-off star text writes no dollar line", binary, "\x03*SUSP",
      unterminated + "* at line %L\n"},
     {"reset cut short", binary, "\x04", "Buffer too short" + reset},
-    {"reset of code 0", binary, rec().reset(0), "Attempt to reset reserved format code 0" + reset},
-    {"reset of code 49", binary, rec().reset(49),
+    {"reset of code 0", binary, records().reset(0),
+     "Attempt to reset reserved format code 0" + reset},
+    {"reset of code 49", binary, records().reset(49),
      "Attempt to reset reserved format code 49" + reset},
     // Cached formats.
     {"definition without its zero byte", binary, "\x33\x0a\x0a",
      "Error reading new format 51" + cached},
-    {"definition of 256 fields", binary, rec().define(52, fields(256, 8)), too_many + cached},
-    {"data cut short", binary, rec().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
+    {"definition of 256 fields", binary, records().define(52, fields(256, 8)), too_many + cached},
+    {"data cut short", binary, records().define(53, {0x0A, 0x0A}).byte(53).i32(1).raw("xy"),
      past_end + written, 4},
-    {"fixed string cut short", binary, rec().define(57, {0x88}).byte(57).raw("abc"),
+    {"fixed string cut short", binary, records().define(57, {0x88}).byte(57).raw("abc"),
      past_end + written, 3},
     {"open-ended string without its zero byte", binary,
-     rec().define(54, {0x80}).byte(54).raw("open"),
+     records().define(54, {0x80}).byte(54).raw("open"),
      "Error reading open-ended C format" + written, 3},
     {"open-ended string too long for a line", binary,
-     rec().define(55, {0x80}).byte(55).str(std::string(255, 'x')),
+     records().define(55, {0x80}).byte(55).str(std::string(255, 'x')),
      "Attempted buffer overrun copying open-ended C format" + written, 3},
     // Line-specific formats.
     {"packed format without its zero code", binary, "\x01\x12\x34",
      "FC_LSF4 formatting error at line %L\n"},
     {"plain format without its zero byte", binary, "\x02\x0a\x0a",
      "FC_LSF8 formatting error at line %L\n"},
-    {"plain format of 256 fields", binary, rec().lsf8(fields(256, 8)), too_many + lsf},
+    {"plain format of 256 fields", binary, records().lsf8(fields(256, 8)), too_many + lsf},
     {"packed format of 256 fields", binary,
-     rec().byte(1).raw(std::string(128, '\x11')).byte(0).marker4(),
+     records().byte(1).raw(std::string(128, '\x11')).byte(0).marker4(),
      too_many + lsf},
     // Hard-wired layouts.
     {"long code without its selector", binary, "\x21", past_end + hardwired},
-    {"packed long format of 20 codes", binary, rec().fsf4(30, fields(20, 1)), long_fsf4},
-    {"plain long format of 20 bytes", binary, rec().fsf8(30, fields(20, 8)), long_fsf8},
-    {"packed selector with nothing after it", binary, rec().byte(30).byte(1), long_fsf4},
-    {"plain selector with nothing after it", binary, rec().byte(31).byte(2), long_fsf8},
-    {"selector 3", binary, rec().byte(30).byte(3), long_cached + "3" + hardwired},
-    {"selector naming an empty slot", binary, rec().byte(37).byte(99),
+    {"packed long format of 20 codes", binary, records().fsf4(30, fields(20, 1)), long_fsf4},
+    {"plain long format of 20 bytes", binary, records().fsf8(30, fields(20, 8)), long_fsf8},
+    {"packed selector with nothing after it", binary, records().byte(30).byte(1), long_fsf4},
+    {"plain selector with nothing after it", binary, records().byte(31).byte(2), long_fsf8},
+    {"selector 3", binary, records().byte(30).byte(3), long_cached + "3" + hardwired},
+    {"selector naming an empty slot", binary, records().byte(37).byte(99),
      long_cached + "99" + hardwired},
-    {"reserved code 0", binary, rec().byte(0), reserved + "0" + hardwired},
-    {"reserved code 9", binary, rec().byte(9), reserved + "9" + hardwired},
-    {"reserved code 18", binary, rec().byte(18), reserved + "18" + hardwired},
-    {"reserved code 29", binary, rec().byte(29).i32s({1, 2, 3, 4}), reserved + "29" + hardwired},
+    {"reserved code 0", binary, records().byte(0), reserved + "0" + hardwired},
+    {"reserved code 9", binary, records().byte(9), reserved + "9" + hardwired},
+    {"reserved code 18", binary, records().byte(18), reserved + "18" + hardwired},
+    {"reserved code 29", binary, records().byte(29).i32s({1, 2, 3, 4}),
+     reserved + "29" + hardwired},
     {"reserved long code with a valid format", binary,
-     rec().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}), reserved + "38" + hardwired},
-    {"reserved long code with a bad selector", binary, rec().byte(49).byte(9),
+     records().fsf8(38, {8, 8, 8, 8}).i32s({1, 2, 3, 4}), reserved + "38" + hardwired},
+    {"reserved long code with a bad selector", binary, records().byte(49).byte(9),
      long_cached + "9" + hardwired},
-    {"reserved long code with a short format", binary, rec().fsf8(45, {8}),
+    {"reserved long code with a short format", binary, records().fsf8(45, {8}),
      reserved + "45" + hardwired},
     {"long format one field short", binary,
-     rec().fsf8(35, {8, 8, 8, 8, 8, 8, 8}).i32s({1, 2, 3, 4, 5, 6, 7, 8}),
+     records().fsf8(35, {8, 8, 8, 8, 8, 8, 8}).i32s({1, 2, 3, 4, 5, 6, 7, 8}),
      too_short},
-    {"long format shorter than its layout", binary, rec().fsf8(35, {8, 8, 8}).i32(1), too_short},
-    {"number cut short", binary, rec().byte(16).i32(1).i32(2), copy_overrun},
+    {"long format shorter than its layout", binary, records().fsf8(35, {8, 8, 8}).i32(1),
+     too_short},
+    {"number cut short", binary, records().byte(16).i32(1).i32(2), copy_overrun},
     {"fixed string cut short in a hard-wired record", binary,
-     rec().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg"), copy_overrun},
+     records().fsf8(30, {0x88, 8, 8, 8}).raw("abcdefg"), copy_overrun},
     {"open-ended string without its zero byte in a hard-wired record", binary,
-     rec().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name"), copy_overrun},
+     records().fsf8(30, {0x80, 0x2A, 0x2A, 0x2A}).raw("name"), copy_overrun},
   };
 }
 // clang-format on

@@ -91,7 +91,10 @@ struct generator {
       return true;
     }
     const bool four_bytes = (format_byte & 0x40) == 0;
-    if (marker) return four_bytes ? file.marker4() : file.marker8(), false;
+    if (marker) {
+      four_bytes ? file.marker4() : file.marker8();
+      return false;
+    }
     const uint64_t bits = (static_cast<uint64_t>(random()) << 32) | random();
     const auto low = static_cast<uint32_t>(bits);
     const int type = (format_byte >> 5) & 3;
@@ -106,7 +109,8 @@ struct generator {
 
   // Data of a record read by the line writer: after a marker nothing more is stored.
   void add_line_data(const std::vector<uint8_t>& format) {
-    for (size_t i = 0; i < format.size() && add_field(format[i], true); ++i) {
+    for (const uint8_t format_byte : format) {
+      if (!add_field(format_byte, true)) return;
     }
   }
 
@@ -123,10 +127,12 @@ struct generator {
       }
       case 2:
         file.lsf4(random_nibbles(pick(0, 12), &format));
-        return add_line_data(format), 1;
+        add_line_data(format);
+        return 1;
       case 3:
         file.lsf8(format = random_format(0, 8));
-        return add_line_data(format), 1;
+        add_line_data(format);
+        return 1;
       case 4:
         if (!defined.empty() && pick(0, 1)) {
           auto slot = std::next(defined.begin(), pick(0, static_cast<int>(defined.size()) - 1));
@@ -139,10 +145,12 @@ struct generator {
         const auto code = static_cast<uint8_t>(pick(50, 255));
         if (!defined.count(code)) file.define(code, defined[code] = random_format(1, 8));
         file.byte(code);
-        return add_line_data(defined[code]), 1;
+        add_line_data(defined[code]);
+        return 1;
       }
       default:
-        return add_hardwired_record(), 1;
+        add_hardwired_record();
+        return 1;
     }
   }
 

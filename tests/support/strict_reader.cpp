@@ -19,20 +19,22 @@ namespace {
 
 constexpr size_t kLimit = 256;
 constexpr size_t npos = std::string_view::npos;
-constexpr int Z = -1;  // an appended zero field, as wide as the layout's reference field
+// An appended zero field, as wide as the layout's reference field.
+constexpr int kZeroField = -1;
 
 // The hard-wired layouts 0-7: source fields, reference field, output fields by source.
 const struct {
   size_t sources;
   int reference;
   std::vector<int> outputs;
-} kLayouts[8] = {
-    // clang-format off
-    {4, 0, {0, 1, 2, 3, Z, Z}},             {6, 0, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}},
-    {4, 3, {0, 1, 2, 3, 3, 3, 3, 3, Z, Z}}, {8, 0, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}},
-    {6, 4, {0, 1, 2, 3, 4, 4, 5, 5, Z, Z}}, {8, 7, {0, 1, 2, 3, 4, 5, 6, 7, Z, Z}},
-    {5, 0, {0, 1, 2, 3, 4, 4}},             {8, 0, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}}};
-// clang-format on
+} kLayouts[8] = {{4, 0, {0, 1, 2, 3, kZeroField, kZeroField}},
+                 {6, 0, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}},
+                 {4, 3, {0, 1, 2, 3, 3, 3, 3, 3, kZeroField, kZeroField}},
+                 {8, 0, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}},
+                 {6, 4, {0, 1, 2, 3, 4, 4, 5, 5, kZeroField, kZeroField}},
+                 {8, 7, {0, 1, 2, 3, 4, 5, 6, 7, kZeroField, kZeroField}},
+                 {5, 0, {0, 1, 2, 3, 4, 4}},
+                 {8, 0, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}}};
 
 template <typename T>
 T load(const uint8_t* raw) {
@@ -140,7 +142,7 @@ struct reader {
     std::vector<uint8_t> line;
     size_t staging = 0;
     for (int s : kLayouts[n].outputs) {
-      line.push_back(s == Z ? f[kLayouts[n].reference] & 0x1F : f[s]);
+      line.push_back(s == kZeroField ? f[kLayouts[n].reference] & 0x1F : f[s]);
       const field_format ff = decompose_field_format(line.back());
       staging += static_cast<size_t>(ff.type == field_type::string ? ff.width : ff.size);
     }
@@ -163,7 +165,8 @@ struct reader {
       if (zero == npos) return fail("a format without its zero byte");
       format.assign(in.begin() + static_cast<std::ptrdiff_t>(at),
                     in.begin() + static_cast<std::ptrdiff_t>(zero));
-      return at = zero + 1, true;
+      at = zero + 1;
+      return true;
     }
     for (; at < in.size(); ++at) {
       const uint8_t high = byte(at) >> 4, low = byte(at) & 15;
@@ -173,7 +176,8 @@ struct reader {
       format.push_back(translate_nibble(low));
     }
     if (at >= in.size()) return fail("a packed format without its zero code");
-    return ++at, true;
+    ++at;
+    return true;
   }
 
   bool long_format(std::vector<uint8_t>& f) {
@@ -185,7 +189,8 @@ struct reader {
     if (selector < FC_FIRST_CACHED || formats[selector].empty() || formats[selector].size() > 20) {
       return fail("a 'long' record without its format");
     }
-    return f = formats[selector], true;
+    f = formats[selector];
+    return true;
   }
 
   bool record() {
@@ -213,7 +218,8 @@ struct reader {
     }
     if (!ok) return fail("a record of code " + std::to_string(code) + " that cannot be read");
     if (at - pos > kLimit) return fail("a record longer than 256 bytes");
-    return pos = at, true;
+    pos = at;
+    return true;
   }
 
   bool header(size_t line_end) {
@@ -244,7 +250,8 @@ struct reader {
     if (marker_at(pos, "*SUSPEND_BINARY") || marker_at(pos, "*END_BINARY")) {
       return fail("a closing marker in ASCII mode");
     }
-    return pos = end + 1, true;
+    pos = end + 1;
+    return true;
   }
 };
 
