@@ -5,16 +5,11 @@
 #include <optional>
 #include <string_view>
 
+#include "format/section_header.h"
 #include "output/output.h"
-#include "text/field_text.h"
 
 namespace asciify {
 namespace {
-
-constexpr std::string_view kStart = "*START_BINARY";
-constexpr std::string_view kSuspend = "*SUSPEND_BINARY";
-constexpr std::string_view kResume = "*RESUME_BINARY";
-constexpr std::string_view kEnd = "*END_BINARY";
 
 bool marker_at(const uint8_t* window, int32_t p, int32_t window_end, std::string_view marker) {
   return window_end - p >= static_cast<int32_t>(marker.size()) &&
@@ -44,7 +39,7 @@ struct header_lines {
 bool read_header(conversion_state& state, output& out, const input_cursor& input, int32_t p,
                  section_header* header, header_lines* lines) {
   const uint8_t* window = input.window;
-  const int32_t marker_end = find_end_of_line(window, p + kStart.size() - 1, input.end);
+  const int32_t marker_end = find_end_of_line(window, p + kStartMarker.size() - 1, input.end);
   if (marker_end < 0) {
     return fail(state, out, input_fault::marker_line_unended,
                 "Failed to find <end_of_line> after *START_BINARY when reading in ASCII mode.\n");
@@ -58,16 +53,16 @@ bool read_header(conversion_state& state, output& out, const input_cursor& input
       window[marker_end - 1] == '\r' ||
       (lines->header_end > lines->header_start && window[lines->header_end - 1] == '\r');
   if (parse_section_header(window + lines->header_start, input.end - lines->header_start, header) <
-      10) {
+      kHeaderItems) {
     return fail(state, out, input_fault::header_unreadable,
                 "Error parsing data line following *START_BINARY, cannot continue.\n");
   }
   state.section.major = header->major;
   state.section.minor = header->minor;
-  if (header->major > 1 || header->minor > 0) {
+  if (!version_accepted(header->major, header->minor)) {
     return fail_on_input(state, out, input_fault::header_too_new,
-                         "Version mismatch. This executable is %d.%d but file format is %d.%d\n", 1,
-                         0, header->major, header->minor);
+                         "Version mismatch. This executable is %d.%d but file format is %d.%d\n",
+                         kFormatMajor, kFormatMinor, header->major, header->minor);
   }
   return true;
 }
@@ -75,21 +70,21 @@ bool read_header(conversion_state& state, output& out, const input_cursor& input
 // Takes the section's byte order from the probes of its header, with the zero-fill markers as
 // they stand in the file. Returns false after a message.
 bool take_byte_order(conversion_state& state, output& out, const section_header& header) {
-  state.zero_fill_marker_4 = 0x80000000u;
-  state.zero_fill_marker_8 = 0x8000000000000000u;
-  switch (byte_order_of_probes(header)) {
-    case byte_order::native:
+  state.zero_fill_marker_4 = kZeroFillMarker4;
+  state.zero_fill_marker_8 = kZeroFillMarker8;
+  switch (probe_order_of(header)) {
+    case probe_order::native:
       state.swap_needed = 0;
       return true;
-    case byte_order::swapped:
+    case probe_order::swapped:
       state.swap_needed = 1;
       state.section.swapped = true;
-      state.zero_fill_marker_4 = static_cast<uint32_t>(field_text::reversed(INT32_MIN));
-      state.zero_fill_marker_8 = static_cast<uint64_t>(field_text::reversed(INT64_MIN));
+      state.zero_fill_marker_4 = reversed(kZeroFillMarker4);
+      state.zero_fill_marker_8 = reversed(kZeroFillMarker8);
       // After the lines before it, which may still be queued.
       return report_info(
           out, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n");
-    case byte_order::unknown:
+    case probe_order::unknown:
       break;
   }
   return fail(state, out, input_fault::header_byte_order_unknown,
@@ -125,10 +120,9 @@ int32_t skip_closing_marker(const input_cursor& input, int32_t p, std::string_vi
 
 // The marker whose text begins at `p`, if any.
 std::optional<marker_kind> marker_kind_at(const input_cursor& input, int32_t p) {
-  if (marker_at(input.window, p, input.end, kStart)) return marker_kind::start;
-  if (marker_at(input.window, p, input.end, kSuspend)) return marker_kind::suspend;
-  if (marker_at(input.window, p, input.end, kResume)) return marker_kind::resume;
-  if (marker_at(input.window, p, input.end, kEnd)) return marker_kind::end;
+  for (size_t i = 0; i < std::size(kMarkers); ++i) {
+    if (marker_at(input.window, p, input.end, kMarkers[i])) return kMarkerKinds[i];
+  }
   return std::nullopt;
 }
 
@@ -162,9 +156,9 @@ std::optional<int32_t> consume_marker(conversion_state& state, output& out,
     case marker_kind::start:
       return start_binary_section(state, out, input, p);
     case marker_kind::suspend:
-      return skip_closing_marker(input, p, kSuspend);
+      return skip_closing_marker(input, p, kSuspendMarker);
     case marker_kind::end:
-      return skip_closing_marker(input, p, kEnd);
+      return skip_closing_marker(input, p, kEndMarker);
     case marker_kind::resume:
       break;
   }
@@ -179,35 +173,6 @@ std::optional<int32_t> consume_marker(conversion_state& state, output& out,
 
 }  // namespace
 
-int32_t parse_section_header(const uint8_t* text, int32_t length, section_header* header) {
-  // The scan may not run past the window, so it works on a terminated copy.
-  char copy[kWindowSize + 1];
-  const int32_t kept = length < 0 ? 0 : (length > kWindowSize ? kWindowSize : length);
-  std::memcpy(copy, text, kept);
-  copy[kept] = '\0';
-  unsigned int hex[8] = {};
-  const int converted =
-      std::sscanf(copy, "%10d%10d  %2x%2x%2x%2x  %2x%2x%2x%2x", &header->major, &header->minor,
-                  &hex[0], &hex[1], &hex[2], &hex[3], &hex[4], &hex[5], &hex[6], &hex[7]);
-  for (int i = 0; i < 4; ++i) {
-    header->integer_probe[i] = static_cast<uint8_t>(hex[i] & 0xFF);
-    header->real_probe[i] = static_cast<uint8_t>(hex[i + 4] & 0xFF);
-  }
-  return converted < 0 ? 0 : converted;
-}
-
-byte_order byte_order_of_probes(const section_header& header) {
-  int32_t integer_probe;
-  float real_probe;
-  std::memcpy(&integer_probe, header.integer_probe, 4);
-  std::memcpy(&real_probe, header.real_probe, 4);
-  if (integer_probe == 1 && real_probe == 1.0f) return byte_order::native;
-  integer_probe = field_text::reversed(integer_probe);
-  real_probe = field_text::reversed(real_probe);
-  if (integer_probe == 1 && real_probe == 1.0f) return byte_order::swapped;
-  return byte_order::unknown;
-}
-
 marker_check check_mode_marker(conversion_state& state, output& out, input_cursor& input,
                                conversion_mode& mode, marker_kind* consumed) {
   const bool binary = mode == conversion_mode::binary;
@@ -215,8 +180,7 @@ marker_check check_mode_marker(conversion_state& state, output& out, input_curso
   const int32_t p = input.position + (binary ? 1 : 0);
   const std::optional<marker_kind> kind = marker_kind_at(input, p);
   if (!kind) return marker_check::not_a_marker;
-  const bool opens = *kind == marker_kind::start || *kind == marker_kind::resume;
-  if (opens == binary) {
+  if (opens_binary_mode(*kind) == binary) {
     fail_in_wrong_mode(state, out, *kind);
     return marker_check::failed;
   }

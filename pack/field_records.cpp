@@ -4,84 +4,66 @@
 #include <climits>
 #include <cstring>
 
-#include "records/format_codes.h"
+#include "format/field_format.h"
+#include "format/format_codes.h"
+#include "format/hardwired_layouts.h"
 
 namespace binify {
 namespace {
 
-constexpr uint8_t kResetCode = 4;
-constexpr uint8_t kFirstDefaultLayout = 10;
-constexpr uint8_t kFirstLongLayout = 30;
-constexpr int32_t kMaxStaging = 256;  // bytes a hard-wired line stages
-constexpr int8_t Z = -1;              // an appended zero field
-
-struct hardwired_layout {
-  int32_t outputs;
-  int32_t sources;
-  int32_t reference;             // source whose format gives the zero fields' width, -1 when none
-  int8_t source_of[10];          // source field of each output field, Z for a zero field
+// A hard-wired layout as the planner looks at it: the shared table's layout with, derived from
+// it, where each source field first appears and which output fields repeat the one before.
+struct layout_view {
+  const asciify::hardwired_layout* layout;
   int8_t first[8] = {};          // output position where each source field first appears
   uint32_t repeats = 0;          // bit p: field p repeats field p - 1
   int32_t first_zero_field = 0;  // position of the first appended zero field (outputs: none)
 };
 
-constexpr hardwired_layout with_first_positions(hardwired_layout layout) {
-  layout.first_zero_field = layout.outputs;
-  for (int32_t p = layout.outputs - 1; p >= 0; --p) {
-    const int32_t s = layout.source_of[p];
-    if (s == Z) layout.first_zero_field = p;
-    if (s != Z) layout.first[s] = static_cast<int8_t>(p);
-    if (p > 0 && s != Z && layout.source_of[p - 1] == s) layout.repeats |= 1u << p;
+constexpr layout_view view_of(const asciify::hardwired_layout& layout) {
+  layout_view view{&layout};
+  view.first_zero_field = layout.output_fields;
+  for (int32_t p = layout.output_fields - 1; p >= 0; --p) {
+    const int32_t s = layout.sources[p];
+    if (s == asciify::kZeroField) view.first_zero_field = p;
+    if (s != asciify::kZeroField) view.first[s] = static_cast<int8_t>(p);
+    if (p > 0 && s != asciify::kZeroField && layout.sources[p - 1] == s) view.repeats |= 1u << p;
   }
-  return layout;
+  return view;
 }
 
-constexpr hardwired_layout kLayouts[8] = {
-    with_first_positions({6, 4, 0, {0, 1, 2, 3, Z, Z}}),
-    with_first_positions({10, 6, -1, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}}),
-    with_first_positions({10, 4, 3, {0, 1, 2, 3, 3, 3, 3, 3, Z, Z}}),
-    with_first_positions({10, 8, -1, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}}),
-    with_first_positions({10, 6, 4, {0, 1, 2, 3, 4, 4, 5, 5, Z, Z}}),
-    with_first_positions({10, 8, 7, {0, 1, 2, 3, 4, 5, 6, 7, Z, Z}}),
-    with_first_positions({6, 5, -1, {0, 1, 2, 3, 4, 4}}),
-    with_first_positions({10, 8, -1, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}}),
-};
+const std::array<layout_view, asciify::kHardwiredLayoutCount> kLayouts = [] {
+  std::array<layout_view, asciify::kHardwiredLayoutCount> views{};
+  for (int32_t l = 0; l < asciify::kHardwiredLayoutCount; ++l) {
+    views[l] = view_of(asciify::kHardwiredLayouts[l]);
+  }
+  return views;
+}();
 
 // The output position where source field s first appears.
-int32_t first_position(const hardwired_layout& layout, int32_t s) {
+int32_t first_position(const layout_view& layout, int32_t s) {
   return layout.first[s];
 }
 
 bool is_string(uint8_t format) {
-  return (format & 0x80) != 0;
+  return asciify::decompose_field_format(format).type == asciify::field_type::string;
 }
 
 // The field can be left to a zero fill: a number whose value is zero, or a fixed-width string
 // of spaces only (stored as its zero byte alone).
 bool fills_with_zero(uint8_t format, const uint8_t* data, int32_t size) {
-  if (is_string(format)) return format != 0x80 && format != 0xDF && data[0] == 0;
+  if (is_string(format)) return !asciify::decompose_field_format(format).open_ended && data[0] == 0;
   for (int32_t i = 0; i < size; ++i) {
     if (data[i] != 0) return false;
   }
   return true;
 }
 
-// The nibble of each field format byte that the packed form can express, else 0.
-const std::array<uint8_t, 256> kNibbleOf = [] {
-  std::array<uint8_t, 256> table{};
-  for (uint8_t nibble = 1; nibble < 16; ++nibble) table[asciify::translate_nibble(nibble)] = nibble;
-  return table;
-}();
-
 bool nibble_form(const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    if (kNibbleOf[formats[i]] == 0) return false;
+    if (asciify::nibble_of(formats[i]) == 0) return false;
   }
   return true;
-}
-
-uint8_t nibble_of(uint8_t format) {
-  return kNibbleOf[format];
 }
 
 int32_t packed_size(int32_t count) {
@@ -213,20 +195,24 @@ line_summary summarize_line(const line_fields& fields, const int32_t* offsets) {
 
 // Whether the line is one of the layout's lines; sets the source fields to write. A zero-fill
 // marker may stand in the first source field from which every field of the line is zero.
-bool match_layout(const line_fields& fields, const line_summary& sum,
-                  const hardwired_layout& layout, record_plan* plan) {
+bool match_layout(const line_fields& fields, const line_summary& sum, const layout_view& layout,
+                  record_plan* plan) {
+  const int32_t outputs = layout.layout->output_fields;
+  const int32_t sources = layout.layout->source_fields;
   if ((sum.same_format & layout.repeats) != layout.repeats) return false;
-  if (sum.zero_from > layout.first_zero_field || sum.staging > kMaxStaging) return false;
-  if (layout.reference >= 0) {
-    const uint8_t zero_format = fields.formats[layout.first[layout.reference]] & 0x1F;
-    for (int32_t p = layout.first_zero_field; p < layout.outputs; ++p) {
+  if (sum.zero_from > layout.first_zero_field || sum.staging > asciify::kHardwiredStaging) {
+    return false;
+  }
+  if (const int32_t reference = layout.layout->zero_reference; reference >= 0) {
+    const uint8_t zero_format = asciify::zero_field_format(fields.formats[layout.first[reference]]);
+    for (int32_t p = layout.first_zero_field; p < outputs; ++p) {
       if (fields.formats[p] != zero_format) return false;
     }
   }
-  plan->sources_written = layout.sources;
+  plan->sources_written = sources;
   plan->source_marker = false;
-  int32_t fill_start = layout.outputs;
-  for (int32_t s = 0; s < layout.sources && !sum.strings; ++s) {
+  int32_t fill_start = outputs;
+  for (int32_t s = 0; s < sources && !sum.strings; ++s) {
     if (layout.first[s] >= sum.zero_from) {
       plan->sources_written = s + 1;
       plan->source_marker = true;
@@ -240,23 +226,26 @@ bool match_layout(const line_fields& fields, const line_summary& sum,
 
 bool default_formats(const line_fields& fields, int32_t layout, int32_t sources) {
   for (int32_t s = 0; s < sources; ++s) {
-    const uint8_t expected = layout == 0 && s > 0 ? 0x30 : 0x08;
+    const uint8_t expected = asciify::default_source_format(layout, s);
     if (fields.formats[first_position(kLayouts[layout], s)] != expected) return false;
   }
   return true;
 }
 
-void source_formats(const line_fields& fields, const hardwired_layout& layout, uint8_t* out) {
-  for (int32_t s = 0; s < layout.sources; ++s) out[s] = fields.formats[first_position(layout, s)];
+void source_formats(const line_fields& fields, const layout_view& layout, uint8_t* out) {
+  for (int32_t s = 0; s < layout.layout->source_fields; ++s) {
+    out[s] = fields.formats[first_position(layout, s)];
+  }
 }
 
 void plan_hardwired(const format_cache& cache, const line_fields& fields, const int32_t* offsets,
                     uint64_t line_hash, record_plan& best) {
   if (fields.free_format || (fields.count != 6 && fields.count != 10)) return;
   const line_summary sum = summarize_line(fields, offsets);
-  for (int32_t l = 0; l < 8; ++l) {
-    const hardwired_layout& layout = kLayouts[l];
-    if (layout.outputs != fields.count) continue;
+  for (int32_t l = 0; l < asciify::kHardwiredLayoutCount; ++l) {
+    const layout_view& layout = kLayouts[l];
+    const int32_t sources_count = layout.layout->source_fields;
+    if (layout.layout->output_fields != fields.count) continue;
     record_plan p;
     p.line_hash = line_hash;
     if (!match_layout(fields, sum, layout, &p)) continue;
@@ -267,7 +256,7 @@ void plan_hardwired(const format_cache& cache, const line_fields& fields, const 
       const int32_t q = first_position(layout, s);
       source_data += offsets[q + 1] - offsets[q];
     }
-    if (default_formats(fields, l, layout.sources)) {
+    if (default_formats(fields, l, sources_count)) {
       p.form = record_form::hardwired;
       p.cost = 1 + source_data;
       consider(best, p);
@@ -276,21 +265,20 @@ void plan_hardwired(const format_cache& cache, const line_fields& fields, const 
     uint8_t sources[8];
     source_formats(fields, layout, sources);
     p.form = record_form::hardwired_long;
-    p.source_hash = hash_format(sources, layout.sources);
-    const int32_t overhead =
-        cached_overhead(cache, sources, layout.sources, p.source_hash, &p.code);
+    p.source_hash = hash_format(sources, sources_count);
+    const int32_t overhead = cached_overhead(cache, sources, sources_count, p.source_hash, &p.code);
     if (overhead != INT_MAX) {
       p.selector = selector_form::cached;
       p.cost = overhead + 2 + source_data;
       consider(best, p);
     }
-    if (nibble_form(sources, layout.sources)) {
+    if (nibble_form(sources, sources_count)) {
       p.selector = selector_form::fsf4;
-      p.cost = 2 + packed_size(layout.sources) + source_data;
+      p.cost = 2 + packed_size(sources_count) + source_data;
       consider(best, p);
     }
     p.selector = selector_form::fsf8;
-    p.cost = 2 + layout.sources + 1 + source_data;
+    p.cost = 2 + sources_count + 1 + source_data;
     consider(best, p);
   }
 }
@@ -311,8 +299,8 @@ void put_marker(std::vector<uint8_t>& out, int32_t size, byte_order order) {
 
 void put_packed(std::vector<uint8_t>& out, const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i <= count; i += 2) {
-    const uint8_t high = i < count ? nibble_of(formats[i]) : 0;
-    const uint8_t low = i + 1 < count ? nibble_of(formats[i + 1]) : 0;
+    const uint8_t high = i < count ? asciify::nibble_of(formats[i]) : 0;
+    const uint8_t low = i + 1 < count ? asciify::nibble_of(formats[i + 1]) : 0;
     put(out, static_cast<uint8_t>(high << 4 | low));
   }
 }
@@ -327,7 +315,7 @@ int32_t cached_code(format_cache& cache, const uint8_t* bytes, int32_t count, ui
   bool needs_reset = false;
   const int32_t code = code_for_definition(cache, &needs_reset);
   if (needs_reset) {
-    put(out, kResetCode);
+    put(out, asciify::FC_RESET_FORMAT);
     put(out, static_cast<uint8_t>(code));
   }
   put(out, static_cast<uint8_t>(code));
@@ -339,25 +327,26 @@ int32_t cached_code(format_cache& cache, const uint8_t* bytes, int32_t count, ui
 
 void write_hardwired(format_cache& cache, const line_fields& fields, const record_plan& plan,
                      byte_order order, std::vector<uint8_t>& out) {
-  const hardwired_layout& layout = kLayouts[plan.layout];
+  const layout_view& layout = kLayouts[plan.layout];
+  const int32_t sources_count = layout.layout->source_fields;
   uint8_t sources[8];
   source_formats(fields, layout, sources);
   int32_t offsets[kMaxRecordLine + 1];
   field_offsets(fields, offsets);
   if (plan.form == record_form::hardwired) {
-    put(out, static_cast<uint8_t>(kFirstDefaultLayout + plan.layout));
+    put(out, static_cast<uint8_t>(asciify::FC_FIRST_DEFAULT_LAYOUT + plan.layout));
   } else if (plan.selector == selector_form::cached) {
     const int32_t code =
-        cached_code(cache, sources, layout.sources, plan.source_hash, plan.code, out);
-    put(out, static_cast<uint8_t>(kFirstLongLayout + plan.layout));
+        cached_code(cache, sources, sources_count, plan.source_hash, plan.code, out);
+    put(out, static_cast<uint8_t>(asciify::FC_FIRST_LONG_LAYOUT + plan.layout));
     put(out, static_cast<uint8_t>(code));
   } else {
-    put(out, static_cast<uint8_t>(kFirstLongLayout + plan.layout));
-    put(out, static_cast<uint8_t>(plan.selector == selector_form::fsf4 ? 1 : 2));
+    put(out, static_cast<uint8_t>(asciify::FC_FIRST_LONG_LAYOUT + plan.layout));
+    put(out, plan.selector == selector_form::fsf4 ? asciify::FSF4 : asciify::FSF8);
     if (plan.selector == selector_form::fsf4) {
-      put_packed(out, sources, layout.sources);
+      put_packed(out, sources, sources_count);
     } else {
-      put(out, sources, layout.sources);
+      put(out, sources, sources_count);
       put(out, 0);
     }
   }

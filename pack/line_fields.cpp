@@ -211,10 +211,6 @@ bool assemble_free(const uint8_t* text, int32_t length, const number_order& numb
 
 }  // namespace
 
-byte_order native_byte_order() {
-  return std::endian::native == std::endian::big ? byte_order::big : byte_order::little;
-}
-
 number_order make_number_order(byte_order order) {
   return {order, order == native_byte_order() ? 0 : 1};
 }

@@ -4,22 +4,17 @@
 
 #include <cstdint>
 
+#include "format/byte_order.h"
+#include "format/limits.h"
+
 namespace binify {
 
-enum class byte_order { little, big };
-
-// The byte order of this machine.
-byte_order native_byte_order();
-
-// Longest line (without its end-of-line byte) that a record may carry: with the end-of-line
-// byte it fills the 256 bytes of a line.
-constexpr int32_t kMaxRecordLine = 255;
-// Longest record, format code included.
-constexpr int32_t kMaxRecordSize = 256;
-// Widest fixed-width string field (0xFF, width 127, is the free-format mark).
-constexpr int32_t kMaxStringWidth = 126;
-// Widest numeric field in fixed columns (width 31 is the free-format mark).
-constexpr int32_t kMaxNumberWidth = 30;
+using asciify::byte_order;
+using asciify::kMaxNumberWidth;
+using asciify::kMaxRecordLine;
+using asciify::kMaxRecordSize;
+using asciify::kMaxStringWidth;
+using asciify::native_byte_order;
 
 struct line_fields {
   int32_t count = 0;

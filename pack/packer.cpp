@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "format/format_codes.h"
+#include "format/markers.h"
+#include "format/section_header.h"
 #include "pack/field_records.h"
 #include "pack/format_cache.h"
 #include "pack/line_batches.h"
@@ -12,22 +15,20 @@
 namespace binify {
 namespace {
 
-constexpr std::string_view kMarkers[] = {"*START_BINARY", "*SUSPEND_BINARY", "*RESUME_BINARY",
-                                         "*END_BINARY"};
-constexpr std::string_view kStartMarker = "*START_BINARY\n";
-constexpr std::string_view kResumeMarker = "*RESUME_BINARY\n";
-// The text-line record that suspends a binary section, with its zero byte.
-constexpr std::string_view kSuspendRecord{"\x03*SUSPEND_BINARY", 17};
-// The text-line record that ends the last binary section, so that the file does not end
-// inside one (which readers take for a file cut short).
-constexpr std::string_view kEndRecord{"\x03*END_BINARY", 13};
-constexpr int32_t kHeaderSize = 41;  // the header line after *START_BINARY
-constexpr int32_t kStartCost = static_cast<int32_t>(kStartMarker.size()) + kHeaderSize;
-constexpr int32_t kResumeCost = static_cast<int32_t>(kResumeMarker.size());
-constexpr int32_t kSuspendCost = static_cast<int32_t>(kSuspendRecord.size());
-constexpr int32_t kEndCost = static_cast<int32_t>(kEndRecord.size());
+using asciify::kEndMarker;
+using asciify::kResumeMarker;
+using asciify::kStartMarker;
+using asciify::kSuspendMarker;
+// Bytes of the marker lines and records the packer writes: *START_BINARY and its header line;
+// *RESUME_BINARY; the text-line records of *SUSPEND_BINARY and of *END_BINARY (which ends the
+// last section, so that the file does not end inside one, which readers take for a file cut
+// short), each with its code and zero byte.
+constexpr int32_t kStartCost =
+    static_cast<int32_t>(kStartMarker.size()) + 1 + asciify::kHeaderLineSize;
+constexpr int32_t kResumeCost = static_cast<int32_t>(kResumeMarker.size()) + 1;
+constexpr int32_t kSuspendCost = static_cast<int32_t>(kSuspendMarker.size()) + 2;
+constexpr int32_t kEndCost = static_cast<int32_t>(kEndMarker.size()) + 2;
 constexpr int32_t kImpossible = 1 << 24;  // cost of a form that cannot carry the line
-constexpr uint8_t kTextLineCode = 3;
 constexpr int32_t kMaxTextRecordLine = kMaxRecordSize - 2;  // code, text, zero byte
 constexpr size_t kFlushSize = 1 << 18;
 // Input is taken in pieces of at most this size, so that positions within a piece are small.
@@ -42,7 +43,7 @@ struct pending_line {
 };
 
 const char* leading_marker(const uint8_t* text, int32_t length) {
-  for (std::string_view marker : kMarkers) {
+  for (std::string_view marker : asciify::kMarkers) {
     if (length >= static_cast<int32_t>(marker.size()) &&
         std::memcmp(text, marker.data(), marker.size()) == 0) {
       return marker.data();
@@ -116,17 +117,25 @@ void put(packer& p, std::string_view text) {
   put(p, text.data(), text.size());
 }
 
+void put_byte(packer& p, uint8_t byte) {
+  put(p, &byte, 1);
+}
+
+// A marker line, or (in binary mode) the text-line record of a marker.
+void put_marker_line(packer& p, std::string_view marker) {
+  put(p, marker);
+  put_byte(p, '\n');
+}
+void put_marker_record(packer& p, std::string_view marker) {
+  put_byte(p, asciify::FC_TEXT_LINE);
+  put(p, marker);
+  put_byte(p, 0);
+}
+
 // *START_BINARY and the header: version 1.0 and the probes 1 and 1.0 in the file's order.
 void start_section(packer& p) {
-  put(p, kStartMarker);
-  const bool little = p.options.order == byte_order::little;
-  const unsigned integer[4] = {little ? 1u : 0u, 0, 0, little ? 0u : 1u};
-  const unsigned real[4] = {little ? 0x00u : 0x3Fu, little ? 0x00u : 0x80u, little ? 0x80u : 0x00u,
-                            little ? 0x3Fu : 0x00u};
-  char header[kHeaderSize + 1];
-  std::snprintf(header, sizeof header, "%10d%10d  %02x%02x%02x%02x  %02x%02x%02x%02x\n", 1, 0,
-                integer[0], integer[1], integer[2], integer[3], real[0], real[1], real[2], real[3]);
-  put(p, header, kHeaderSize);
+  put_marker_line(p, kStartMarker);
+  put(p, asciify::make_header_line(p.options.order).text, asciify::kHeaderLineSize);
   clear_format_cache(p.cache);
   p.started = true;
 }
@@ -134,11 +143,11 @@ void start_section(packer& p) {
 void switch_mode(packer& p, bool binary) {
   if (p.binary == binary) return;
   if (!binary) {
-    put(p, kSuspendRecord);
+    put_marker_record(p, kSuspendMarker);
   } else if (!p.started) {
     start_section(p);
   } else {
-    put(p, kResumeMarker);
+    put_marker_line(p, kResumeMarker);
   }
   p.binary = binary;
 }
@@ -185,7 +194,7 @@ void write_ascii(packer& p, const uint8_t* text, int32_t length, bool has_eol, b
 }
 
 void write_text_record(packer& p, const uint8_t* text, int32_t length) {
-  const uint8_t code = kTextLineCode;
+  const uint8_t code = asciify::FC_TEXT_LINE;
   put(p, &code, 1);
   put(p, text, static_cast<size_t>(length));
   put(p, "", 1);
@@ -455,7 +464,7 @@ bool finish_packing(packer& p) {
     release_pending(p);
   }
   if (!p.stopped && p.binary) {
-    put(p, kEndRecord);
+    put_marker_record(p, kEndMarker);
     p.binary = false;
   }
   if (!p.stopped || p.report.refused_line == 0) flush_output(p);

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
+#include "format/byte_order.h"
+#include "format/format_codes.h"
+#include "format/limits.h"
 #include "output/output.h"
-#include "records/format_codes.h"
 #include "text/line_writer.h"
 
 namespace asciify {
 
-constexpr int32_t kHardwiredFormatSize = 20;         // field format bytes of a hard-wired line
 constexpr int32_t kWindowSize = 1024;                // bytes of input held at once
 constexpr int32_t kLsfBufferSize = 2 * kWindowSize;  // two packed codes per window byte
 // Room for any hard-wired record: ten fields, strings up to 127 characters or open-ended
@@ -84,8 +85,8 @@ struct conversion_state {
 
   // Zero-fill markers as they stand in the file's byte order. Until a header says otherwise
   // they hold this machine's byte order.
-  uint32_t zero_fill_marker_4 = 0x80000000u;
-  uint64_t zero_fill_marker_8 = 0x8000000000000000u;
+  uint32_t zero_fill_marker_4 = kZeroFillMarker4;
+  uint64_t zero_fill_marker_8 = kZeroFillMarker8;
 
   // 1 when the numbers of the current binary section have the reverse byte order.
   int32_t swap_needed = 0;

@@ -1,3 +1,5 @@
+#include "format/hardwired_layouts.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -11,32 +13,6 @@ namespace {
 
 // Lines are made from the staging buffer or from the window.
 static_assert(kStagingBufferSize <= kMaxLineData && kWindowSize <= kMaxLineData);
-
-constexpr int32_t kZeroField = -1;
-
-// One hard-wired layout: which source field goes to each output position (kZeroField for an
-// appended zero field) and which field format byte gives the zero fields their width.
-struct hardwired_layout {
-  int32_t source_fields;
-  int32_t output_fields;
-  int32_t sources[10];
-  int32_t zero_reference;
-};
-
-// Layouts of codes 10-17; the 'long' codes 30-37 use the same ones.
-constexpr hardwired_layout kLayouts[8] = {
-    {4, 6, {0, 1, 2, 3, kZeroField, kZeroField}, 0},
-    {6, 10, {0, 1, 2, 3, 4, 5, 5, 5, 5, 5}, -1},
-    {4, 10, {0, 1, 2, 3, 3, 3, 3, 3, kZeroField, kZeroField}, 3},
-    {8, 10, {0, 1, 2, 3, 4, 5, 6, 6, 7, 7}, -1},
-    {6, 10, {0, 1, 2, 3, 4, 4, 5, 5, kZeroField, kZeroField}, 4},
-    {8, 10, {0, 1, 2, 3, 4, 5, 6, 7, kZeroField, kZeroField}, 7},
-    {5, 6, {0, 1, 2, 3, 4, 4}, -1},
-    {8, 10, {0, 1, 2, 3, 4, 4, 5, 6, 7, 7}, -1},
-};
-
-constexpr uint8_t kDefaultInteger = 0x08;  // 4-byte integer, 8 columns
-constexpr uint8_t kDefaultReal = 0x30;     // 4-byte real, 16 columns
 
 bool fail_long_format(conversion_state& state, output& out, const char* kind, input_fault fault) {
   return fail_on_input(state, out, fault,
@@ -96,8 +72,7 @@ bool read_long_format(conversion_state& state, output& out, input_cursor& record
 }
 
 void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fields) {
-  std::fill(bytes, bytes + source_fields, kDefaultInteger);
-  if (layout_index == 0) std::fill(bytes + 1, bytes + 4, kDefaultReal);
+  for (int32_t k = 0; k < source_fields; ++k) bytes[k] = default_source_format(layout_index, k);
 }
 
 // The common record, whose source fields (formats `source_formats`) are all numbers, all of them
@@ -190,7 +165,7 @@ void apply_layout(format_entry& format, uint8_t* bytes, const hardwired_layout& 
   uint8_t source_bytes[kHardwiredFormatSize];
   std::memcpy(source_bytes, bytes, kHardwiredFormatSize);
   const uint8_t zero_byte =
-      layout.zero_reference >= 0 ? (source_bytes[layout.zero_reference] & 0x1F) : 0;
+      layout.zero_reference >= 0 ? zero_field_format(source_bytes[layout.zero_reference]) : 0;
   for (int32_t position = 0; position < layout.output_fields; ++position) {
     const int32_t source = layout.sources[position];
     bytes[position] = source == kZeroField ? zero_byte : source_bytes[source];
@@ -228,13 +203,13 @@ struct default_line_format {
 };
 
 const default_line_format& default_line_format_of(int32_t layout_index) {
-  static const std::array<default_line_format, 8> formats = [] {
-    std::array<default_line_format, 8> table{};
-    for (int32_t index = 0; index < 8; ++index) {
+  static const std::array<default_line_format, kHardwiredLayoutCount> formats = [] {
+    std::array<default_line_format, kHardwiredLayoutCount> table{};
+    for (int32_t index = 0; index < kHardwiredLayoutCount; ++index) {
       default_line_format& entry = table[index];
-      set_default_formats(entry.bytes, index, kLayouts[index].source_fields);
+      set_default_formats(entry.bytes, index, kHardwiredLayouts[index].source_fields);
       entry.format.bytes = entry.bytes;
-      apply_layout(entry.format, entry.bytes, kLayouts[index]);
+      apply_layout(entry.format, entry.bytes, kHardwiredLayouts[index]);
     }
     return table;
   }();
@@ -316,8 +291,9 @@ struct record_head {
 bool write_with_kept_format(conversion_state& state, output& out, input_cursor& input,
                             const input_cursor& record, const record_head& head, bool* written) {
   if (!kept_long_line(state, head.code, head.selector)) return false;
-  const int32_t plain_end = stage_plain_record<false>(state, kLayouts[head.code - 30],
-                                                      state.long_line.source_bytes, record);
+  const int32_t plain_end =
+      stage_plain_record<false>(state, kHardwiredLayouts[hardwired_layout_index(head.code)],
+                                state.long_line.source_bytes, record);
   if (plain_end < 0 || state.long_line.line_format.plain_size < 0) return false;
   input.position = plain_end;
   *written =
@@ -328,15 +304,16 @@ bool write_with_kept_format(conversion_state& state, output& out, input_cursor& 
 // Checks that the code has a layout and a 'long' format covers it. Returns false after a
 // message.
 bool check_layout(conversion_state& state, output& out, record_head& head) {
-  head.is_default = head.code >= 10 && head.code <= 17;
-  head.is_long = head.code >= 30 && head.code <= 37;
-  if (!head.is_default && !head.is_long) {
+  head.is_long = head.code >= FC_FIRST_LONG_LAYOUT;
+  head.is_default = !head.is_long;
+  if (!is_hardwired_code(head.code)) {
     return fail_on_input(
         state, out, input_fault::unknown_code,
         "Found unknown reserved format code %d in <process_hardwired_line> at line %lld\n",
         head.code, next_line(out));
   }
-  if (head.is_long && head.long_count < kLayouts[head.code - 30].source_fields) {
+  if (head.is_long &&
+      head.long_count < kHardwiredLayouts[hardwired_layout_index(head.code)].source_fields) {
     return fail_on_input(
         state, out, input_fault::long_format_too_short,
         "'long' format too short for format code %d in <process_hardwired_line> at line "
@@ -350,8 +327,8 @@ bool check_layout(conversion_state& state, output& out, record_head& head) {
 // numbers is staged in one pass; a default one gives a line of numbers.
 bool stage_and_write(conversion_state& state, output& out, const record_head& head,
                      input_cursor& record, input_cursor& input) {
-  const int32_t layout_index = head.code - (head.is_default ? 10 : 30);
-  const hardwired_layout& layout = kLayouts[layout_index];
+  const int32_t layout_index = hardwired_layout_index(head.code);
+  const hardwired_layout& layout = kHardwiredLayouts[layout_index];
   const int32_t plain_end =
       head.is_default ? stage_plain_record<true>(state, layout, nullptr, record)
                       : stage_plain_record<false>(state, layout, state.hardwired_storage, record);
@@ -395,7 +372,7 @@ bool process_hardwired_line(conversion_state& state, output& out, input_cursor& 
   input_cursor record = input;
   record_head head;
   head.code = record.window[record.position++];
-  if (head.code >= 30) {
+  if (head.code >= FC_FIRST_LONG_LAYOUT) {
     if (record.position >= record.end) {
       return fail_on_input(
           state, out, input_fault::record_unended,

@@ -7,45 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "format/byte_order.h"
 #include "text/digit_text.h"
 
 namespace asciify::field_text {
 
-// The value with its bytes in the reverse order: numbers written on a machine of the opposite
-// byte order, and the zero-fill markers as such a file stores them.
-inline uint32_t reversed(uint32_t v) {
-  return (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
-}
-
-inline uint64_t reversed(uint64_t v) {
-  const uint64_t high = reversed(static_cast<uint32_t>(v));
-  const uint64_t low = reversed(static_cast<uint32_t>(v >> 32));
-  return (high << 32) | low;
-}
-
-inline int32_t reversed(int32_t value) {
-  return static_cast<int32_t>(reversed(static_cast<uint32_t>(value)));
-}
-
-inline int64_t reversed(int64_t value) {
-  return static_cast<int64_t>(reversed(static_cast<uint64_t>(value)));
-}
-
-inline float reversed(float value) {
-  int32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits = reversed(bits);
-  std::memcpy(&value, &bits, sizeof bits);
-  return value;
-}
-
-inline double reversed(double value) {
-  int64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  bits = reversed(bits);
-  std::memcpy(&value, &bits, sizeof bits);
-  return value;
-}
+using asciify::reversed;
 
 // Writes an integer right-aligned in a fixed field of `width` columns followed by a zero byte,
 // when the field has at least 8 columns and the value needs fewer than 8 digits and sign

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/field_format.h"
+#include "format/field_format.h"
 
 namespace asciify {
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "records/format_codes.h"
+#include "format/format_codes.h"
 #include "tests/support/convert_in_memory.h"
 #include "text/field_text.h"
 #include "text/field_writers.h"

@@ -1,5 +1,5 @@
 // Each field format byte taken apart: type, width, free-format mark and open-ended strings.
-#include "text/field_format.h"
+#include "format/field_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,20 @@
-#include "records/format_codes.h"
+#include "format/format_codes.h"
+
+#include <array>
 
 namespace asciify {
+namespace {
+
+constexpr uint8_t kNibbleTable[16] = {0x00, 0x08, 0x0A, 0x14, 0x50, 0x54, 0x2A, 0x30,
+                                      0x34, 0x6A, 0x70, 0x74, 0x88, 0x8A, 0x90, 0x94};
+
+constexpr std::array<uint8_t, 256> kNibbleOf = [] {
+  std::array<uint8_t, 256> table{};
+  for (uint8_t nibble = 1; nibble < 16; ++nibble) table[kNibbleTable[nibble]] = nibble;
+  return table;
+}();
+
+}  // namespace
 
 record_kind record_kind_for_code(uint8_t code) {
   switch (code) {
@@ -18,9 +32,11 @@ record_kind record_kind_for_code(uint8_t code) {
 }
 
 uint8_t translate_nibble(uint8_t nibble) {
-  static constexpr uint8_t kNibbleTable[16] = {0x00, 0x08, 0x0A, 0x14, 0x50, 0x54, 0x2A, 0x30,
-                                               0x34, 0x6A, 0x70, 0x74, 0x88, 0x8A, 0x90, 0x94};
   return kNibbleTable[nibble & 0x0F];
+}
+
+uint8_t nibble_of(uint8_t format) {
+  return kNibbleOf[format];
 }
 
 }  // namespace asciify

@@ -5,9 +5,9 @@
 #include <array>
 #include <cstdint>
 
-namespace asciify {
+#include "format/limits.h"
 
-constexpr int32_t kMaxFormatFields = 255;  // a format's field count is one byte
+namespace asciify {
 
 enum class field_type { int32, float32, int64, float64, string };
 

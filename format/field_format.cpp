@@ -1,4 +1,4 @@
-#include "text/field_format.h"
+#include "format/field_format.h"
 
 namespace asciify {
 
