@@ -2,35 +2,52 @@
 // one thread, with real numbers printed step by step through snprintf, log10 and pow.
 //
 //   plain_asciify IN OUT
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
-#include "driver/command_line.h"
-#include "driver/conversion.h"
-#include "output/destination.h"
+#include "asciify/converter.h"
+
+namespace {
+
+size_t write_file(void* context, const char* data, size_t size, int* error) {
+  const size_t written = std::fwrite(data, 1, size, static_cast<FILE*>(context));
+  if (written == 0) *error = errno;
+  return written;
+}
+
+int close_file(void* context) {
+  return std::fclose(static_cast<FILE*>(context)) == 0 ? 0 : errno;
+}
+
+void print(void*, asciify::message_kind kind, const char* text, size_t size) {
+  std::fwrite(text, 1, size, kind == asciify::message_kind::error ? stderr : stdout);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: plain_asciify IN OUT\n");
     return 1;
   }
-  const asciify::input_opening opening = asciify::open_input_file(argv[1]);
-  if (opening.stream == nullptr) {
-    std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[1]);
+  FILE* input = std::fopen(argv[1], "rb");
+  FILE* output = input != nullptr ? std::fopen(argv[2], "wb") : nullptr;
+  if (output == nullptr) {
+    std::fprintf(stderr, "plain_asciify: cannot open %s\n", input == nullptr ? argv[1] : argv[2]);
     return 1;
   }
-  asciify::destination target;
-  if (asciify::open_destination(argv[2], &target) != 0) {
-    std::fprintf(stderr, "plain_asciify: cannot open %s\n", argv[2]);
-    return 1;
-  }
-  // The buffer size of the command line.
-  auto out = std::make_unique<asciify::output>();
-  out->name = argv[2];
-  asciify::open_output(*out, asciify::destination_sink(target), asciify::kOutputBufferSize, false,
-                       false);
-  auto state = std::make_unique<asciify::conversion_state>();
-  const asciify::conversion_result result =
-      asciify::convert_stream(*state, *out, *opening.stream, argv[1], nullptr);
-  return asciify::finish_run(*out, result, asciify::close_destination(target));
+  asciify::convert_options options;
+  options.input_name = argv[1];
+  options.output_name = argv[2];
+  const asciify::converter_ptr c =
+      asciify::make_converter(options, {write_file, nullptr, close_file, output}, {print, nullptr});
+  char piece[1 << 16];
+  size_t got = 0;
+  do {
+    got = std::fread(piece, 1, sizeof piece, input);
+  } while (asciify::convert_bytes(*c, piece, got) && got == sizeof piece);
+  const bool read_failed = std::ferror(input) != 0;
+  std::fclose(input);
+  return asciify::finish_converting(*c, read_failed ? "read error" : nullptr);
 }

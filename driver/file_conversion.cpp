@@ -6,9 +6,7 @@
 #include <optional>
 
 #include "driver/command_line.h"
-#include "driver/conversion.h"
 #include "driver/progress.h"
-#include "output/output.h"
 #include "platform/files.h"
 
 namespace asciify {
@@ -37,31 +35,53 @@ bool open_output_destination(const char* input_name, const input_stream& input,
   return false;
 }
 
+// Bytes handed to the converter at a time.
+constexpr size_t kFeedSize = 1 << 16;
+
+// Messages as the command prints them: errors and warnings on standard error, the notes on
+// standard output, or on standard error when standard output carries the text.
+struct message_streams {
+  FILE* errors = stderr;
+  FILE* notes = stdout;
+};
+
+void print_message(void* context, message_kind kind, const char* text, size_t size) {
+  const auto* streams = static_cast<const message_streams*>(context);
+  std::fwrite(text, 1, size, kind == message_kind::error ? streams->errors : streams->notes);
+}
+
+int close_target(void* context) {
+  return close_destination(*static_cast<destination*>(context));
+}
+
 // Converts the open input into the destination and reports; returns the exit status.
 int convert_into(input_stream& input, const char* input_name, destination& target,
                  const char* output_name, const report_settings& settings, int64_t* lines_written) {
   const bool to_standard_output = is_standard_stream(output_name);
-  auto out = std::make_unique<output>();
-  out->name = reason_name(output_name, "standard output");
-  // Standard output carries the text: the notes meant for it go to standard error.
-  out->info = settings.quiet ? nullptr : to_standard_output ? stderr : stdout;
+  message_streams streams{stderr, to_standard_output ? stderr : stdout};
+  convert_options options;
+  options.input_name = input_name;
+  options.input_reason_name = reason_name(input_name, "standard input");
+  options.output_name = reason_name(output_name, "standard output");
+  options.quiet = settings.quiet;
+  options.decompress = false;  // the input decompresses itself, on a thread of its own
   // Lines are rendered and written on a second core while the input is read.
-  open_output(*out, destination_sink(target), target.regular ? kOutputBufferSize : kMinOutputBuffer,
-              target.terminal, true);
+  options.second_thread = true;
+  options.buffer_size = target.regular ? kOutputBufferSize : kMinOutputBuffer;
+  options.line_buffered = target.terminal;
+  options.summary_label = settings.label;
+  byte_sink text = destination_sink(target);
+  text.close = close_target;
 
   std::optional<progress_display> progress;
-  progress_hook hook;
   if (progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
     progress.emplace(input_progress_of(input).raw_size, !to_standard_output,
                      progress_delay_from_environment());
-    hook = progress->hook();
   }
-  auto state = std::make_unique<conversion_state>();
-  const conversion_result result =
-      convert_stream(*state, *out, input, input_name, progress ? &hook : nullptr);
-  if (progress) progress->finish();
-  *lines_written = result.lines_written;
-  return finish_run(*out, result, close_destination(target), settings.label.c_str());
+  const converter_ptr c = make_converter(options, text, {print_message, &streams});
+  const int status = feed_and_finish(*c, input, progress ? &*progress : nullptr);
+  *lines_written = converting_report(*c).lines_written;
+  return status;
 }
 
 }  // namespace
@@ -86,6 +106,22 @@ input_handle open_input(const char* name) {
                  opening.reason.c_str());
   }
   return std::move(opening.stream);
+}
+
+int feed_and_finish(converter& c, input_stream& input, progress_display* progress) {
+  const uint8_t* bytes = nullptr;
+  for (;;) {
+    const size_t got = next_input_bytes(input, &bytes, kFeedSize);
+    const bool more = got > 0 && convert_bytes(c, bytes, got);
+    if (progress != nullptr) {
+      progress->update(input_progress_of(input).raw_bytes_read, converting_report(c).lines_written);
+    }
+    if (!more) break;
+  }
+  const int status =
+      finish_converting(c, input_failed(input) ? input_failure_reason(input).c_str() : nullptr);
+  if (progress != nullptr) progress->finish();
+  return status;
 }
 
 file_identity identity_of_input(const input_stream& input) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "asciify/converter.h"
 #include "input/input_stream.h"
 #include "output/destination.h"
 
@@ -32,6 +33,12 @@ input_handle open_input(const char* name);
 
 // The identity of the open input, to keep an output from being the input itself.
 file_identity identity_of_input(const input_stream& input);
+
+class progress_display;
+
+// Feeds the whole input to the converter (telling the display, when there is one, how far it
+// is) and finishes the conversion, also after a failed read. Returns the exit status.
+int feed_and_finish(converter& c, input_stream& input, progress_display* progress);
 
 // Converts the input `input_name` into `output_name` and prints the summary. Returns the exit
 // status; *lines_written receives the lines in the output.

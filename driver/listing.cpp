@@ -1,10 +1,10 @@
 #include "driver/listing.h"
 
-#include <memory>
+#include <cstdio>
+#include <iterator>
 #include <string_view>
 
 #include "driver/file_conversion.h"
-#include "output/output.h"
 
 namespace asciify {
 namespace {
@@ -12,17 +12,6 @@ namespace {
 // A sink that takes everything and keeps nothing.
 size_t discard(void*, const char*, size_t count, int*) {
   return count;
-}
-
-// The first line of `log` that is no warning: the message of the error that ended the run.
-std::string first_error(std::string_view log) {
-  for (size_t at = 0; at < log.size();) {
-    const size_t end = std::min(log.find('\n', at), log.size());
-    const std::string_view line = log.substr(at, end - at);
-    if (!line.starts_with("Warning: ")) return std::string(line);
-    at = end + 1;
-  }
-  return "";
 }
 
 std::string quoted(std::string_view text) {
@@ -56,7 +45,7 @@ void visit_counts(const record_counts& counts, Visit visit) {
   visit("cached_data", "cached-format data records", counts.cached_data);
   visit("line_specific_packed", "line-specific records, packed format", counts.line_specific[0]);
   visit("line_specific_plain", "line-specific records, plain format", counts.line_specific[1]);
-  for (int code = 0; code < FC_FIRST_CACHED; ++code) {
+  for (int code = 0; code < static_cast<int>(std::size(counts.hardwired)); ++code) {
     if (counts.hardwired[code] == 0) continue;
     const std::string key = "hardwired_" + std::to_string(code);
     const std::string name = "hard-wired records, code " + std::to_string(code);
@@ -64,14 +53,14 @@ void visit_counts(const record_counts& counts, Visit visit) {
   }
 }
 
-std::string section_text(const section_census& section) {
+std::string section_text(const section_summary& section) {
   return "  at input byte " + std::to_string(section.input_byte) + ": " +
          (section.swapped ? "swapped" : "native") + " byte order, version " +
          std::to_string(section.major) + "." + std::to_string(section.minor) + ", " +
          plural(section.suspensions, "suspension") + "\n";
 }
 
-std::string section_json(const section_census& section) {
+std::string section_json(const section_summary& section) {
   return "{\"input_byte\": " + std::to_string(section.input_byte) +
          ", \"byte_order\": " + (section.swapped ? "\"swapped\"" : "\"native\"") +
          ", \"version\": \"" + std::to_string(section.major) + "." + std::to_string(section.minor) +
@@ -83,20 +72,19 @@ std::string section_json(const section_census& section) {
 listing take_listing(input_stream& input, const char* name) {
   listing taken;
   taken.input = name;
-  std::string log;
-  auto out = std::make_unique<output>();
-  out->name = "nowhere";
-  out->info = nullptr;
-  out->message_log = &log;
-  open_output(*out, output_sink{discard, nullptr, nullptr}, kMinOutputBuffer, false, false);
-  auto state = std::make_unique<conversion_state>();
-  taken.result = convert_stream(*state, *out, input, name, nullptr, &taken.census);
+  convert_options options;
+  options.input_name = name;
+  options.input_reason_name = reason_name(name, "standard input");
+  options.output_name = "nowhere";
+  options.quiet = true;
+  options.decompress = false;  // the input decompresses itself
+  const converter_ptr c =
+      make_converter(options, byte_sink{discard, nullptr, nullptr, nullptr}, {});
+  feed_and_finish(*c, input, nullptr);
   const input_progress progress = input_progress_of(input);
   taken.size = progress.raw_size >= 0 ? progress.raw_size : progress.raw_bytes_read;
   taken.compression = input_compression(input);
-  taken.counts = state->counts;
-  taken.starred_fields = out->starred_fields;
-  if (!taken.result.finished) taken.error_message = first_error(log);
+  taken.report = converting_report(*c);
   return taken;
 }
 
@@ -104,52 +92,54 @@ std::string listing_text(const listing& taken) {
   std::string text = "Input: " + taken.input + ", " + plural(taken.size, "byte");
   if (taken.compression != compression_kind::none) {
     text += std::string(", ") + compression_name(taken.compression) + "-compressed, " +
-            plural(taken.result.bytes_read, "byte") + " decompressed";
+            plural(taken.report.bytes_read, "byte") + " decompressed";
   }
   text += "\n";
-  text += "Binary sections: " + std::to_string(taken.census.sections.size()) + "\n";
-  for (const section_census& section : taken.census.sections) text += section_text(section);
+  const convert_report& report = taken.report;
+  text += "Binary sections: " + std::to_string(report.sections.size()) + "\n";
+  for (const section_summary& section : report.sections) text += section_text(section);
   std::string records;
-  visit_counts(taken.counts, [&records](const char*, const char* name, int64_t count) {
+  visit_counts(report.records, [&records](const char*, const char* name, int64_t count) {
     if (count > 0) records += "  " + std::string(name) + ": " + std::to_string(count) + "\n";
   });
   text += records.empty() ? "Records: none\n" : "Records:\n" + records;
-  text += "ASCII lines copied: " + std::to_string(taken.census.ascii_lines) + "\n";
-  text += "Lines a conversion writes: " + std::to_string(taken.result.lines_written) + "\n";
-  text += "Fields written as '*': " + std::to_string(taken.starred_fields) + "\n";
-  if (taken.result.finished) return text + "Error: none\n";
-  text += "Error: " + taken.error_message + "\n";
-  if (taken.result.failure_input_byte >= 0) {
-    text += "  at input byte " + std::to_string(taken.result.failure_input_byte) + ": " +
-            taken.result.failure_explanation + "\n";
+  text += "ASCII lines copied: " + std::to_string(report.ascii_lines) + "\n";
+  text += "Lines a conversion writes: " + std::to_string(report.lines_written) + "\n";
+  text += "Fields written as '*': " + std::to_string(report.starred_fields) + "\n";
+  if (report.finished) return text + "Error: none\n";
+  text += "Error: " + report.failure_message + "\n";
+  if (report.failure_input_byte >= 0) {
+    text += "  at input byte " + std::to_string(report.failure_input_byte) + ": " +
+            report.failure_explanation + "\n";
   }
   return text;
 }
 
 std::string listing_json(const listing& taken) {
+  const convert_report& report = taken.report;
   std::string json =
       "{\"input\": " + quoted(taken.input) + ", \"size\": " + std::to_string(taken.size) +
       ", \"compression\": " + quoted(compression_name(taken.compression)) +
-      ", \"bytes_read\": " + std::to_string(taken.result.bytes_read) +
-      ", \"lines\": " + std::to_string(taken.result.lines_written) +
-      ", \"ascii_lines\": " + std::to_string(taken.census.ascii_lines) +
-      ", \"starred_fields\": " + std::to_string(taken.starred_fields) + ", \"sections\": [";
-  const std::vector<section_census>& sections = taken.census.sections;
+      ", \"bytes_read\": " + std::to_string(report.bytes_read) +
+      ", \"lines\": " + std::to_string(report.lines_written) +
+      ", \"ascii_lines\": " + std::to_string(report.ascii_lines) +
+      ", \"starred_fields\": " + std::to_string(report.starred_fields) + ", \"sections\": [";
+  const std::vector<section_summary>& sections = report.sections;
   for (size_t i = 0; i < sections.size(); ++i) {
     json += (i > 0 ? ", " : "") + section_json(sections[i]);
   }
   json += "], \"records\": {";
   const char* separator = "";
-  visit_counts(taken.counts, [&](const char* key, const char*, int64_t count) {
+  visit_counts(report.records, [&](const char* key, const char*, int64_t count) {
     json += separator + quoted(key) + ": " + std::to_string(count);
     separator = ", ";
   });
   json += "}, \"error\": ";
-  if (taken.result.finished) return json + "null}\n";
-  const int64_t at = taken.result.failure_input_byte;
-  json += "{\"message\": " + quoted(taken.error_message) +
+  if (report.finished) return json + "null}\n";
+  const int64_t at = report.failure_input_byte;
+  json += "{\"message\": " + quoted(report.failure_message) +
           ", \"input_byte\": " + (at >= 0 ? std::to_string(at) : "null") + ", \"explanation\": " +
-          (at >= 0 ? quoted(taken.result.failure_explanation) : std::string("null")) + "}}\n";
+          (at >= 0 ? quoted(report.failure_explanation) : std::string("null")) + "}}\n";
   return json;
 }
 
@@ -163,7 +153,7 @@ int list_input(const char* name, bool json) {
     std::fprintf(stderr, "Failed to write standard output.\n");
     return 1;
   }
-  return taken.result.finished ? 0 : 2;
+  return taken.report.finished ? 0 : 2;
 }
 
 }  // namespace asciify

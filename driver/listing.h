@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/conversion.h"
+#include "asciify/converter.h"
+#include "input/input_stream.h"
 
 namespace asciify {
 
@@ -13,11 +14,7 @@ struct listing {
   std::string input;
   int64_t size = 0;  // bytes of the input (of the file: compressed ones for a compressed input)
   compression_kind compression = compression_kind::none;
-  conversion_result result;
-  conversion_census census;
-  record_counts counts;
-  int64_t starred_fields = 0;
-  std::string error_message;  // the first error's message, without its newline; "" when none
+  convert_report report;  // of a conversion that writes nowhere
 };
 
 // The listing of the open input `input`, named `name`.

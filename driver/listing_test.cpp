@@ -30,14 +30,15 @@ void expect_agreement(const std::string& input, const std::string& name) {
   SCOPED_TRACE(name);
   const listing taken = listing_of(input);
   const test_support::conversion_capture run = test_support::convert_in_memory(input);
-  EXPECT_EQ(taken.result.lines_written, run.lines_written);
-  EXPECT_EQ(taken.result.finished, run.status == 0);
-  EXPECT_EQ(taken.result.failure_input_byte, input_byte_in(run.messages));
+  EXPECT_EQ(taken.report.lines_written, run.lines_written);
+  EXPECT_EQ(taken.report.finished, run.status == 0);
+  EXPECT_EQ(taken.report.failure_input_byte, input_byte_in(run.messages));
   if (run.status != 0) {
-    EXPECT_NE(("\n" + run.messages).find("\n" + taken.error_message + "\n"), std::string::npos)
-        << taken.error_message;
+    EXPECT_NE(("\n" + run.messages).find("\n" + taken.report.failure_message + "\n"),
+              std::string::npos)
+        << taken.report.failure_message;
   }
-  for (const section_census& section : taken.census.sections) {
+  for (const section_summary& section : taken.report.sections) {
     EXPECT_TRUE(std::string_view(input).substr(section.input_byte).starts_with("*START_BINARY"));
   }
   const std::string json = listing_json(taken);
@@ -60,12 +61,12 @@ TEST(Listing, AgreesWithTheConversion) {
 
 TEST(Listing, CountsWhatTheExampleHolds) {
   const listing taken = listing_of(test_support::example_input().bytes);
-  ASSERT_EQ(taken.census.sections.size(), 2u);
-  EXPECT_FALSE(taken.census.sections[0].swapped);
-  EXPECT_TRUE(taken.census.sections[1].swapped);
-  EXPECT_EQ(taken.census.sections[0].suspensions, 1);
-  EXPECT_EQ(taken.result.lines_written, 41);
-  const record_counts& counts = taken.counts;
+  ASSERT_EQ(taken.report.sections.size(), 2u);
+  EXPECT_FALSE(taken.report.sections[0].swapped);
+  EXPECT_TRUE(taken.report.sections[1].swapped);
+  EXPECT_EQ(taken.report.sections[0].suspensions, 1);
+  EXPECT_EQ(taken.report.lines_written, 41);
+  const record_counts& counts = taken.report.records;
   const int64_t hardwired =
       std::accumulate(std::begin(counts.hardwired), std::end(counts.hardwired), int64_t{0});
   // Every line written comes from an ASCII line or a record that writes one, and a text
@@ -74,11 +75,11 @@ TEST(Listing, CountsWhatTheExampleHolds) {
       "\n" + test_support::convert_in_memory(test_support::example_input().bytes).output;
   int64_t flag_lines = 0;
   for (size_t at = 0; (at = output.find("\n$\n", at)) != std::string::npos; ++at) ++flag_lines;
-  EXPECT_EQ(taken.census.ascii_lines + counts.text_lines + counts.cached_data +
+  EXPECT_EQ(taken.report.ascii_lines + counts.text_lines + counts.cached_data +
                 counts.line_specific[0] + counts.line_specific[1] + hardwired + flag_lines,
-            taken.result.lines_written);
+            taken.report.lines_written);
   const std::string first_section =
-      "\"sections\": [{\"input_byte\": " + std::to_string(taken.census.sections[0].input_byte) +
+      "\"sections\": [{\"input_byte\": " + std::to_string(taken.report.sections[0].input_byte) +
       ", \"byte_order\": \"native\"";
   EXPECT_NE(listing_json(taken).find(first_section), std::string::npos) << listing_json(taken);
 }

@@ -24,7 +24,7 @@ constexpr double kMegabyte = 1e6;
 constexpr int kFallbackColumns = 80;
 constexpr int kMaxLineLength = 200;
 // The clock is read about every kFastCheck to kSlowCheck; the stride between reads stays
-// within 1 to kMaxStride calls of the hook.
+// within 1 to kMaxStride calls of update().
 constexpr auto kFastCheck = std::chrono::milliseconds(2);
 constexpr auto kSlowCheck = std::chrono::milliseconds(20);
 constexpr int kMaxStride = 1024;
@@ -209,10 +209,6 @@ progress_display::progress_display(int64_t total_bytes, bool hold_stdout, int de
 
 progress_display::~progress_display() {
   finish();
-}
-
-void progress_display::update_hook(void* self, int64_t bytes_read, int64_t lines_written) {
-  static_cast<progress_display*>(self)->update(bytes_read, lines_written);
 }
 
 void progress_display::update(int64_t bytes_read, int64_t lines_written) {

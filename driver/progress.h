@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/conversion.h"
-
 namespace asciify {
 
 // What the progress line shows.
@@ -59,8 +57,9 @@ class progress_display {
   progress_display(const progress_display&) = delete;
   progress_display& operator=(const progress_display&) = delete;
 
-  // The hook to pass to convert_stream.
-  progress_hook hook() { return progress_hook{&progress_display::update_hook, this}; }
+  // Tells the display how far the conversion is: the bytes of the input file read (compressed
+  // ones, for a compressed input) and the lines written. Redraws the line when it is due.
+  void update(int64_t bytes_read, int64_t lines_written);
 
   // Erases the line and lets the held messages out. After this the display draws no more;
   // messages printed later reach their streams at the latest when the process exits.
@@ -69,8 +68,6 @@ class progress_display {
  private:
   using clock = std::chrono::steady_clock;
 
-  static void update_hook(void* self, int64_t bytes_read, int64_t lines_written);
-  void update(int64_t bytes_read, int64_t lines_written);
   void refresh(clock::time_point now, int64_t bytes_read, int64_t lines_written);
   void release_messages();
   void erase();

@@ -17,19 +17,6 @@ raw_read read_from(raw_source& raw, uint8_t* buffer, size_t capacity) {
   return read_descriptor(raw.fd, buffer, capacity);
 }
 
-input_failure failure_of(const decode_step& step) {
-  switch (step.failure) {
-    case decode_failure::trailing_data:
-      return {failure_cause::trailing_data, 0, nullptr};
-    case decode_failure::resources:
-      return {failure_cause::resources, 0, step.text};
-    case decode_failure::damaged:
-    case decode_failure::none:
-      break;
-  }
-  return {failure_cause::damaged, 0, step.text};
-}
-
 }  // namespace
 
 raw_source::~raw_source() {
@@ -76,6 +63,19 @@ std::string failure_reason(const input_failure& failure, compression_kind kind) 
   return "";
 }
 
+input_failure failure_of_step(const decode_step& step) {
+  switch (step.failure) {
+    case decode_failure::trailing_data:
+      return {failure_cause::trailing_data, 0, nullptr};
+    case decode_failure::resources:
+      return {failure_cause::resources, 0, step.text};
+    case decode_failure::damaged:
+    case decode_failure::none:
+      break;
+  }
+  return {failure_cause::damaged, 0, step.text};
+}
+
 decoding::~decoding() {
   if (decoder != nullptr) ops->destroy(decoder);
 }
@@ -95,7 +95,7 @@ void produce_block(decoding& source, decoded_block& block) {
     block.size += step.produced;
     if (step.state == decode_state::failed) {
       block.end = block_end::failed;
-      block.failure = failure_of(step);
+      block.failure = failure_of_step(step);
       break;
     }
     if (step.consumed != 0 || step.produced != 0) continue;

@@ -54,6 +54,9 @@ struct input_failure {
 
 std::string failure_reason(const input_failure& failure, compression_kind kind);
 
+// The failure of a decoding step that failed.
+input_failure failure_of_step(const decode_step& step);
+
 // A compressed input being decompressed.
 struct decoding {
   raw_source raw;

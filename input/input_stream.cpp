@@ -174,26 +174,34 @@ input_opening open_input_memory(const uint8_t* data, size_t size, const input_op
 
 size_t read_input(input_stream& stream, uint8_t* destination, size_t capacity) {
   size_t copied = 0;
+  const uint8_t* bytes = nullptr;
   while (copied < capacity) {
-    if (stream.next == stream.end) {
-      if (stream.ended || stream.failed) break;
-      if (stream.pending == block_end::none) {
-        fetch_more(stream);
-        continue;
-      }
-      stream.ended = stream.pending == block_end::end_of_input;
-      stream.failed = stream.pending == block_end::failed;
-      if (stream.failed) stream.reason = failure_reason(stream.pending_failure, stream.kind);
-      break;
-    }
-    const size_t count = std::min(capacity - copied, static_cast<size_t>(stream.end - stream.next));
-    std::memcpy(destination + copied, stream.next, count);
-    stream.next += count;
+    const size_t count = next_input_bytes(stream, &bytes, capacity - copied);
+    if (count == 0) break;
+    std::memcpy(destination + copied, bytes, count);
     copied += count;
   }
-  stream.delivered += static_cast<int64_t>(copied);
-  if (stream.kind == compression_kind::none) stream.raw_read = stream.delivered;
   return copied;
+}
+
+size_t next_input_bytes(input_stream& stream, const uint8_t** bytes, size_t capacity) {
+  while (stream.next == stream.end) {
+    if (stream.ended || stream.failed) return 0;
+    if (stream.pending == block_end::none) {
+      fetch_more(stream);
+      continue;
+    }
+    stream.ended = stream.pending == block_end::end_of_input;
+    stream.failed = stream.pending == block_end::failed;
+    if (stream.failed) stream.reason = failure_reason(stream.pending_failure, stream.kind);
+    return 0;
+  }
+  const size_t count = std::min(capacity, static_cast<size_t>(stream.end - stream.next));
+  *bytes = stream.next;
+  stream.next += count;
+  stream.delivered += static_cast<int64_t>(count);
+  if (stream.kind == compression_kind::none) stream.raw_read = stream.delivered;
+  return count;
 }
 
 bool input_failed(const input_stream& stream) {

@@ -76,6 +76,11 @@ input_opening open_input_memory(const uint8_t* data, size_t size,
 // the input ended or failed right after them; 0 once it has.
 size_t read_input(input_stream& stream, uint8_t* destination, size_t capacity);
 
+// Points *bytes at the next bytes of the input without copying them: as many as are ready, at
+// most `capacity`, valid until the next call on the stream. Returns their count; 0 once the
+// input has ended or failed.
+size_t next_input_bytes(input_stream& stream, const uint8_t** bytes, size_t capacity);
+
 // Whether the input failed, and why: the system's text for a read error, or a sentence on
 // the compressed data ("damaged gzip data: invalid block type").
 bool input_failed(const input_stream& stream);

@@ -162,8 +162,8 @@ int close_destination(destination& target) {
   return result == 0 || errno == EINTR ? 0 : errno;
 }
 
-output_sink destination_sink(destination& target) {
-  return output_sink{write_to_descriptor, cut_descriptor, &target};
+byte_sink destination_sink(destination& target) {
+  return byte_sink{write_to_descriptor, cut_descriptor, nullptr, &target};
 }
 
 }  // namespace asciify

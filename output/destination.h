@@ -46,6 +46,6 @@ int open_destination(const char* name, destination* opened);
 int close_destination(destination& target);
 
 // A sink that writes to the destination's descriptor and cuts a regular file.
-output_sink destination_sink(destination& target);
+byte_sink destination_sink(destination& target);
 
 }  // namespace asciify

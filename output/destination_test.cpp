@@ -28,7 +28,7 @@ TEST(Destination, WritesAndCutsARegularFileButNotADevice) {
     EXPECT_EQ(target.regular, regular);
     EXPECT_FALSE(target.terminal);
     EXPECT_TRUE(target.owned || !regular);
-    const output_sink sink = destination_sink(target);
+    const byte_sink sink = destination_sink(target);
     int error = 0;
     EXPECT_EQ(sink.write(sink.context, "kept\ncut", 8, &error), 8u);
     EXPECT_EQ(sink.cut(sink.context, 3), regular);

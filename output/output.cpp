@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "output/line_queue.h"
 
@@ -12,15 +14,23 @@ namespace {
 static_assert(kLineBufferSize <= static_cast<int32_t>(kMinOutputBuffer) &&
               kMaxLineData <= static_cast<int32_t>(kMinOutputBuffer));
 
-// Prints to `log` when there is one, else to `stream` when there is one.
-void print_to(std::string* log, FILE* stream, const char* format, va_list arguments) {
-  if (log == nullptr) {
-    if (stream != nullptr) std::vfprintf(stream, format, arguments);
+// Formats a message and hands it to the sink.
+void give(const message_sink& sink, message_kind kind, const char* format, va_list arguments) {
+  if (sink.write == nullptr) return;
+  char text[512];
+  va_list copy;
+  va_copy(copy, arguments);
+  const int length = std::vsnprintf(text, sizeof text, format, copy);
+  va_end(copy);
+  if (length < 0) return;
+  if (static_cast<size_t>(length) < sizeof text) {
+    sink.write(sink.context, kind, text, static_cast<size_t>(length));
     return;
   }
-  char text[512];
-  const int length = std::vsnprintf(text, sizeof text, format, arguments);
-  if (length > 0) log->append(text, std::min<size_t>(static_cast<size_t>(length), sizeof text - 1));
+  // A long name in the message: formatted again with room for all of it.
+  std::string long_text(static_cast<size_t>(length) + 1, '\0');
+  std::vsnprintf(long_text.data(), long_text.size(), format, arguments);
+  sink.write(sink.context, kind, long_text.data(), static_cast<size_t>(length));
 }
 
 // Writes everything made so far. Returns false after reporting a failed write.
@@ -117,7 +127,7 @@ std::optional<int32_t> queue_rendered(output& out, const line_settings& settings
 
 }  // namespace
 
-void open_output(output& out, output_sink sink, size_t buffer_size, bool line_buffered,
+void open_output(output& out, byte_sink sink, size_t buffer_size, bool line_buffered,
                  bool use_queue) {
   open_output_file(out.file, sink, buffer_size, line_buffered);
   out.lines_written = 0;
@@ -140,14 +150,15 @@ bool close_output(output& out) {
 void print_message(output& out, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  print_to(out.message_log, out.messages, format, arguments);
+  give(out.messages, message_kind::error, format, arguments);
   va_end(arguments);
 }
 
 void print_info(output& out, const char* format, ...) {
+  if (!out.notes) return;
   va_list arguments;
   va_start(arguments, format);
-  print_to(nullptr, out.info, format, arguments);
+  give(out.messages, message_kind::note, format, arguments);
   va_end(arguments);
 }
 
@@ -155,15 +166,16 @@ void report(output& out, const char* format, ...) {
   if (!settle(out)) return;
   va_list arguments;
   va_start(arguments, format);
-  print_to(out.message_log, out.messages, format, arguments);
+  give(out.messages, message_kind::error, format, arguments);
   va_end(arguments);
 }
 
 bool report_info(output& out, const char* format, ...) {
   if (!settle(out)) return false;
+  if (!out.notes) return true;
   va_list arguments;
   va_start(arguments, format);
-  print_to(nullptr, out.info, format, arguments);
+  give(out.messages, message_kind::note, format, arguments);
   va_end(arguments);
   return true;
 }

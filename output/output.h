@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "asciify/sinks.h"
 #include "output/output_file.h"
 #include "text/line_writer.h"
 
@@ -34,12 +35,10 @@ constexpr int32_t kMaxLineData = 16 * 1024;
 struct output {
   output_file file;
   const char* name = "output";  // the destination, for messages
-  // Where messages go: errors and warnings, and the informational notes. Neither may be the
-  // destination of the text, which the second thread writes.
-  FILE* messages = stderr;
-  FILE* info = stdout;  // null: the informational notes are left out
-  // When set, messages are collected here instead of being printed.
-  std::string* message_log = nullptr;
+  // Where messages go: errors and warnings, and (unless `notes` is off) the informational
+  // notes. Called on the reading thread only.
+  message_sink messages;
+  bool notes = true;
 
   // Lines made so far, whether queued, buffered or written; a message about the line being
   // made names the next one.
@@ -60,7 +59,7 @@ struct output {
 // Prepares `out` to write to `sink` through a buffer of `buffer_size` bytes. With `use_queue`
 // lines are rendered and written on a second thread, in order, while the caller reads on; the
 // result is the same.
-void open_output(output& out, output_sink sink, size_t buffer_size, bool line_buffered,
+void open_output(output& out, byte_sink sink, size_t buffer_size, bool line_buffered,
                  bool use_queue);
 
 // Writes everything still queued or buffered and stops the second thread. Returns false when
@@ -77,18 +76,17 @@ inline long long next_line(const output& out) {
   return static_cast<long long>(out.lines_written + 1);
 }
 
-// Prints one message to the message stream (or its log) at once.
+// Gives one message (an error or warning) at once.
 void print_message(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Prints one informational note to the info stream at once, unless notes are left out.
+// Gives one informational note at once, unless notes are left out.
 void print_info(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Prints one message to the message stream, after everything made before it has been
-// written. When one of those writes failed, its message is printed instead (once).
+// Gives one message, after everything made before it has been written. When one of those writes
+// failed, its message is printed instead (once).
 void report(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Prints one informational note likewise, on the info stream. Returns false when a write
-// failed instead.
+// Gives one informational note likewise. Returns false when a write failed instead.
 bool report_info(output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Prints the message of the failed write, its reason on the next line; once per run.

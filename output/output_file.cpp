@@ -48,7 +48,7 @@ void note_failure(output_file& file, size_t accepted, int error) {
 
 }  // namespace
 
-void open_output_file(output_file& file, output_sink sink, size_t capacity, bool line_buffered) {
+void open_output_file(output_file& file, byte_sink sink, size_t capacity, bool line_buffered) {
   file = output_file{};
   file.sink = sink;
   file.line_buffered = line_buffered;

@@ -8,18 +8,9 @@
 #include <cstring>
 #include <memory>
 
-namespace asciify {
+#include "asciify/sinks.h"
 
-// Where the bytes go. `write` hands on up to `count` bytes and returns how many the
-// destination took, which may be fewer; when it fails, it sets *error to the system's error
-// number. `cut`
-// removes the last `count` bytes written, where the destination allows it (a regular file),
-// and returns whether it did.
-struct output_sink {
-  size_t (*write)(void* context, const char* bytes, size_t count, int* error) = nullptr;
-  bool (*cut)(void* context, int64_t count) = nullptr;
-  void* context = nullptr;
-};
+namespace asciify {
 
 // How a line was made, which decides the words of the message when it cannot be written.
 enum class line_kind : uint8_t { plain, formatted };
@@ -34,7 +25,7 @@ struct write_failure {
 };
 
 struct output_file {
-  output_sink sink;
+  byte_sink sink;
   // Passes each line on as soon as it is complete (a terminal).
   bool line_buffered = false;
 
@@ -62,7 +53,7 @@ constexpr size_t kMinOutputBuffer = 64 * 1024;
 
 // Prepares `file` to write to `sink` through a buffer of `capacity` bytes (at least
 // kMinOutputBuffer).
-void open_output_file(output_file& file, output_sink sink, size_t capacity, bool line_buffered);
+void open_output_file(output_file& file, byte_sink sink, size_t capacity, bool line_buffered);
 
 // Hands the buffered bytes to the sink. Returns false when the destination did not take them
 // all (then or before); `failure` tells what reached it.

@@ -69,13 +69,13 @@ TEST(LineWriter, NeverReadsPastTheDataLimitNorWritesPastTheLine) {
     line_writer_run run;
     EXPECT_EQ(run.write(c.format, c.data, c.limit), c.message.empty());
     if (c.message.empty()) {
-      EXPECT_EQ(run.output.messages.text(), "");
+      EXPECT_EQ(run.output.captured.messages, "");
       continue;
     }
     EXPECT_EQ(run.output.text(), "");
     EXPECT_EQ(run.read_pos, -1);
     EXPECT_EQ(run.output.out->lines_written, 0);
-    EXPECT_EQ(run.output.messages.text(), c.message + " in <write_formatted_line> at line 1\n");
+    EXPECT_EQ(run.output.captured.messages, c.message + " in <write_formatted_line> at line 1\n");
   }
 }
 
@@ -90,7 +90,7 @@ TEST(LineWriter, WarnsOnceAboutValuesWrittenAsStars) {
   ASSERT_TRUE(run.write("\x0A\x06\x05", fits + fits + wide));
   ASSERT_TRUE(run.write("\x04", wide));
   EXPECT_EQ(run.output.text(), " 123456789, 5\n         5     5*****\n****\n");
-  EXPECT_EQ(run.output.messages.text(),
+  EXPECT_EQ(run.output.captured.messages,
             "Record data runs past the end of the input in <write_formatted_line> at line 2\n"
             "Warning: value too wide for its 5-column field at line 2, written as '*'\n");
 }

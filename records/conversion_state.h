@@ -47,7 +47,7 @@ struct section_settings {
 };
 
 // Records handled, by kind.
-struct record_counts {
+struct handled_records {
   int64_t text_lines = 0;
   int64_t format_resets = 0;
   int64_t cached_definitions = 0;
@@ -101,7 +101,7 @@ struct conversion_state {
   // carriage return.
   section_settings section;
 
-  record_counts counts;
+  handled_records counts;
 
   // Set with the message of a failure that the input's content caused.
   input_fault fault = input_fault::none;

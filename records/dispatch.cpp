@@ -20,7 +20,7 @@ bool handle_record(conversion_state& state, output& out, record_kind kind, input
 }
 
 // Counts a record that was handled.
-void count_record(record_counts& counts, record_kind kind, uint8_t code, bool defined) {
+void count_record(handled_records& counts, record_kind kind, uint8_t code, bool defined) {
   switch (kind) {
     case record_kind::line_specific:
       ++counts.line_specific[code == FC_LSF4 ? 0 : 1];

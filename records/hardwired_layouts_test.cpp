@@ -54,7 +54,7 @@ TEST(HardwiredLine, KeptLongFormatGoesWithItsCachedFormat) {
   input_cursor reset_record{reset, 0, 2};
   ASSERT_TRUE(reset_format(*state, *output.out, reset_record));
   EXPECT_FALSE(convert());
-  EXPECT_EQ(output.messages.text(),
+  EXPECT_EQ(output.captured.messages,
             "Error parsing 'long' cached format code 91 in <process_hardwired_line> at line 3\n");
   EXPECT_EQ(output.text(),
             "       0       0       0       0       0       0\n"

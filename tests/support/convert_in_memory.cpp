@@ -4,8 +4,6 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/conversion.h"
-
 namespace asciify::test_support {
 namespace {
 
@@ -19,8 +17,8 @@ size_t count_of(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-output_sink sink_into(memory_sink& sink) {
-  output_sink result;
+byte_sink sink_into(memory_sink& sink) {
+  byte_sink result;
   result.context = &sink;
   result.write = [](void* context, const char* bytes, size_t count, int* error) {
     auto& target = *static_cast<memory_sink*>(context);
@@ -39,9 +37,16 @@ output_sink sink_into(memory_sink& sink) {
   return result;
 }
 
+message_sink message_capture::sink() {
+  return {[](void* context, message_kind kind, const char* text, size_t size) {
+            auto& self = *static_cast<message_capture*>(context);
+            (kind == message_kind::error ? self.messages : self.info).append(text, size);
+          },
+          this};
+}
+
 memory_output::memory_output() : out(std::make_unique<output>()) {
-  out->messages = messages.file;
-  out->info = info.file;
+  out->messages = captured.sink();
   open_output(*out, sink_into(sink), 1 << 16, false, false);
 }
 
@@ -66,43 +71,56 @@ input_handle memory_input(std::string_view input) {
                        .stream);
 }
 
-conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options) {
-  const uint8_t scratch_fill = options.scratch_fill;
-  memory_stream messages, info;
-  auto state = std::make_unique<conversion_state>();
-  std::memset(state->staging_buffer, scratch_fill, sizeof state->staging_buffer);
-  std::memset(state->format_storage, scratch_fill, sizeof state->format_storage);
-  std::memset(state->lsf_buffer, scratch_fill, sizeof state->lsf_buffer);
-  std::memset(state->hardwired_storage, scratch_fill, sizeof state->hardwired_storage);
-  auto out = std::make_unique<output>();
-  std::memset(out->line_buffer, scratch_fill, sizeof out->line_buffer);
-  out->name = "output";
-  out->messages = messages.file;
-  out->info = info.file;
-  open_output(*out, sink_into(sink), options.buffer_size, options.line_buffered,
-              options.use_line_queue);
-  const conversion_result result = convert_stream(*state, *out, in, "input");
+namespace {
+
+convert_options options_of(const run_options& options) {
+  convert_options result;
+  result.scratch_fill = options.scratch_fill;
+  result.second_thread = options.use_line_queue;
+  result.buffer_size = options.buffer_size;
+  result.line_buffered = options.line_buffered;
+  return result;
+}
+
+conversion_capture captured(const converter& c, int status, message_capture& messages,
+                            const memory_sink& sink) {
   conversion_capture capture;
-  capture.status = finish_run(*out, result, 0);
-  capture.lines_written = result.lines_written;
-  capture.messages = messages.text();
-  capture.info = info.text();
+  capture.status = status;
+  capture.lines_written = converting_report(c).lines_written;
+  capture.messages = std::move(messages.messages);
+  capture.info = std::move(messages.info);
   capture.output = sink.bytes;
   return capture;
 }
 
+}  // namespace
+
+conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options) {
+  message_capture messages;
+  convert_options settings = options_of(options);
+  settings.decompress = false;  // the input layer decompresses
+  const converter_ptr c = make_converter(settings, sink_into(sink), messages.sink());
+  uint8_t piece[4096];
+  size_t got = 0;
+  do {
+    got = read_input(in, piece, sizeof piece);
+  } while (convert_bytes(*c, piece, got) && got == sizeof piece);
+  const int status =
+      finish_converting(*c, input_failed(in) ? input_failure_reason(in).c_str() : nullptr);
+  return captured(*c, status, messages, sink);
+}
+
 conversion_capture convert_in_memory(std::string_view input, run_options options) {
-  input_opening opening = open_input_memory(reinterpret_cast<const uint8_t*>(input.data()),
-                                            input.size(), {.decode_in_thread = false});
-  if (opening.stream == nullptr) {
-    // Only a compressed input whose kind this build cannot read is not opened.
-    conversion_capture capture;
-    capture.status = 1;
-    capture.messages = opening.reason + "\n";
-    return capture;
-  }
+  message_capture messages;
   memory_sink sink;
-  return convert_into_sink(*opening.stream, sink, options);
+  const converter_ptr c = make_converter(options_of(options), sink_into(sink), messages.sink());
+  const size_t step =
+      options.piece_size == 0 ? std::max<size_t>(input.size(), 1) : options.piece_size;
+  for (size_t at = 0; at < input.size(); at += step) {
+    if (!convert_bytes(*c, input.data() + at, std::min(step, input.size() - at))) break;
+  }
+  const int status = finish_converting(*c);
+  return captured(*c, status, messages, sink);
 }
 
 std::string wide_value_warning(int width, long long line) {

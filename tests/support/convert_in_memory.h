@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "asciify/converter.h"
 #include "input/input_stream.h"
 #include "output/output.h"
-#include "tests/support/test_streams.h"
 
 namespace asciify::test_support {
 
@@ -34,29 +34,39 @@ struct memory_sink {
   bool regular = true;
 };
 
-// An output sink that writes into `sink`.
-output_sink sink_into(memory_sink& sink);
+// A byte sink that writes into `sink`.
+byte_sink sink_into(memory_sink& sink);
 
-// How a conversion in memory is run: the byte the state's scratch areas are filled with
-// first, whether lines go through the line queue (a second thread), and the output buffer.
+// Messages collected in memory: errors and warnings, and the notes.
+struct message_capture {
+  std::string messages;
+  std::string info;
+  message_sink sink();
+};
+
+// How a conversion in memory is run: the byte the converter's scratch areas are filled with
+// first, whether lines go through the line queue (a second thread), the output buffer, and the
+// size of the pieces the input is fed in (0: all at once).
 struct run_options {
   uint8_t scratch_fill = 0;
   bool use_line_queue = false;
   size_t buffer_size = 1 << 18;
   bool line_buffered = false;
+  size_t piece_size = 0;
 };
 
 // An output collecting lines and messages in memory, for handlers called directly.
 struct memory_output {
   memory_sink sink;
-  memory_stream messages, info;
+  message_capture captured;
   std::unique_ptr<output> out;
   memory_output();
   // What was written so far (the buffered lines are written first).
   std::string text();
 };
 
-// Converts `in` into `sink` as the command line does: convert, close, print the summary.
+// Converts `in`, read through the input layer, into `sink` as the command line does: convert,
+// close, print the summary.
 conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options = {});
 
 // An input reading the bytes of `input`, which must outlive it, on the calling thread.
@@ -71,6 +81,8 @@ struct failing_source {
   raw_reader reader() { return {read, this}; }
   static raw_read read(void* context, uint8_t* buffer, size_t capacity);
 };
+// Converts the bytes of `input` as a program that uses the library does: fed to a converter
+// (in pieces of options.piece_size), decompressed there when they start like a stream.
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
 
 std::string finished_summary(long long lines);

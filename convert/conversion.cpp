@@ -1,46 +1,71 @@
-#include "driver/conversion.h"
+#include "convert/conversion.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "driver/explanation.h"
-#include "driver/mode_marker.h"
+#include "convert/explanation.h"
+#include "convert/mode_marker.h"
 #include "output/output.h"
 #include "records/record_handlers.h"
 
 namespace asciify {
 namespace {
 
-// The input as the loop sees it: the window of unread bytes and whether more can be read.
-struct input_window_state {
-  uint8_t input_window[kWindowSize];
-  input_cursor cursor;  // over input_window
-  bool input_open = true;
-  bool read_failed = false;
-  int64_t bytes_read = 0;
-};
-
 // The offset in the input of the byte at `position` in the window.
 int64_t input_offset(const input_window_state& w, int32_t position) {
   return w.bytes_read - (w.cursor.end - position);
 }
 
-// Keeps at least kLookahead unread bytes in the window while input remains. Returns whether
-// it read.
-bool refill(input_window_state& w, input_stream& input) {
-  if (!w.input_open || w.cursor.end - w.cursor.position >= kLookahead) return false;
+size_t bytes_arrived(const input_intake& intake) {
+  return static_cast<size_t>(intake.carried) + intake.piece_left;
+}
+
+// Copies up to `wanted` bytes that have arrived to `destination`, the carried ones first.
+size_t take_arrived(input_intake& intake, uint8_t* destination, size_t wanted) {
+  const size_t from_carry = std::min(wanted, static_cast<size_t>(intake.carried));
+  std::memcpy(destination, intake.carry, from_carry);
+  std::memmove(intake.carry, intake.carry + from_carry, intake.carried - from_carry);
+  intake.carried -= static_cast<int32_t>(from_carry);
+  const size_t from_piece = std::min(wanted - from_carry, intake.piece_left);
+  if (from_piece > 0) std::memcpy(destination + from_carry, intake.piece, from_piece);
+  intake.piece += from_piece;
+  intake.piece_left -= from_piece;
+  return from_carry + from_piece;
+}
+
+// Keeps the rest of the piece for the next refill (less than one read).
+void carry_rest(input_intake& intake) {
+  std::memcpy(intake.carry + intake.carried, intake.piece, intake.piece_left);
+  intake.carried += static_cast<int32_t>(intake.piece_left);
+  intake.piece = nullptr;
+  intake.piece_left = 0;
+}
+
+enum class refill_step { not_needed, refilled, waiting };
+
+// Keeps at least kLookahead unread bytes in the window while input remains, reading
+// kReadSize bytes at a time; a read of fewer ends the input. Waits while a whole read has not
+// arrived and more is to come.
+refill_step refill(input_window_state& w, input_intake& intake) {
+  if (!w.input_open || w.cursor.end - w.cursor.position >= kLookahead) {
+    return refill_step::not_needed;
+  }
+  if (!intake.ended && bytes_arrived(intake) < static_cast<size_t>(kReadSize)) {
+    return refill_step::waiting;
+  }
   const int32_t kept = w.cursor.end - w.cursor.position;
   std::memmove(w.input_window, w.input_window + w.cursor.position, kept);
   w.cursor.position = 0;
   w.cursor.end = kept;
-  const size_t got = read_input(input, w.input_window + kept, kReadSize);
+  const size_t got = take_arrived(intake, w.input_window + kept, kReadSize);
   if (got < static_cast<size_t>(kReadSize)) {
     w.input_open = false;
-    w.read_failed = input_failed(input);
+    w.read_failed = !intake.failure.empty();
   }
   w.cursor.end += static_cast<int32_t>(got);
   w.bytes_read += static_cast<int64_t>(got);
-  return true;
+  return refill_step::refilled;
 }
 
 // The fault behind a line that the line writer could not lay out.
@@ -80,15 +105,12 @@ bool copy_ascii_line(output& out, input_window_state& w, bool* inside_long_line)
   return put_plain_line(out, start, available);
 }
 
-// Everything one conversion works with.
+// Everything one pass of the loop works with.
 struct conversion_run {
   conversion_state& state;
   output& out;
-  input_window_state w;
-  conversion_mode mode = conversion_mode::ascii;
-  bool inside_long_line = false;
-  conversion_result result;
-  conversion_census* census;
+  conversion_loop& loop;
+  input_window_state& w;
 };
 
 // Prints where in the input the item at `item` failed and why, unless the failure was the
@@ -105,18 +127,18 @@ void report_where(conversion_run& run, int32_t item) {
                             context.fault == input_fault::header_too_new ||
                             context.fault == input_fault::header_byte_order_unknown ||
                             context.fault == input_fault::marker_line_unended;
-  context.carriage_return =
-      run.state.section.carriage_return && (run.mode == conversion_mode::binary || header_fault);
-  run.result.failure_input_byte = input_offset(w, item);
-  run.result.failure_explanation = explain_fault(context);
+  context.carriage_return = run.state.section.carriage_return &&
+                            (run.loop.mode == conversion_mode::binary || header_fault);
+  conversion_result& result = run.loop.result;
+  result.failure_input_byte = input_offset(w, item);
+  result.failure_explanation = explain_fault(context);
   report(run.out, "asciify: input byte %lld: %s\n",
-         static_cast<long long>(run.result.failure_input_byte),
-         run.result.failure_explanation.c_str());
+         static_cast<long long>(result.failure_input_byte), result.failure_explanation.c_str());
 }
 
 // Notes a section started or suspended.
 void take_census_of_marker(conversion_run& run, marker_kind kind, int64_t offset) {
-  std::vector<section_census>& sections = run.census->sections;
+  std::vector<section_census>& sections = run.loop.census.sections;
   if (kind == marker_kind::start) {
     const section_settings& section = run.state.section;
     sections.push_back({offset, section.swapped, section.major, section.minor, 0});
@@ -131,19 +153,20 @@ bool check_for_marker(conversion_run& run, bool* consumed) {
   input_window_state& w = run.w;
   const uint8_t* window = w.input_window;
   const int32_t at = w.cursor.position;
+  conversion_loop& loop = run.loop;
   const bool possible =
-      run.mode == conversion_mode::ascii
-          ? !run.inside_long_line && window[at] == '*'
+      loop.mode == conversion_mode::ascii
+          ? !loop.inside_long_line && window[at] == '*'
           : window[at] == FC_TEXT_LINE && at + 1 < w.cursor.end && window[at + 1] == '*';
   *consumed = false;
   if (!possible) return true;
   marker_kind kind;
-  const marker_check check = check_mode_marker(run.state, run.out, w.cursor, run.mode, &kind);
+  const marker_check check = check_mode_marker(run.state, run.out, w.cursor, loop.mode, &kind);
   if (check == marker_check::failed) return false;
   *consumed = check == marker_check::consumed;
   if (!*consumed) return true;
-  if (run.mode == conversion_mode::binary) run.result.binary_entered_at = input_offset(w, at);
-  if (run.census != nullptr) take_census_of_marker(run, kind, input_offset(w, at));
+  if (loop.mode == conversion_mode::binary) loop.result.binary_entered_at = input_offset(w, at);
+  take_census_of_marker(run, kind, input_offset(w, at));
   return true;
 }
 
@@ -153,10 +176,11 @@ bool convert_item(conversion_run& run) {
   input_window_state& w = run.w;
   const int32_t item = w.cursor.position;
   bool consumed = false;
+  conversion_loop& loop = run.loop;
   bool ok = check_for_marker(run, &consumed);
-  if (ok && !consumed && run.mode == conversion_mode::ascii) {
-    ok = copy_ascii_line(run.out, w, &run.inside_long_line);
-    if (ok && !run.inside_long_line && run.census != nullptr) ++run.census->ascii_lines;
+  if (ok && !consumed && loop.mode == conversion_mode::ascii) {
+    ok = copy_ascii_line(run.out, w, &loop.inside_long_line);
+    if (ok && !loop.inside_long_line) ++loop.census.ascii_lines;
   } else if (ok && !consumed) {
     ok = dispatch_record(run.state, run.out, w.cursor);
   }
@@ -164,44 +188,67 @@ bool convert_item(conversion_run& run) {
   return ok;
 }
 
+// Stops the loop at the end of the input, after the failed read that ended it, or after the
+// item that failed.
+void stop(conversion_run& run, bool finished) {
+  run.loop.stopped = true;
+  run.loop.result.finished = finished;
+}
+
+// Reports the failed read that ended the input.
+void report_read_failure(conversion_run& run, const input_intake& intake) {
+  report(run.out, "Failed to read input file %s.\n", run.loop.names.name);
+  report(run.out, "asciify: %s: %s\n", run.loop.names.reason_name, intake.failure.c_str());
+}
+
 }  // namespace
 
-conversion_result convert_stream(conversion_state& state, output& out, input_stream& input,
-                                 const char* input_name, const progress_hook* progress,
-                                 conversion_census* census) {
-  conversion_run run{
-      state, out, input_window_state{}, conversion_mode::ascii, false, conversion_result{}, census};
-  run.w.cursor.window = run.w.input_window;
-  input_window_state& w = run.w;
-  for (;;) {
-    if (refill(w, input) && progress != nullptr) {
-      // A warning the writing found goes out with the display's next refresh.
-      report_pending_warning(out);
-      progress->update(progress->context, input_progress_of(input).raw_bytes_read,
-                       out.lines_written);
+void start_conversion(conversion_loop& loop, input_names names) {
+  loop.w.cursor = input_cursor{loop.w.input_window, 0, 0};
+  loop.w.input_open = true;
+  loop.w.read_failed = false;
+  loop.w.bytes_read = 0;
+  loop.mode = conversion_mode::ascii;
+  loop.inside_long_line = false;
+  loop.stopped = false;
+  loop.result = conversion_result{};
+  loop.census = conversion_census{};
+  loop.names = names;
+}
+
+bool run_conversion(conversion_loop& loop, conversion_state& state, output& out,
+                    input_intake& intake) {
+  conversion_run run{state, out, loop, loop.w};
+  input_window_state& w = loop.w;
+  while (!loop.stopped) {
+    if (refill(w, intake) == refill_step::waiting) {
+      carry_rest(intake);
+      return true;
     }
     if (w.read_failed) {
-      report(out, "Failed to read input file %s.\n", input_name);
-      report(out, "asciify: %s: %s\n",
-             std::strcmp(input_name, "-") == 0 ? "standard input" : input_name,
-             input_failure_reason(input).c_str());
-      break;
-    }
-    if (!w.input_open && w.cursor.position >= w.cursor.end) {
+      report_read_failure(run, intake);
+      stop(run, false);
+    } else if (!w.input_open && w.cursor.position >= w.cursor.end) {
       // A long last line whose end was written before the input turned out to be used up.
-      run.result.finished = !run.inside_long_line || end_plain_line(out);
-      if (run.inside_long_line && census != nullptr) ++census->ascii_lines;
-      break;
+      stop(run, !loop.inside_long_line || end_plain_line(out));
+      if (loop.inside_long_line) ++loop.census.ascii_lines;
+    } else if (!convert_item(run)) {
+      stop(run, false);
     }
-    if (!convert_item(run)) break;
   }
+  return false;
+}
 
-  conversion_result& result = run.result;
+const conversion_result& end_conversion(conversion_loop& loop, conversion_state& state, output& out,
+                                        input_intake& intake) {
+  intake.ended = true;
+  run_conversion(loop, state, out, intake);
+  conversion_result& result = loop.result;
   // The run ends at a failed write, also one found only now.
   if (!close_output(out)) result.finished = false;
-  result.ended_in_binary = run.mode == conversion_mode::binary;
+  result.ended_in_binary = loop.mode == conversion_mode::binary;
   result.lines_written = lines_in_output(out);
-  result.bytes_read = w.bytes_read;
+  result.bytes_read = loop.w.bytes_read;
   return result;
 }
 

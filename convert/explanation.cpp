@@ -1,4 +1,4 @@
-#include "driver/explanation.h"
+#include "convert/explanation.h"
 
 namespace asciify {
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/conversion.h"
+#include "convert/conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/mode_marker.h"
+#include "convert/mode_marker.h"
 
 #include <cstdio>
 #include <cstring>
