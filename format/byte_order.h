@@ -2,17 +2,12 @@
 // them, and a reader of the other order reverses their bytes.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
+#include "asciify/byte_order.h"
+
 namespace asciify {
-
-enum class byte_order { little, big };
-
-constexpr byte_order native_byte_order() {
-  return std::endian::native == std::endian::big ? byte_order::big : byte_order::little;
-}
 
 // The value with its bytes in the reverse order: numbers written on a machine of the opposite
 // byte order, and the zero-fill markers as such a file stores them.

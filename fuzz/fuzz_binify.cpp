@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "pack/packer.h"
+#include "asciify/packer.h"
 #include "tests/support/strict_reader.h"
 
 namespace {
@@ -31,14 +31,14 @@ std::string_view line_at(std::string_view text, int64_t number) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  binify::pack_options options;
-  options.order = size % 2 == 0 ? binify::byte_order::little : binify::byte_order::big;
-  const binify::packed_text packed = binify::pack_text(text, options);
-  options.two_threads = true;
-  if (binify::pack_text(text, options).bytes != packed.bytes) {
+  asciify::pack_options options;
+  options.order = size % 2 == 0 ? asciify::byte_order::little : asciify::byte_order::big;
+  const asciify::packed_text packed = asciify::pack_text(text, options);
+  options.second_thread = true;
+  if (asciify::pack_text(text, options).bytes != packed.bytes) {
     violated("two threads pack otherwise than one");
   }
-  const binify::pack_report& report = packed.report;
+  const asciify::pack_report& report = packed.report;
   const std::string_view marker = report.refused_marker;
   if (!packed.ok && (report.refused_line == 0 || marker.empty() ||
                      !line_at(text, report.refused_line).starts_with(marker))) {

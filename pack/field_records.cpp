@@ -8,34 +8,34 @@
 #include "format/format_codes.h"
 #include "format/hardwired_layouts.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // A hard-wired layout as the planner looks at it: the shared table's layout with, derived from
 // it, where each source field first appears and which output fields repeat the one before.
 struct layout_view {
-  const asciify::hardwired_layout* layout;
+  const hardwired_layout* layout;
   int8_t first[8] = {};          // output position where each source field first appears
   uint32_t repeats = 0;          // bit p: field p repeats field p - 1
   int32_t first_zero_field = 0;  // position of the first appended zero field (outputs: none)
 };
 
-constexpr layout_view view_of(const asciify::hardwired_layout& layout) {
+constexpr layout_view view_of(const hardwired_layout& layout) {
   layout_view view{&layout};
   view.first_zero_field = layout.output_fields;
   for (int32_t p = layout.output_fields - 1; p >= 0; --p) {
     const int32_t s = layout.sources[p];
-    if (s == asciify::kZeroField) view.first_zero_field = p;
-    if (s != asciify::kZeroField) view.first[s] = static_cast<int8_t>(p);
-    if (p > 0 && s != asciify::kZeroField && layout.sources[p - 1] == s) view.repeats |= 1u << p;
+    if (s == kZeroField) view.first_zero_field = p;
+    if (s != kZeroField) view.first[s] = static_cast<int8_t>(p);
+    if (p > 0 && s != kZeroField && layout.sources[p - 1] == s) view.repeats |= 1u << p;
   }
   return view;
 }
 
-const std::array<layout_view, asciify::kHardwiredLayoutCount> kLayouts = [] {
-  std::array<layout_view, asciify::kHardwiredLayoutCount> views{};
-  for (int32_t l = 0; l < asciify::kHardwiredLayoutCount; ++l) {
-    views[l] = view_of(asciify::kHardwiredLayouts[l]);
+const std::array<layout_view, kHardwiredLayoutCount> kLayouts = [] {
+  std::array<layout_view, kHardwiredLayoutCount> views{};
+  for (int32_t l = 0; l < kHardwiredLayoutCount; ++l) {
+    views[l] = view_of(kHardwiredLayouts[l]);
   }
   return views;
 }();
@@ -46,13 +46,13 @@ int32_t first_position(const layout_view& layout, int32_t s) {
 }
 
 bool is_string(uint8_t format) {
-  return asciify::decompose_field_format(format).type == asciify::field_type::string;
+  return decompose_field_format(format).type == field_type::string;
 }
 
 // The field can be left to a zero fill: a number whose value is zero, or a fixed-width string
 // of spaces only (stored as its zero byte alone).
 bool fills_with_zero(uint8_t format, const uint8_t* data, int32_t size) {
-  if (is_string(format)) return !asciify::decompose_field_format(format).open_ended && data[0] == 0;
+  if (is_string(format)) return !decompose_field_format(format).open_ended && data[0] == 0;
   for (int32_t i = 0; i < size; ++i) {
     if (data[i] != 0) return false;
   }
@@ -61,7 +61,7 @@ bool fills_with_zero(uint8_t format, const uint8_t* data, int32_t size) {
 
 bool nibble_form(const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    if (asciify::nibble_of(formats[i]) == 0) return false;
+    if (nibble_of(formats[i]) == 0) return false;
   }
   return true;
 }
@@ -200,11 +200,11 @@ bool match_layout(const line_fields& fields, const line_summary& sum, const layo
   const int32_t outputs = layout.layout->output_fields;
   const int32_t sources = layout.layout->source_fields;
   if ((sum.same_format & layout.repeats) != layout.repeats) return false;
-  if (sum.zero_from > layout.first_zero_field || sum.staging > asciify::kHardwiredStaging) {
+  if (sum.zero_from > layout.first_zero_field || sum.staging > kHardwiredStaging) {
     return false;
   }
   if (const int32_t reference = layout.layout->zero_reference; reference >= 0) {
-    const uint8_t zero_format = asciify::zero_field_format(fields.formats[layout.first[reference]]);
+    const uint8_t zero_format = zero_field_format(fields.formats[layout.first[reference]]);
     for (int32_t p = layout.first_zero_field; p < outputs; ++p) {
       if (fields.formats[p] != zero_format) return false;
     }
@@ -226,7 +226,7 @@ bool match_layout(const line_fields& fields, const line_summary& sum, const layo
 
 bool default_formats(const line_fields& fields, int32_t layout, int32_t sources) {
   for (int32_t s = 0; s < sources; ++s) {
-    const uint8_t expected = asciify::default_source_format(layout, s);
+    const uint8_t expected = default_source_format(layout, s);
     if (fields.formats[first_position(kLayouts[layout], s)] != expected) return false;
   }
   return true;
@@ -242,7 +242,7 @@ void plan_hardwired(const format_cache& cache, const line_fields& fields, const 
                     uint64_t line_hash, record_plan& best) {
   if (fields.free_format || (fields.count != 6 && fields.count != 10)) return;
   const line_summary sum = summarize_line(fields, offsets);
-  for (int32_t l = 0; l < asciify::kHardwiredLayoutCount; ++l) {
+  for (int32_t l = 0; l < kHardwiredLayoutCount; ++l) {
     const layout_view& layout = kLayouts[l];
     const int32_t sources_count = layout.layout->source_fields;
     if (layout.layout->output_fields != fields.count) continue;
@@ -299,8 +299,8 @@ void put_marker(std::vector<uint8_t>& out, int32_t size, byte_order order) {
 
 void put_packed(std::vector<uint8_t>& out, const uint8_t* formats, int32_t count) {
   for (int32_t i = 0; i <= count; i += 2) {
-    const uint8_t high = i < count ? asciify::nibble_of(formats[i]) : 0;
-    const uint8_t low = i + 1 < count ? asciify::nibble_of(formats[i + 1]) : 0;
+    const uint8_t high = i < count ? nibble_of(formats[i]) : 0;
+    const uint8_t low = i + 1 < count ? nibble_of(formats[i + 1]) : 0;
     put(out, static_cast<uint8_t>(high << 4 | low));
   }
 }
@@ -315,7 +315,7 @@ int32_t cached_code(format_cache& cache, const uint8_t* bytes, int32_t count, ui
   bool needs_reset = false;
   const int32_t code = code_for_definition(cache, &needs_reset);
   if (needs_reset) {
-    put(out, asciify::FC_RESET_FORMAT);
+    put(out, FC_RESET_FORMAT);
     put(out, static_cast<uint8_t>(code));
   }
   put(out, static_cast<uint8_t>(code));
@@ -334,15 +334,15 @@ void write_hardwired(format_cache& cache, const line_fields& fields, const recor
   int32_t offsets[kMaxRecordLine + 1];
   field_offsets(fields, offsets);
   if (plan.form == record_form::hardwired) {
-    put(out, static_cast<uint8_t>(asciify::FC_FIRST_DEFAULT_LAYOUT + plan.layout));
+    put(out, static_cast<uint8_t>(FC_FIRST_DEFAULT_LAYOUT + plan.layout));
   } else if (plan.selector == selector_form::cached) {
     const int32_t code =
         cached_code(cache, sources, sources_count, plan.source_hash, plan.code, out);
-    put(out, static_cast<uint8_t>(asciify::FC_FIRST_LONG_LAYOUT + plan.layout));
+    put(out, static_cast<uint8_t>(FC_FIRST_LONG_LAYOUT + plan.layout));
     put(out, static_cast<uint8_t>(code));
   } else {
-    put(out, static_cast<uint8_t>(asciify::FC_FIRST_LONG_LAYOUT + plan.layout));
-    put(out, plan.selector == selector_form::fsf4 ? asciify::FSF4 : asciify::FSF8);
+    put(out, static_cast<uint8_t>(FC_FIRST_LONG_LAYOUT + plan.layout));
+    put(out, plan.selector == selector_form::fsf4 ? FSF4 : FSF8);
     if (plan.selector == selector_form::fsf4) {
       put_packed(out, sources, sources_count);
     } else {
@@ -392,11 +392,11 @@ void write_fields_record(format_cache& cache, const line_fields& fields, const r
                                                 plan.code, out)));
       break;
     case record_form::lsf4:
-      put(out, asciify::FC_LSF4);
+      put(out, FC_LSF4);
       put_packed(out, fields.formats, fields.count);
       break;
     case record_form::lsf8:
-      put(out, asciify::FC_LSF8);
+      put(out, FC_LSF8);
       put(out, fields.formats, fields.count);
       put(out, 0);
       break;
@@ -405,4 +405,4 @@ void write_fields_record(format_cache& cache, const line_fields& fields, const r
   if (plan.marker_size != 0) put_marker(out, plan.marker_size, order);
 }
 
-}  // namespace binify
+}  // namespace asciify

@@ -10,7 +10,7 @@
 #include "pack/format_cache.h"
 #include "pack/line_fields.h"
 
-namespace binify {
+namespace asciify {
 
 enum class record_form { none, cached, lsf4, lsf8, hardwired, hardwired_long };
 enum class selector_form { cached, fsf4, fsf8 };
@@ -45,4 +45,4 @@ record_plan plan_fields_record(const format_cache& cache, const line_fields& fie
 void write_fields_record(format_cache& cache, const line_fields& fields, const record_plan& plan,
                          byte_order order, std::vector<uint8_t>& out);
 
-}  // namespace binify
+}  // namespace asciify

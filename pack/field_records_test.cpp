@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // Values right-aligned in columns of `width`.
@@ -60,4 +60,4 @@ TEST(FieldRecords, HardwiredLayoutsWhereTheyFit) {
 }
 
 }  // namespace
-}  // namespace binify
+}  // namespace asciify

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace binify {
+namespace asciify {
 namespace {
 
 int32_t index_position(uint64_t hash) {
@@ -82,4 +82,4 @@ void touch_code(format_cache& cache, int32_t code) {
   cache.slots[code].last_use = ++cache.clock;
 }
 
-}  // namespace binify
+}  // namespace asciify

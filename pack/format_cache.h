@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace binify {
+namespace asciify {
 
 constexpr int32_t kFirstCachedCode = 50;
 constexpr int32_t kCodeCount = 256;
@@ -54,4 +54,4 @@ void define_cached_code(format_cache& cache, int32_t code, const uint8_t* bytes,
                         uint64_t hash);
 void touch_code(format_cache& cache, int32_t code);
 
-}  // namespace binify
+}  // namespace asciify

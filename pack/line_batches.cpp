@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // Takes apart the lines of the batch that no thread has claimed yet.
@@ -85,4 +85,4 @@ void complete_batch(batch_splitter& s, line_batch& batch) {
   while (s.left.load(std::memory_order_acquire) < batch.round) std::this_thread::yield();
 }
 
-}  // namespace binify
+}  // namespace asciify

@@ -12,7 +12,7 @@
 
 #include "pack/line_fields.h"
 
-namespace binify {
+namespace asciify {
 
 constexpr int32_t kBatchLines = 1024;
 
@@ -56,4 +56,4 @@ void publish_batch(batch_splitter& s, line_batch& batch);
 // it (when it was published).
 void complete_batch(batch_splitter& s, line_batch& batch);
 
-}  // namespace binify
+}  // namespace asciify

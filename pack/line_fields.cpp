@@ -5,7 +5,7 @@
 
 #include "pack/number_fields.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // A stretch of a line: a number with the spaces before it, or text.
@@ -249,4 +249,4 @@ int32_t field_data_size(uint8_t format, const uint8_t* data) {
   return zero ? static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) + 1 : width;
 }
 
-}  // namespace binify
+}  // namespace asciify

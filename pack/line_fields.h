@@ -7,14 +7,7 @@
 #include "format/byte_order.h"
 #include "format/limits.h"
 
-namespace binify {
-
-using asciify::byte_order;
-using asciify::kMaxNumberWidth;
-using asciify::kMaxRecordLine;
-using asciify::kMaxRecordSize;
-using asciify::kMaxStringWidth;
-using asciify::native_byte_order;
+namespace asciify {
 
 struct line_fields {
   int32_t count = 0;
@@ -48,4 +41,4 @@ bool split_fields(const uint8_t* text, int32_t length, const number_order& numbe
 // or after its width; a number has 4 or 8 bytes).
 int32_t field_data_size(uint8_t format, const uint8_t* data);
 
-}  // namespace binify
+}  // namespace asciify

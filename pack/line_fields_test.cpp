@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // How lines are taken apart: the field format bytes chosen, or none when no record carries
@@ -45,4 +45,4 @@ TEST(SplitFields, FieldsOfEachKindOfLine) {
 }
 
 }  // namespace
-}  // namespace binify
+}  // namespace asciify

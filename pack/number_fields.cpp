@@ -8,7 +8,7 @@
 #include "text/field_text.h"
 #include "text/field_writers.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
 // Digits the writers show at most: 8 for 4-byte reals, 15 for 8-byte reals.
@@ -56,20 +56,20 @@ bool renders_as(const number_field& f, int32_t width, int32_t free_format,
   const int32_t swap = numbers.swap_needed;
   switch (f.format & 0x60) {
     case 0x00:
-      stars = asciify::format_int32_field(as_stored<int32_t>(f.data), width, free_format, text,
-                                          &position, swap);
+      stars =
+          format_int32_field(as_stored<int32_t>(f.data), width, free_format, text, &position, swap);
       break;
     case 0x40:
-      stars = asciify::format_int64_field(as_stored<int64_t>(f.data), width, free_format, text,
-                                          &position, swap);
+      stars =
+          format_int64_field(as_stored<int64_t>(f.data), width, free_format, text, &position, swap);
       break;
     case 0x20:
-      stars = asciify::format_float_field(as_stored<float>(f.data), width, free_format, text,
-                                          &position, swap);
+      stars =
+          format_float_field(as_stored<float>(f.data), width, free_format, text, &position, swap);
       break;
     default:
-      stars = asciify::format_double_field(as_stored<double>(f.data), width, free_format, text,
-                                           &position, swap);
+      stars =
+          format_double_field(as_stored<double>(f.data), width, free_format, text, &position, swap);
       break;
   }
   return stars == 0 && same_text(text, position, expected, length);
@@ -189,7 +189,7 @@ bool real_field(const uint8_t* text, const number_text& shape, int32_t width, in
 bool integer_renders_as(const number_field& f, int64_t value, int32_t width,
                         const number_order& numbers, const uint8_t* expected) {
   char text[kTextRoom];
-  if (f.size == 4 && asciify::field_text::put_fixed_integer(value, width, text)) {
+  if (f.size == 4 && field_text::put_fixed_integer(value, width, text)) {
     return std::memcmp(text, expected, static_cast<size_t>(width)) == 0;
   }
   return renders_as(f, width, 0, numbers, expected, width);
@@ -293,4 +293,4 @@ bool free_number_field(const uint8_t* token, int32_t length, const number_order&
          real_field(token, shape, length, 1, token, length, numbers, out);
 }
 
-}  // namespace binify
+}  // namespace asciify

@@ -6,7 +6,7 @@
 
 #include "pack/line_fields.h"
 
-namespace binify {
+namespace asciify {
 
 struct number_field {
   uint8_t format = 0;  // field format byte
@@ -43,4 +43,4 @@ bool fixed_number_field(const uint8_t* field, int32_t width, const number_text& 
 bool free_number_field(const uint8_t* token, int32_t length, const number_order& numbers,
                        number_field* out);
 
-}  // namespace binify
+}  // namespace asciify

@@ -11,7 +11,7 @@
 #include "tests/support/random_source.h"
 #include "text/field_writers.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
 const number_order kNative = make_number_order(native_byte_order());
@@ -128,4 +128,4 @@ TEST(NumberFields, WriterTextsOfRandomValuesPack) {
 }
 
 }  // namespace
-}  // namespace binify
+}  // namespace asciify

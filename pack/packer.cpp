@@ -1,5 +1,6 @@
-#include "pack/packer.h"
+#include "asciify/packer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -12,19 +13,14 @@
 #include "pack/format_cache.h"
 #include "pack/line_batches.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
-using asciify::kEndMarker;
-using asciify::kResumeMarker;
-using asciify::kStartMarker;
-using asciify::kSuspendMarker;
 // Bytes of the marker lines and records the packer writes: *START_BINARY and its header line;
 // *RESUME_BINARY; the text-line records of *SUSPEND_BINARY and of *END_BINARY (which ends the
 // last section, so that the file does not end inside one, which readers take for a file cut
 // short), each with its code and zero byte.
-constexpr int32_t kStartCost =
-    static_cast<int32_t>(kStartMarker.size()) + 1 + asciify::kHeaderLineSize;
+constexpr int32_t kStartCost = static_cast<int32_t>(kStartMarker.size()) + 1 + kHeaderLineSize;
 constexpr int32_t kResumeCost = static_cast<int32_t>(kResumeMarker.size()) + 1;
 constexpr int32_t kSuspendCost = static_cast<int32_t>(kSuspendMarker.size()) + 2;
 constexpr int32_t kEndCost = static_cast<int32_t>(kEndMarker.size()) + 2;
@@ -43,7 +39,7 @@ struct pending_line {
 };
 
 const char* leading_marker(const uint8_t* text, int32_t length) {
-  for (std::string_view marker : asciify::kMarkers) {
+  for (std::string_view marker : kMarkers) {
     if (length >= static_cast<int32_t>(marker.size()) &&
         std::memcmp(text, marker.data(), marker.size()) == 0) {
       return marker.data();
@@ -65,7 +61,8 @@ struct line_costs {
 struct packer {
   pack_options options;
   number_order numbers;
-  output_sink sink;
+  byte_sink sink;
+  bool closed = false;
   pack_report report;
   format_cache cache;
   std::vector<uint8_t> out;
@@ -97,10 +94,25 @@ struct packer {
 
 namespace {
 
+// Hands all `size` bytes to the sink, which may take them a part at a time. Returns the error
+// number of a failed write, 0 when all were taken.
+int write_all(const byte_sink& sink, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    int error = 0;
+    const size_t taken =
+        sink.write(sink.context, reinterpret_cast<const char*>(data), size, &error);
+    if (taken == 0) return error != 0 ? error : EIO;
+    data += taken;
+    size -= taken;
+  }
+  return 0;
+}
+
 void flush_output(packer& p) {
   if (p.out.empty() || p.report.write_failed) return;
-  if (!p.sink.write(p.sink.context, p.out.data(), p.out.size())) {
+  if (const int error = write_all(p.sink, p.out.data(), p.out.size()); error != 0) {
     p.report.write_failed = true;
+    p.report.write_error = error;
     p.stopped = true;
   }
   p.report.bytes_out += static_cast<int64_t>(p.out.size());
@@ -127,7 +139,7 @@ void put_marker_line(packer& p, std::string_view marker) {
   put_byte(p, '\n');
 }
 void put_marker_record(packer& p, std::string_view marker) {
-  put_byte(p, asciify::FC_TEXT_LINE);
+  put_byte(p, FC_TEXT_LINE);
   put(p, marker);
   put_byte(p, 0);
 }
@@ -135,7 +147,7 @@ void put_marker_record(packer& p, std::string_view marker) {
 // *START_BINARY and the header: version 1.0 and the probes 1 and 1.0 in the file's order.
 void start_section(packer& p) {
   put_marker_line(p, kStartMarker);
-  put(p, asciify::make_header_line(p.options.order).text, asciify::kHeaderLineSize);
+  put(p, make_header_line(p.options.order).text, kHeaderLineSize);
   clear_format_cache(p.cache);
   p.started = true;
 }
@@ -194,7 +206,7 @@ void write_ascii(packer& p, const uint8_t* text, int32_t length, bool has_eol, b
 }
 
 void write_text_record(packer& p, const uint8_t* text, int32_t length) {
-  const uint8_t code = asciify::FC_TEXT_LINE;
+  const uint8_t code = FC_TEXT_LINE;
   put(p, &code, 1);
   put(p, text, static_cast<size_t>(length));
   put(p, "", 1);
@@ -410,6 +422,17 @@ size_t take_lines(packer& p, const uint8_t* data, size_t size) {
   return at;
 }
 
+// Closes the sink once; a failure to close is a failed write.
+void close_sink(packer& p) {
+  if (p.closed) return;
+  p.closed = true;
+  if (p.sink.close == nullptr) return;
+  if (const int error = p.sink.close(p.sink.context); error != 0 && !p.report.write_failed) {
+    p.report.write_failed = true;
+    p.report.write_error = error;
+  }
+}
+
 }  // namespace
 
 void packer_deleter::operator()(packer* p) const {
@@ -417,17 +440,18 @@ void packer_deleter::operator()(packer* p) const {
   delete p;
 }
 
-packer_ptr make_packer(const pack_options& options, output_sink sink) {
+packer_ptr make_packer(const pack_options& options, byte_sink sink) {
   packer_ptr p(new packer);
   p->options = options;
   p->numbers = make_number_order(options.order);
   p->sink = sink;
   p->out.reserve(kFlushSize + 4096);
-  if (options.two_threads) p->splitter = start_batch_splitter(p->numbers);
+  if (options.second_thread) p->splitter = start_batch_splitter(p->numbers);
   return p;
 }
 
-bool pack_bytes(packer& p, const uint8_t* data, size_t size) {
+bool pack_bytes(packer& p, const void* bytes, size_t size) {
+  const auto* data = static_cast<const uint8_t*>(bytes);
   while (size > kPieceSize) {
     if (!pack_bytes(p, data, kPieceSize)) return false;
     data += kPieceSize;
@@ -468,6 +492,7 @@ bool finish_packing(packer& p) {
     p.binary = false;
   }
   if (!p.stopped || p.report.refused_line == 0) flush_output(p);
+  close_sink(p);
   return !p.stopped && !p.report.write_failed;
 }
 
@@ -477,15 +502,15 @@ const pack_report& packing_report(const packer& p) {
 
 packed_text pack_text(std::string_view input, const pack_options& options) {
   packed_text result;
-  auto append = [](void* context, const uint8_t* data, size_t size) {
-    static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(data), size);
-    return true;
+  auto append = [](void* context, const char* data, size_t size, int*) {
+    static_cast<std::string*>(context)->append(data, size);
+    return size;
   };
-  packer_ptr p = make_packer(options, {append, &result.bytes});
-  pack_bytes(*p, reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  packer_ptr p = make_packer(options, {append, nullptr, nullptr, &result.bytes});
+  pack_bytes(*p, input.data(), input.size());
   result.ok = finish_packing(*p);
   result.report = packing_report(*p);
   return result;
 }
 
-}  // namespace binify
+}  // namespace asciify

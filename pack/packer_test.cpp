@@ -1,8 +1,9 @@
-#include "pack/packer.h"
+#include "asciify/packer.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <sstream>
@@ -17,24 +18,24 @@
 #include "tests/support/strict_reader.h"
 #include "text/field_writers.h"
 
-namespace binify {
+namespace asciify {
 namespace {
 
-using asciify::test_support::convert_in_memory;
-using asciify::test_support::make_random_input;
+using test_support::convert_in_memory;
+using test_support::make_random_input;
 
 constexpr byte_order kOrders[] = {byte_order::little, byte_order::big};
 
 // What is wrong with packing `text` in the byte order `order`.
 std::string packing_fault(const std::string& text, byte_order order = native_byte_order()) {
-  return asciify::test_support::packing_fault(text, pack_text(text, {.order = order}));
+  return test_support::packing_fault(text, pack_text(text, {.order = order}));
 }
 
 // Random texts: lines of numbers as the writers give them (in columns, sometimes with a name
 // among them or zeros at the end, or in free format), lines of odd bytes, and empty, long and
 // marker-like lines.
 struct text_maker {
-  asciify::test_support::random_source random;
+  test_support::random_source random;
 
   template <typename Real>
   Real real() {
@@ -119,7 +120,7 @@ TEST(Packer, RandomTextsComeBackExactly) {
 // follows), and the packer gives the text back, as it does the example's (in about as many
 // bytes as the example itself).
 TEST(Packer, EveryEncodedTestInputComesBackExactly) {
-  const std::string example_bytes = asciify::test_support::example_input().bytes;
+  const std::string example_bytes = test_support::example_input().bytes;
   const std::string example = convert_in_memory(example_bytes).output;
   for (byte_order order : kOrders) ASSERT_EQ(packing_fault(example, order), "");
   EXPECT_LE(pack_text(example).bytes.size() * 100, example_bytes.size() * 105);
@@ -193,28 +194,43 @@ TEST(Packer, TheSameOutputWhateverThePiecesFed) {
   EXPECT_EQ(packing_fault(text), "");
   for (size_t piece : {1, 2, 255, 256, 257, 4096, 1 << 20}) {
     std::string out;
-    auto append = [](void* context, const uint8_t* data, size_t size) {
-      static_cast<std::string*>(context)->append(reinterpret_cast<const char*>(data), size);
-      return true;
+    // A sink that takes at most 1000 bytes a write.
+    auto append = [](void* context, const char* data, size_t size, int*) {
+      const size_t taken = std::min<size_t>(size, 1000);
+      static_cast<std::string*>(context)->append(data, taken);
+      return taken;
     };
-    packer_ptr p = make_packer({.two_threads = piece % 2 == 0}, {append, &out});
+    packer_ptr p = make_packer({.second_thread = piece % 2 == 0}, {append, nullptr, nullptr, &out});
     for (size_t at = 0; at < text.size(); at += piece) {
-      pack_bytes(*p, reinterpret_cast<const uint8_t*>(text.data()) + at,
-                 std::min(piece, text.size() - at));
+      pack_bytes(*p, text.data() + at, std::min(piece, text.size() - at));
     }
     ASSERT_TRUE(finish_packing(*p));
     EXPECT_TRUE(out == whole) << "pieces of " << piece << " differ";
   }
 }
 
+// A failed write, or a failure to close the output, stops the packing with the sink's reason.
 TEST(Packer, AFailedWriteStopsThePacking) {
-  auto refuse_all = [](void*, const uint8_t*, size_t) { return false; };
-  packer_ptr p = make_packer({}, {refuse_all, nullptr});
+  auto refuse_all = [](void*, const char*, size_t, int* error) {
+    *error = ENOSPC;
+    return size_t{0};
+  };
+  auto take_all = [](void*, const char*, size_t size, int*) { return size; };
+  auto fail_to_close = [](void*) { return EIO; };
   const std::string text(1 << 20, '\n');
-  pack_bytes(*p, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  EXPECT_FALSE(finish_packing(*p));
-  EXPECT_TRUE(packing_report(*p).write_failed);
+  const struct {
+    byte_sink sink;
+    int error;
+  } rows[] = {{{refuse_all, nullptr, nullptr, nullptr}, ENOSPC},
+              {{take_all, nullptr, fail_to_close, nullptr}, EIO}};
+  for (const auto& r : rows) {
+    packer_ptr p = make_packer({}, r.sink);
+    pack_bytes(*p, text.data(), text.size());
+    EXPECT_FALSE(finish_packing(*p));
+    EXPECT_TRUE(packing_report(*p).write_failed);
+    EXPECT_EQ(packing_report(*p).write_error, r.error);
+  }
 }
 
 }  // namespace
-}  // namespace binify
+}  // namespace asciify

@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "asciify/version.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/encoder.h"
-#include "version.h"
 
 namespace asciify::test_support {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "asciify/version.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
-#include "version.h"
 
 namespace asciify::test_support {
 namespace {

@@ -273,7 +273,7 @@ std::string strict_format_fault(std::string_view packed) {
   return r.fault;
 }
 
-std::string packing_fault(std::string_view text, const binify::packed_text& packed) {
+std::string packing_fault(std::string_view text, const asciify::packed_text& packed) {
   if (!packed.ok) return "refused line " + std::to_string(packed.report.refused_line);
   const conversion_capture back = convert_in_memory(packed.bytes);
   if (back.status != 0 || !back.messages.empty()) return "the converter said: " + back.messages;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "pack/packer.h"
+#include "asciify/packer.h"
 
 namespace asciify::test_support {
 
@@ -18,6 +18,6 @@ std::string strict_format_fault(std::string_view packed);
 // What is wrong with the packing of `text` (`packed`): "" when it converts back to exactly
 // the text without a message, within the strict limits unless the text needs an extension (a
 // line over 255 bytes or no final end-of-line byte), and with a note exactly when it does.
-std::string packing_fault(std::string_view text, const binify::packed_text& packed);
+std::string packing_fault(std::string_view text, const asciify::packed_text& packed);
 
 }  // namespace asciify::test_support

@@ -1,0 +1,229 @@
+// The only place where the converted text meets the operating system's files. The identity of
+// a file and the cutting of a regular file take the system's own calls: stat and ftruncate on
+// POSIX systems; on Windows the file's volume serial number and file index (its inode number
+// there is always 0) and _chsize_s, with 64-bit offsets.
+#include "cli/output_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/files.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace asciify::cli {
+
+#ifdef _WIN32
+
+namespace {
+
+file_identity identity_of_handle(HANDLE handle) {
+  file_identity identity;
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return identity;
+  const DWORD type = GetFileType(handle);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+    identity.exists = true;
+    identity.stream = true;
+    return identity;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (type != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &information) == 0) {
+    return identity;
+  }
+  identity.exists = true;
+  identity.device = information.dwVolumeSerialNumber;
+  identity.inode = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
+  identity.directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  identity.regular = !identity.directory;
+  if (identity.regular) {
+    identity.size =
+        static_cast<int64_t>(uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow);
+  }
+  return identity;
+}
+
+// Removes the last `count` bytes before the descriptor's position and moves back to the new end.
+bool cut_file(int descriptor, int64_t count) {
+  const int64_t end = _lseeki64(descriptor, 0, SEEK_CUR);
+  if (end < count) return false;
+  const int64_t kept = end - count;
+  return _chsize_s(descriptor, kept) == 0 && _lseeki64(descriptor, kept, SEEK_SET) >= 0;
+}
+
+}  // namespace
+
+file_identity identity_of_descriptor(int descriptor) {
+  return identity_of_handle(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)));
+}
+
+file_identity identity_of_path(const char* name) {
+  // Only the attributes are read; links are followed, and a folder opens too.
+  const HANDLE handle = CreateFileW(platform::wide_from_utf8(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return file_identity{};
+  const file_identity identity = identity_of_handle(handle);
+  CloseHandle(handle);
+  return identity;
+}
+
+#else
+
+namespace {
+
+file_identity identity_of(const struct stat& status) {
+  file_identity identity;
+  identity.exists = true;
+  identity.device = static_cast<uint64_t>(status.st_dev);
+  identity.inode = static_cast<uint64_t>(status.st_ino);
+  identity.regular = S_ISREG(status.st_mode);
+  identity.directory = S_ISDIR(status.st_mode);
+  if (identity.regular) identity.size = static_cast<int64_t>(status.st_size);
+  identity.stream = S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
+  return identity;
+}
+
+// Removes the last `count` bytes before the descriptor's position and moves back to the new end.
+bool cut_file(int descriptor, int64_t count) {
+  const off_t end = lseek(descriptor, 0, SEEK_CUR);
+  if (end < count) return false;
+  const off_t kept = end - static_cast<off_t>(count);
+  return ftruncate(descriptor, kept) == 0 && lseek(descriptor, kept, SEEK_SET) >= 0;
+}
+
+}  // namespace
+
+file_identity identity_of_descriptor(int descriptor) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0) return file_identity{};
+  return identity_of(status);
+}
+
+file_identity identity_of_path(const char* name) {
+  struct stat status;
+  if (stat(name, &status) != 0) return file_identity{};
+  return identity_of(status);
+}
+
+#endif
+
+namespace {
+
+size_t write_to_descriptor(void* context, const char* bytes, size_t count, int* error) {
+  const int descriptor = static_cast<const destination*>(context)->descriptor;
+  const long long written = platform::write_some(descriptor, bytes, count);
+  if (written >= 0) return static_cast<size_t>(written);
+  *error = errno;
+  return 0;
+}
+
+int close_destination_of(void* context) {
+  return close_destination(*static_cast<destination*>(context));
+}
+
+bool cut_descriptor(void* context, int64_t count) {
+  const auto* target = static_cast<const destination*>(context);
+  return target->regular && cut_file(target->descriptor, count);
+}
+
+destination described(int descriptor, bool owned) {
+  destination target;
+  target.descriptor = descriptor;
+  target.owned = owned;
+  target.regular = identity_of_descriptor(descriptor).regular;
+  target.terminal = platform::is_terminal(descriptor);
+  return target;
+}
+
+}  // namespace
+
+bool same_stored_file(const file_identity& a, const file_identity& b) {
+  return a.exists && b.exists && a.device == b.device && a.inode == b.inode && !a.stream;
+}
+
+destination standard_output_destination() {
+  return described(platform::kStandardOutput, false);
+}
+
+int open_destination(const char* name, destination* opened) {
+  const int descriptor = platform::open_file(name, O_WRONLY | O_CREAT | O_TRUNC);
+  if (descriptor < 0) return errno;
+  *opened = described(descriptor, true);
+  return 0;
+}
+
+namespace {
+
+// Creates the file, which must not exist yet; -1 with errno set when it cannot.
+int create_new_file(const std::string& name) {
+  return platform::open_file(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+}
+
+// The system's error number behind a failure of the file system library.
+int error_number(const std::error_code& error) {
+  const std::error_condition reason = error.default_error_condition();
+  return reason.category() == std::generic_category() ? reason.value() : EIO;
+}
+
+void remove_file(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(platform::path_from_utf8(name), ignored);
+}
+
+}  // namespace
+
+int open_destination_beside(const char* name, const char* suffix, destination* opened) {
+  const file_identity existing = identity_of_path(name);
+  if (existing.exists && !existing.regular) return open_destination(name, opened);
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::string temporary = std::string(name) + suffix + std::to_string(attempt);
+    const int descriptor = create_new_file(temporary);
+    if (descriptor >= 0) {
+      *opened = described(descriptor, true);
+      opened->final_name = name;
+      opened->temporary_name = temporary;
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int settle_destination(destination& target, bool keep) {
+  if (target.temporary_name.empty()) return 0;
+  const std::string temporary = std::move(target.temporary_name);
+  target.temporary_name.clear();
+  if (!keep) {
+    remove_file(temporary);
+    return 0;
+  }
+  // Replaces an existing file, on Windows too, where the system's rename does not.
+  std::error_code error;
+  std::filesystem::rename(platform::path_from_utf8(temporary),
+                          platform::path_from_utf8(target.final_name), error);
+  if (!error) return 0;
+  remove_file(temporary);
+  return error_number(error);
+}
+
+int close_destination(destination& target) {
+  if (!target.owned || target.descriptor < 0) return 0;
+  const int result = platform::close_file(target.descriptor);
+  target.descriptor = -1;
+  return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+byte_sink destination_sink(destination& target) {
+  return byte_sink{write_to_descriptor, cut_descriptor, close_destination_of, &target};
+}
+
+}  // namespace asciify::cli

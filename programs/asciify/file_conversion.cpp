@@ -1,0 +1,87 @@
+#include "programs/asciify/file_conversion.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "cli/files.h"
+#include "platform/files.h"
+#include "programs/asciify/command_line.h"
+
+namespace asciify {
+namespace {
+
+using cli::reason_name;
+
+// The buffer of an output that is no regular file: the least the converter takes.
+constexpr size_t kStreamBufferSize = 1 << 16;
+
+// Messages as the command prints them: errors and warnings on standard error, the notes on
+// standard output, or on standard error when standard output carries the text.
+struct message_streams {
+  FILE* errors = stderr;
+  FILE* notes = stdout;
+};
+
+void print_message(void* context, message_kind kind, const char* text, size_t size) {
+  const auto* streams = static_cast<const message_streams*>(context);
+  std::fwrite(text, 1, size, kind == message_kind::error ? streams->errors : streams->notes);
+}
+
+bool take_bytes(void* context, const uint8_t* bytes, size_t size) {
+  return convert_bytes(*static_cast<converter*>(context), bytes, size);
+}
+
+int64_t lines_so_far(void* context) {
+  return converting_report(*static_cast<converter*>(context)).lines_written;
+}
+
+// Converts the open input into the destination and reports; returns the exit status.
+int convert_into(input_stream& input, const char* input_name, cli::destination& target,
+                 const char* output_name, const report_settings& settings, int64_t* lines_written) {
+  const bool to_standard_output = cli::is_standard_stream(output_name);
+  message_streams streams{stderr, to_standard_output ? stderr : stdout};
+  convert_options options;
+  options.input_name = input_name;
+  options.input_reason_name = reason_name(input_name, "standard input");
+  options.output_name = reason_name(output_name, "standard output");
+  options.quiet = settings.quiet;
+  options.decompress = false;  // the input decompresses itself, on a thread of its own
+  // Lines are rendered and written on a second core while the input is read.
+  options.second_thread = true;
+  options.buffer_size = target.regular ? kOutputBufferSize : kStreamBufferSize;
+  options.line_buffered = target.terminal;
+  options.summary_label = settings.label;
+
+  std::optional<cli::progress_display> progress;
+  if (cli::progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
+    progress.emplace("asciify", input_progress_of(input).raw_size, !to_standard_output,
+                     cli::progress_delay_from_environment("ASCIIFY_PROGRESS_DELAY_MS"));
+  }
+  const converter_ptr c =
+      make_converter(options, cli::destination_sink(target), {print_message, &streams});
+  const int status = feed_and_finish(*c, input, progress ? &*progress : nullptr);
+  *lines_written = converting_report(*c).lines_written;
+  return status;
+}
+
+}  // namespace
+
+int feed_and_finish(converter& c, input_stream& input, cli::progress_display* progress) {
+  cli::pump_input(input, {take_bytes, lines_so_far, &c}, progress);
+  const int status =
+      finish_converting(c, input_failed(input) ? input_failure_reason(input).c_str() : nullptr);
+  if (progress != nullptr) progress->finish();
+  return status;
+}
+
+int convert_file_pair(const char* input_name, const char* output_name,
+                      const report_settings& settings, int64_t* lines_written) {
+  *lines_written = 0;
+  const input_handle input = cli::open_input(kAsciify, input_name);
+  if (input == nullptr) return 1;
+  cli::destination target;
+  if (!cli::open_output_for(kAsciify, input_name, *input, output_name, nullptr, &target)) return 1;
+  return convert_into(*input, input_name, target, output_name, settings, lines_written);
+}
+
+}  // namespace asciify

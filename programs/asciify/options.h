@@ -1,0 +1,32 @@
+// asciify's command line taken apart: its options, then the file names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace asciify {
+
+enum class command_mode { convert, list, help, version };
+
+struct command_options {
+  command_mode mode = command_mode::convert;
+  bool quiet = false;          // leave out the informational lines
+  bool json = false;           // (list) one JSON object instead of text
+  bool use_directory = false;  // convert each input into `directory`; else IN OUT
+  std::string directory;
+  std::vector<std::string> files;
+};
+
+struct parsed_command {
+  cli::parsed_arguments arguments;  // its outcome tells whether the options were understood
+  bool files_fit = false;           // the files are those the mode needs
+  command_options options;
+};
+
+// Takes apart the arguments after the program name. Options come before the files; "--" ends
+// them, and "-" alone is a file (a standard stream). Checks the number of files for the mode.
+parsed_command parse_command_line(const std::vector<std::string>& arguments);
+
+}  // namespace asciify

@@ -1,0 +1,75 @@
+#include "programs/asciify/options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace asciify {
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> split;
+  for (std::string word; in >> word;) split.push_back(word);
+  return split;
+}
+
+// The outcome of a command line: the options' own, or a usage error when they were understood
+// but the files do not fit.
+enum class outcome { ok, usage_error, unknown_option, missing_value };
+
+outcome outcome_of(const parsed_command& parsed) {
+  switch (parsed.arguments.outcome) {
+    case cli::parse_outcome::unknown_option:
+      return outcome::unknown_option;
+    case cli::parse_outcome::missing_value:
+      return outcome::missing_value;
+    case cli::parse_outcome::ok:
+      break;
+  }
+  return parsed.files_fit ? outcome::ok : outcome::usage_error;
+}
+
+TEST(Options, TakeOptionsBeforeTheFiles) {
+  using enum outcome;
+  using enum command_mode;
+  const struct {
+    const char* arguments;  // separated by spaces, as are the files
+    outcome expected;
+    command_mode mode;
+    const char* files;
+    const char* offending_or_folder;
+  } cases[] = {
+      // clang-format off
+      {"in out", ok, convert, "in out", ""},       {"- -", ok, convert, "- -", ""},
+      {"-q in out", ok, convert, "in out", ""},    {"in -q", ok, convert, "in -q", ""},
+      {"-- -h out", ok, convert, "-h out", ""},    {"-h in out", ok, help, "in out", ""},
+      {"-V", ok, version, "", ""},                 {"-l in", ok, list, "in", ""},
+      {"--list --json in", ok, list, "in", ""},    {"-d dir a b", ok, convert, "a b", "dir"},
+      {"-ddir a", ok, convert, "a", "dir"},        {"--directory=dir a", ok, convert, "a", "dir"},
+      {"", usage_error, convert, "", ""},          {"in", usage_error, convert, "in", ""},
+      {"a b c", usage_error, convert, "a b c", ""}, {"-l a b", usage_error, list, "a b", ""},
+      {"--json a b", usage_error, convert, "a b", ""}, {"-d dir", usage_error, convert, "", "dir"},
+      {"-x a b", unknown_option, convert, "", "-x"},
+      {"--quiet=yes a", unknown_option, convert, "", "--quiet=yes"},
+      {"-q -d", missing_value, convert, "", "-d"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const parsed_command parsed = parse_command_line(words(c.arguments));
+    EXPECT_EQ(outcome_of(parsed), c.expected);
+    if (c.expected == unknown_option || c.expected == missing_value) {
+      EXPECT_EQ(parsed.arguments.offending, c.offending_or_folder);
+      continue;
+    }
+    EXPECT_EQ(parsed.options.mode, c.mode);
+    EXPECT_EQ(parsed.options.files, words(c.files));
+    EXPECT_EQ(parsed.options.directory, c.offending_or_folder);
+  }
+}
+
+}  // namespace
+}  // namespace asciify
