@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/memory_output.h"
 
 namespace asciify {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/memory_output.h"
 
 namespace asciify {
 namespace {

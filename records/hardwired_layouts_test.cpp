@@ -7,7 +7,7 @@
 #include <string>
 
 #include "records/record_handlers.h"
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/memory_output.h"
 
 namespace asciify {
 namespace {

@@ -11,6 +11,7 @@
 #include "asciify/version.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/e2e/terminal_runner.h"
+#include "tests/support/compression.h"
 #include "tests/support/encoder.h"
 
 namespace asciify::test_support {
@@ -112,6 +113,12 @@ TEST(Binify, CommandLineFilesAndMessages) {
        "binify: in.txt and in.txt are the same file; nothing was written.\n", ""},
       {"--byte-order=big in.txt out.bin ignored", "a\n", 0, finished(1, 2), "", kInput},
       {"-- in.txt out.bin", "a\n", 0, finished(1, 2), "", kInput},
+      // Quiet: no note and no summary, but every error.
+      {"-q in.txt out.bin", text, 0, "", "", kInput},
+      {"--quiet -- in.txt out.bin", "a\n", 0, "", "", kInput},
+      {"-q in.txt", "a\n", 1, "", kUsage, ""},
+      {"--quiet=yes in.txt out.bin", "a\n", 1, "", "binify: unknown option '--quiet=yes'\n" + kTry,
+       ""},
       // Text without numbers stays as it is; extensions of the format are noted.
       {"in.txt out.bin", text, 0, finished(4, text.size()), "Note: the last line (4) has no "
        "end-of-line byte; asciify reads it back, a reader held to whole lines may not.\n", kInput},
@@ -165,6 +172,24 @@ TEST(Binify, CommandLineFilesAndMessages) {
   const command_result help = binify(dir, "--help", "");
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("Usage: binify [-b little|big] [--] IN OUT\n")) << help.out;
+}
+
+// A compressed text is packed as the text it holds, which asciify gives back.
+TEST(Binify, PacksTheTextInsideACompressedInput) {
+  const std::string text = kRealsRow1 + kRow + "plain text\n" + kRealsRow2;
+  for (const compression_kind kind :
+       {compression_kind::gzip, compression_kind::xz, compression_kind::zstd}) {
+    if (!compression_supported(kind)) continue;
+    SCOPED_TRACE(compression_name(kind));
+    scratch_dir dir;
+    const command_result plain = binify(dir, "in.txt out.bin", text);
+    write_file(dir.file("in.txt.z"), compress(kind, text));
+    const command_result packed =
+        run_program({BINIFY_BINARY, "in.txt.z", "packed.bin"}, "", dir.path);
+    EXPECT_EQ(packed.status, 0) << packed.err;
+    EXPECT_EQ(packed.out, plain.out);
+    EXPECT_EQ(read_file(dir.file("packed.bin")), plain.output);
+  }
 }
 
 TEST(Binify, ShowsProgressOnATerminal) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/library_run.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
@@ -287,6 +288,19 @@ TEST_P(Conversions, ConvertExactly) {
   const int64_t open_section = r.input.open_section_at;
   EXPECT_EQ(result.err, r.err + (open_section >= 0 ? cut_short_warning(open_section) : ""));
   EXPECT_EQ(result.status, 0);
+  // A program that feeds the same bytes to the library, in pieces of any size, gets the same.
+  for (const size_t piece : kPieceSizes) {
+    SCOPED_TRACE("pieces of " + std::to_string(piece));
+    const library_run run = convert_with_library(r.input.bytes, piece, piece % 2 == 1);
+    EXPECT_EQ(run.text, result.output);
+    EXPECT_EQ(run.notes, result.out);
+    EXPECT_EQ(run.errors, result.err);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.report.lines_written, lines);
+    EXPECT_EQ(run.report.ended_in_binary, open_section >= 0);
+    EXPECT_EQ(run.report.warnings.size(), static_cast<size_t>(std::count(
+                                              result.err.begin(), result.err.end(), '\n')));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Conversions, ::testing::ValuesIn(rows()));

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/e2e/library_run.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
@@ -183,6 +184,21 @@ TEST_P(FailurePaths, KeepTheLinesBeforeTheError) {
   EXPECT_GT(explanation.find('\n'), 40u) << run.err;
   EXPECT_EQ(explanation.find('\n') + 1 + failed_summary(lines).size(), explanation.size());
   EXPECT_EQ(run.out, "");
+  // Through the library, in pieces of any size: the same, and a report that tells the error.
+  for (const size_t piece : kPieceSizes) {
+    SCOPED_TRACE("pieces of " + std::to_string(piece));
+    const library_run in_pieces =
+        convert_with_library(prefix.bytes + c.tail.bytes, piece, piece % 2 == 1);
+    EXPECT_EQ(in_pieces.text, run.output);
+    EXPECT_EQ(in_pieces.errors, run.err);
+    EXPECT_EQ(in_pieces.status, 2);
+    const convert_report& report = in_pieces.report;
+    EXPECT_EQ(report.failure_message + "\n", message);
+    EXPECT_EQ(report.failure_input_byte, static_cast<int64_t>(prefix.bytes.size() + c.item));
+    EXPECT_EQ(report.failure_explanation, explanation.substr(0, explanation.find('\n')));
+    EXPECT_FALSE(report.finished);
+    EXPECT_EQ(report.lines_written, lines);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FailurePaths, ::testing::ValuesIn(failure_cases()));

@@ -45,16 +45,6 @@ message_sink message_capture::sink() {
           this};
 }
 
-memory_output::memory_output() : out(std::make_unique<output>()) {
-  out->messages = captured.sink();
-  open_output(*out, sink_into(sink), 1 << 16, false, false);
-}
-
-std::string memory_output::text() {
-  flush_output(out->file);
-  return sink.bytes;
-}
-
 raw_read failing_source::read(void* context, uint8_t* buffer, size_t capacity) {
   auto& self = *static_cast<failing_source*>(context);
   if (self.served >= self.fail_at) return {0, EIO};

@@ -11,7 +11,6 @@
 
 #include "asciify/converter.h"
 #include "input/input_stream.h"
-#include "output/output.h"
 
 namespace asciify::test_support {
 
@@ -53,16 +52,6 @@ struct run_options {
   size_t buffer_size = 1 << 18;
   bool line_buffered = false;
   size_t piece_size = 0;
-};
-
-// An output collecting lines and messages in memory, for handlers called directly.
-struct memory_output {
-  memory_sink sink;
-  message_capture captured;
-  std::unique_ptr<output> out;
-  memory_output();
-  // What was written so far (the buffered lines are written first).
-  std::string text();
 };
 
 // Converts `in`, read through the input layer, into `sink` as the command line does: convert,

@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "format/field_format.h"
 #include "format/format_codes.h"
 #include "tests/support/convert_in_memory.h"
 #include "text/field_text.h"
