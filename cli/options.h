@@ -27,10 +27,10 @@ struct given_option {
 
 struct parsed_arguments {
   parse_outcome outcome = parse_outcome::ok;
-  std::string offending;                    // the option not understood, or lacking its value
-  const char* value_needed = nullptr;       // what that option needs, for missing_value
-  std::vector<given_option> options;        // in the order given
-  std::vector<std::string> names;           // the arguments after the options
+  std::string offending;               // the option not understood, or lacking its value
+  const char* value_needed = nullptr;  // what that option needs, for missing_value
+  std::vector<given_option> options;   // in the order given
+  std::vector<std::string> names;      // the arguments after the options
 };
 
 // Takes apart the arguments after the program name. Options come before the names; "--" ends

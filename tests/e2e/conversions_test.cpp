@@ -298,8 +298,8 @@ TEST_P(Conversions, ConvertExactly) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.report.lines_written, lines);
     EXPECT_EQ(run.report.ended_in_binary, open_section >= 0);
-    EXPECT_EQ(run.report.warnings.size(), static_cast<size_t>(std::count(
-                                              result.err.begin(), result.err.end(), '\n')));
+    EXPECT_EQ(run.report.warnings.size(),
+              static_cast<size_t>(std::count(result.err.begin(), result.err.end(), '\n')));
   }
 }
 
