@@ -62,5 +62,15 @@ TEST(ConversionLoop, RecordsLongerThanTheLookaheadFailOnlyWhenCutByTheWindow) {
   EXPECT_GT(failed, 0);
 }
 
+// A carriage return before the end of the marker line or of the header line is the sign of an
+// end-of-line conversion, which a header that cannot be read then names.
+TEST(ConversionLoop, HeaderFaultAfterACarriageReturnNamesTheConversion) {
+  for (const char* input : {"*START_BINARY\r\nversion 1\n", "*START_BINARY\nversion 1\r\n"}) {
+    const conversion_capture run = convert_in_memory(input);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.messages.find("end-of-line conversion"), std::string::npos) << run.messages;
+  }
+}
+
 }  // namespace
 }  // namespace asciify

@@ -108,6 +108,11 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
     even_lines.byte(71).i32s({line, 1, -2, 30, 400, -5000, 60000});
   }
   const std::string even = even_lines.end_binary().bytes, mixed = slow_lines_input() + long_input();
+  // Lines longer than the input window, written in parts: a part is no line of its own.
+  std::string lines_of_parts;
+  for (int line = 0; line < 8; ++line)
+    lines_of_parts += "x\n" + std::string(4000 + line, 'y') + "\n";
+  const std::string& long_lines = lines_of_parts;
   const struct {
     std::string name;
     size_t buffer_size, step;
@@ -116,7 +121,7 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
                {"small buffer, writes of 1000 bytes", 1, 1000, true, false},
                {"pipe", 1 << 16, 4096, false, false},
                {"terminal", 1 << 16, SIZE_MAX, false, true}};
-  for (const std::string* input : {&mixed, &even}) {
+  for (const std::string* input : {&mixed, &even, &long_lines}) {
     const std::string full = convert_in_memory(*input).output;
     for (const auto& kind : kinds) {
       for (const size_t capacity : {size_t{0}, size_t{4096}, size_t{5000}, full.size() / 3,

@@ -84,5 +84,14 @@ TEST(Listing, CountsWhatTheExampleHolds) {
   EXPECT_NE(listing_json(taken).find(first_section), std::string::npos) << listing_json(taken);
 }
 
+// Names in the JSON are escaped: quotes, backslashes and control characters.
+TEST(Listing, JsonEscapesTheInputName) {
+  listing taken = listing_of("a\n");
+  taken.input = "say \"x\"\\\t.dat";
+  EXPECT_NE(listing_json(taken).find("{\"input\": \"say \\\"x\\\"\\\\\\u0009.dat\", "),
+            std::string::npos)
+      << listing_json(taken);
+}
+
 }  // namespace
 }  // namespace asciify

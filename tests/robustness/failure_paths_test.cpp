@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/e2e/library_run.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
+#include "tests/support/library_run.h"
 
 namespace asciify::test_support {
 namespace {

@@ -45,7 +45,8 @@ TEST(IoFailures, ReadErrorPartWayKeepsTheLinesConvertedBeforeIt) {
 
 // The destination fills up after every possible number of bytes, in ASCII lines, text lines,
 // "$" lines and formatted lines: the failure names the first line that is not whole in the
-// output, gives its reason, and the output holds exactly the lines counted.
+// output, gives its reason (EIO when the destination gives none), and the output holds exactly
+// the lines counted.
 TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
   const std::string input = example_input().bytes;
   const std::string full = convert_in_memory(input).output;
@@ -58,6 +59,8 @@ TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
     SCOPED_TRACE("output full after " + std::to_string(capacity) + " bytes");
     memory_sink sink;
     sink.capacity = capacity;
+    // A destination that takes nothing without saying why fails with the general reason.
+    sink.error = capacity % 2 == 0 ? ENOSPC : 0;
     const conversion_capture run =
         convert_into_sink(*memory_input(input), sink, {.buffer_size = 1});
     const auto whole =
@@ -73,7 +76,9 @@ TEST(IoFailures, WriteErrorPartWayKeepsExactlyTheLinesWrittenBeforeIt) {
     const std::string numbers = "Failed to write output buffer to file (only " +
                                 std::to_string(capacity - kept) + " of " +
                                 std::to_string(line_length) + " characters output)" + line;
-    const std::string rest = "asciify: output: No space left on device\n" + failed_summary(whole);
+    const std::string rest =
+        "asciify: output: " + std::string(std::strerror(sink.error != 0 ? sink.error : EIO)) +
+        "\n" + failed_summary(whole);
     EXPECT_TRUE(run.messages == plain + rest || run.messages == numbers + rest) << run.messages;
     if (run.messages == numbers + rest) ++formatted;
     if (HasFailure()) break;

@@ -1,4 +1,4 @@
-#include "tests/e2e/library_run.h"
+#include "tests/support/library_run.h"
 
 #include <algorithm>
 
