@@ -4,8 +4,6 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "text/digit_text.h"
@@ -27,8 +25,9 @@ using real_text::notation;
 // there); it leaves the rest to the stepwise path. Both run on the primitives of
 // table_primitives, which avoid the costly library calls of a literal transcription while
 // computing the same values:
-// - Powers of ten come from a table filled once with the very pow(10.0, e) calls that the
-//   conversion makes, so every quotient and comparison is bit-identical.
+// - Powers of ten come from a table filled once with integer arithmetic (round_power), with
+//   the values of the GNU C library's pow(10.0, e), so every quotient and comparison is
+//   bit-identical.
 // - The truncated decimal logarithm is read off the table; only magnitudes within a relative
 //   1e-9 of a power of ten, where the library's rounding decides, still call log10 (see
 //   exponent_estimate).
@@ -36,29 +35,84 @@ using real_text::notation;
 //   arithmetic, correctly rounded with ties to even, which is what the C library's "%#N.Pf"
 //   prints; cases outside the integer range use std::to_chars, which rounds the same way.
 
+using u128 = unsigned __int128;
+
 // Exponents covered by the table of powers of ten: every decimal exponent of a normal 8-byte
 // value, one or two beyond after carries, and the -P-1 of the rounding test.
 constexpr int32_t kLowestPower = -340;
 constexpr int32_t kHighestPower = 340;
+constexpr size_t kPowerCount = kHighestPower - kLowestPower + 1;
 
 struct power_table {
-  double value[kHighestPower - kLowestPower + 1];
+  double value[kPowerCount];
   // value * (1 + 1e-9) and value * (1 - 1e-9): the edges of the zone around each power of ten
   // in which the exponent estimate asks the library's log10.
-  double just_above[kHighestPower - kLowestPower + 1];
-  double just_below[kHighestPower - kLowestPower + 1];
+  double just_above[kPowerCount];
+  double just_below[kPowerCount];
 };
 
 constexpr double kLogarithmMargin = 1e-9;
 
+// 10^e as mantissa * 2^exponent, mantissa in [2^127, 2^128), cut off after 128 bits; `exact`
+// while nothing was cut off.
+struct wide_power {
+  u128 mantissa;
+  int32_t exponent;
+  bool exact;
+};
+
+// 10 * p: the top 128 bits of the 131- or 132-bit product.
+wide_power times_ten(const wide_power& p) {
+  const u128 low = static_cast<u128>(static_cast<uint64_t>(p.mantissa)) * 10;
+  const u128 high = (p.mantissa >> 64) * 10 + (low >> 64);  // product: high * 2^64 + low % 2^64
+  const int32_t shift = (high >> 67) != 0 ? 4 : 3;
+  const auto low_bits = static_cast<uint64_t>(low);
+  return {(high << (64 - shift)) | (low_bits >> shift), p.exponent + shift,
+          p.exact && (low_bits & ((uint64_t{1} << shift) - 1)) == 0};
+}
+
+// p / 10, with the 3 or 4 bits that bring the quotient back to 128 (never exact: 10^-n has no
+// finite binary form).
+wide_power tenth(const wide_power& p) {
+  const u128 quotient = p.mantissa / 10;
+  const auto remainder = static_cast<uint32_t>(p.mantissa % 10);
+  const int32_t shift = (quotient >> 124) != 0 ? 3 : 4;
+  return {(quotient << shift) + (remainder << shift) / 10, p.exponent - shift, false};
+}
+
+// The double nearest to p (ties to even; 0 or infinity beyond the range), moved one unit up for
+// the two exponents for which the GNU C library's pow(10.0, e) gives the next value up (10^23
+// lies halfway between two doubles); for the others it is the nearest.
+double round_power(const wide_power& p, int32_t e) {
+  const int32_t top = p.exponent + 127;  // 2^top <= 10^e < 2^(top+1)
+  if (top > 1023) return HUGE_VAL;
+  const int32_t unit = std::max(top - 52, -1074);  // weight of the double's last bit
+  const int32_t shift = unit - p.exponent;         // 75 for a normal value
+  if (shift > 127) return 0.0;                     // 10^e < 2^-1075: e <= -324
+  const u128 below = p.mantissa & ((u128{1} << shift) - 1);
+  const u128 half = u128{1} << (shift - 1);
+  const auto units = static_cast<uint64_t>(p.mantissa >> shift);
+  const bool up = below > half || (below == half && (!p.exact || (units & 1) != 0));
+  const uint64_t added = (up ? 1 : 0) + (e == 23 || e == 210 ? 1 : 0);
+  // unit + 1074 is the biased exponent less one, so that a carry out of 53 bits, and the
+  // subnormal case (unit -1074), come out right.
+  return std::bit_cast<double>((static_cast<uint64_t>(unit + 1074) << 52) + units + added);
+}
+
+void fill_power(power_table& t, int32_t e, const wide_power& p) {
+  const size_t i = static_cast<size_t>(e - kLowestPower);
+  t.value[i] = round_power(p, e);
+  t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
+  t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
+}
+
 power_table make_power_table() {
   power_table t{};
-  for (int32_t e = kLowestPower; e <= kHighestPower; ++e) {
-    const size_t i = static_cast<size_t>(e - kLowestPower);
-    t.value[i] = gnu_power_of_ten(e);
-    t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
-    t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
-  }
+  const wide_power one{u128{1} << 127, -127, true};
+  wide_power p = one;
+  for (int32_t e = 0; e <= kHighestPower; ++e, p = times_ten(p)) fill_power(t, e, p);
+  p = one;
+  for (int32_t e = 0; e >= kLowestPower; --e, p = tenth(p)) fill_power(t, e, p);
   return t;
 }
 
@@ -69,9 +123,9 @@ power_table make_power_table() {
   return table;
 }
 
-// pow(10.0, e), exactly as the GNU C library computes it.
+// pow(10.0, e), exactly as the GNU C library computes it (beyond the table: 0 or infinity).
 inline double power_of_ten(int32_t e) {
-  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
+  if (e < kLowestPower || e > kHighestPower) return e < 0 ? 0.0 : HUGE_VAL;
   return powers().value[e - kLowestPower];
 }
 
@@ -86,8 +140,7 @@ inline double power_of_ten(int32_t e) {
 // well, and its truncation is k, or k + 1 when k is negative (truncation toward zero). Nearer
 // to a power of ten the library's rounding decides, so there log10 itself is called.
 [[gnu::always_inline]] inline int32_t exponent_estimate(double a, double bias) {
-  uint64_t bits;
-  std::memcpy(&bits, &a, sizeof bits);
+  const auto bits = std::bit_cast<uint64_t>(a);
   const auto binary_exponent = static_cast<int32_t>((bits >> 52) & 0x7FF) - 1023;
   // floor(binary_exponent * log10(2)): 10^k <= 2^b < 10^(k+1), so a lies below 2 * 10^(k+1).
   int32_t k = (binary_exponent * 78913) >> 18;
@@ -526,16 +579,8 @@ bool real_to_text(double x, bool zero, int32_t width, char* out, int32_t keep_ze
 
 }  // namespace
 
-// The correctly rounded power, as strtod reads "1e<e>", except for the two exponents of the
-// table's range for which that pow gives the next value up (10^23 lies halfway between two
-// doubles); for the others of its range they are the same. Outside the range: pow itself
-// (zero or infinity).
 double gnu_power_of_ten(int32_t e) {
-  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
-  char text[16];
-  std::snprintf(text, sizeof text, "1e%d", static_cast<int>(e));
-  const double value = std::strtod(text, nullptr);
-  return e == 23 || e == 210 ? std::nextafter(value, HUGE_VAL) : value;
+  return power_of_ten(e);
 }
 
 bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,
