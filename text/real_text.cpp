@@ -61,6 +61,10 @@ struct power_table {
   // in which the exponent estimate computes the logarithm.
   double just_above[kPowerCount];
   double just_below[kPowerCount];
+  // 5 * 10^(-p-1), half a unit of the p-th decimal, for p = 0..kMaxWidth: the addend of the
+  // rounding test, stored so that no multiplication precedes that addition (which a compiler
+  // may fuse with it into one multiply-add that rounds once).
+  double half_unit[kMaxWidth + 1];
   near_power near[kPowerCount];  // (only for normal powers)
 };
 
@@ -158,6 +162,9 @@ power_table make_power_table() {
   for (int32_t e = 0; e <= kHighestPower; ++e, p = times_ten(p)) fill_power(t, e, p);
   p = one;
   for (int32_t e = 0; e >= kLowestPower; --e, p = tenth(p)) fill_power(t, e, p);
+  for (int32_t d = 0; d <= kMaxWidth; ++d) {
+    t.half_unit[d] = 5.0 * t.value[-d - 1 - kLowestPower];
+  }
   return t;
 }
 
@@ -334,6 +341,7 @@ void write_exponent_text(char* at, int32_t width, int32_t e) {
 // The primitives of the conversion steps (text/real_text_stepwise.h), on tables and integers.
 struct table_primitives {
   static double power_of_ten(int32_t e) { return asciify::power_of_ten(e); }
+  static double half_unit(int32_t decimals) { return powers().half_unit[decimals]; }
   [[gnu::always_inline]] static int32_t exponent_estimate(double magnitude, double bias) {
     return asciify::exponent_estimate(magnitude, bias);
   }

@@ -24,6 +24,12 @@ struct library_primitives {
 #endif
   }
 
+  // Rounded on its own, not fused with the addition it goes into.
+  static double half_unit(int32_t decimals) {
+    const volatile double product = 5.0 * power_of_ten(-decimals - 1);
+    return product;
+  }
+
   static int32_t exponent_estimate(double magnitude, double bias) {
     return static_cast<int32_t>(std::log10(magnitude) + bias);
   }
