@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "text/digit_text.h"
@@ -17,6 +16,7 @@ namespace {
 using real_text::choose_layout;
 using real_text::choose_notation;
 using real_text::kMaxWidth;
+using real_text::kSmallestNormal;
 using real_text::kTextSize;
 using real_text::layout;
 using real_text::notation;
@@ -25,39 +25,145 @@ using real_text::notation;
 // conversion one step after another. write_real_direct shares its layout (choose_layout) and
 // takes the common cases without restarts, working on the rounded digits as an integer (see
 // there); it leaves the rest to the stepwise path. Both run on the primitives of
-// table_primitives, which avoid the costly library calls of a literal transcription while
-// computing the same values:
-// - Powers of ten come from a table filled once with the very pow(10.0, e) calls that the
-//   conversion makes, so every quotient and comparison is bit-identical.
+// table_primitives, which compute, without the C library's pow, log10 and printf, the values
+// that the GNU C library's give, so that the text is the same on every system:
+// - Powers of ten come from a table filled once with integer arithmetic (round_power), with
+//   the values of that library's pow(10.0, e), so every quotient and comparison is
+//   bit-identical.
 // - The truncated decimal logarithm is read off the table; only magnitudes within a relative
-//   1e-9 of a power of ten, where the library's rounding decides, still call log10 (see
-//   exponent_estimate).
+//   1e-9 of a power of ten, where the rounding of log10 decides, compute that library's log10
+//   (library_log10_near_power).
 // - The fixed-point text with P decimals is produced from the exact binary value with integer
 //   arithmetic, correctly rounded with ties to even, which is what the C library's "%#N.Pf"
 //   prints; cases outside the integer range use std::to_chars, which rounds the same way.
+
+using u128 = unsigned __int128;
+using s128 = __int128;
 
 // Exponents covered by the table of powers of ten: every decimal exponent of a normal 8-byte
 // value, one or two beyond after carries, and the -P-1 of the rounding test.
 constexpr int32_t kLowestPower = -340;
 constexpr int32_t kHighestPower = 340;
+constexpr size_t kPowerCount = kHighestPower - kLowestPower + 1;
+
+// What the library's log10 of a magnitude near 10^e needs (see library_log10_near_power).
+struct near_power {
+  double relative_error;  // (p - 10^e) / 10^e for the table's power p
+  double log_x_high;      // log(x) for x = 10^e / 2^y (y as for p), as the sum of two doubles
+  double log_x_low;
+  double scaled_low;   // y * kLog10Of2Low, rounded
+  double scaled_high;  // y * kLog10Of2High (exact)
+};
 
 struct power_table {
-  double value[kHighestPower - kLowestPower + 1];
+  double value[kPowerCount];
   // value * (1 + 1e-9) and value * (1 - 1e-9): the edges of the zone around each power of ten
-  // in which the exponent estimate asks the library's log10.
-  double just_above[kHighestPower - kLowestPower + 1];
-  double just_below[kHighestPower - kLowestPower + 1];
+  // in which the exponent estimate computes the logarithm.
+  double just_above[kPowerCount];
+  double just_below[kPowerCount];
+  // 5 * 10^(-p-1), half a unit of the p-th decimal, for p = 0..kMaxWidth: the addend of the
+  // rounding test, stored so that no multiplication precedes that addition (which a compiler
+  // may fuse with it into one multiply-add that rounds once).
+  double half_unit[kMaxWidth + 1];
+  near_power near[kPowerCount];  // (only for normal powers)
 };
 
 constexpr double kLogarithmMargin = 1e-9;
 
+// The constants of the library's log10: 1 / log(10), and log10(2) split into a short high part
+// (whose products with an exponent are exact) and the rest.
+constexpr double kInverseLn10 = 0x1.bcb7b1526e50ep-2;
+constexpr double kLog10Of2High = 0x1.34413509f6000p-2;
+constexpr double kLog10Of2Low = 0x1.9fef311f12b36p-42;
+
+// log(10) and log(2) in fixed point, with 116 bits after the point.
+constexpr s128 kLn10Fixed = (s128{0x24d763776aaa2b} << 64) | s128{0x05ba95b58ae0b4c3};
+constexpr s128 kLn2Fixed = (s128{0xb17217f7d1cf7} << 64) | s128{0x9abc9e3b39803f2f};
+constexpr double kFixedScale = 0x1p116;
+
+// 10^e as mantissa * 2^exponent, mantissa in [2^127, 2^128), cut off after 128 bits; `exact`
+// while nothing was cut off.
+struct wide_power {
+  u128 mantissa;
+  int32_t exponent;
+  bool exact;
+};
+
+// 10 * p: the top 128 bits of the 131- or 132-bit product.
+wide_power times_ten(const wide_power& p) {
+  const u128 low = static_cast<u128>(static_cast<uint64_t>(p.mantissa)) * 10;
+  const u128 high = (p.mantissa >> 64) * 10 + (low >> 64);  // product: high * 2^64 + low % 2^64
+  const int32_t shift = (high >> 67) != 0 ? 4 : 3;
+  const auto low_bits = static_cast<uint64_t>(low);
+  return {(high << (64 - shift)) | (low_bits >> shift), p.exponent + shift,
+          p.exact && (low_bits & ((uint64_t{1} << shift) - 1)) == 0};
+}
+
+// p / 10, with the 3 or 4 bits that bring the quotient back to 128 (never exact: 10^-n has no
+// finite binary form).
+wide_power tenth(const wide_power& p) {
+  const u128 quotient = p.mantissa / 10;
+  const auto remainder = static_cast<uint32_t>(p.mantissa % 10);
+  const int32_t shift = (quotient >> 124) != 0 ? 3 : 4;
+  return {(quotient << shift) + (remainder << shift) / 10, p.exponent - shift, false};
+}
+
+// The double nearest to p (ties to even; 0 or infinity beyond the range), moved one unit up for
+// the two exponents for which the GNU C library's pow(10.0, e) gives the next value up (10^23
+// lies halfway between two doubles); for the others it is the nearest. Also gives its relative
+// error, for a normal value.
+double round_power(const wide_power& p, int32_t e, double* relative_error) {
+  const int32_t top = p.exponent + 127;  // 2^top <= 10^e < 2^(top+1)
+  if (top > 1023) return HUGE_VAL;
+  const int32_t unit = std::max(top - 52, -1074);  // weight of the double's last bit
+  const int32_t shift = unit - p.exponent;         // 75 for a normal value
+  if (shift > 127) return 0.0;                     // 10^e < 2^-1075: e <= -324
+  const u128 below = p.mantissa & ((u128{1} << shift) - 1);
+  const u128 half = u128{1} << (shift - 1);
+  const auto units = static_cast<uint64_t>(p.mantissa >> shift);
+  const bool up = below > half || (below == half && (!p.exact || (units & 1) != 0));
+  const uint64_t added = (up ? 1 : 0) + (e == 23 || e == 210 ? 1 : 0);
+  if (top >= -1022) {
+    const s128 difference = static_cast<s128>(u128{added} << shift) - static_cast<s128>(below);
+    *relative_error = static_cast<double>(difference) / static_cast<double>(p.mantissa);
+  }
+  // unit + 1074 is the biased exponent less one, so that a carry out of 53 bits, and the
+  // subnormal case (unit -1074), come out right.
+  return std::bit_cast<double>((static_cast<uint64_t>(unit + 1074) << 52) + units + added);
+}
+
+// The logarithm's terms for the normal power p = 10^e (rounded, relative error given).
+near_power make_near_power(int32_t e, double p, double relative_error) {
+  const int32_t binary_exponent = static_cast<int32_t>(std::bit_cast<uint64_t>(p) >> 52) - 1023;
+  const int32_t y = binary_exponent < 0 ? binary_exponent + 1 : binary_exponent;
+  const s128 log_x = e * kLn10Fixed - y * kLn2Fixed;
+  const double high = static_cast<double>(log_x) / kFixedScale;
+  const auto rest = log_x - static_cast<s128>(high * kFixedScale);  // (exact)
+  const double scaled_y = y;
+  return {relative_error, high, static_cast<double>(rest) / kFixedScale, scaled_y * kLog10Of2Low,
+          scaled_y * kLog10Of2High};
+}
+
+void fill_power(power_table& t, int32_t e, const wide_power& p) {
+  const size_t i = static_cast<size_t>(e - kLowestPower);
+  double relative_error = 0.0;
+  t.value[i] = round_power(p, e, &relative_error);
+  t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
+  t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
+  if (t.value[i] >= kSmallestNormal && t.value[i] <= DBL_MAX) {
+    t.near[i] = make_near_power(e, t.value[i], relative_error);
+  }
+}
+
 power_table make_power_table() {
   power_table t{};
-  for (int32_t e = kLowestPower; e <= kHighestPower; ++e) {
-    const size_t i = static_cast<size_t>(e - kLowestPower);
-    t.value[i] = gnu_power_of_ten(e);
-    t.just_above[i] = t.value[i] * (1.0 + kLogarithmMargin);
-    t.just_below[i] = t.value[i] * (1.0 - kLogarithmMargin);
+  const wide_power one{u128{1} << 127, -127, true};
+  wide_power p = one;
+  for (int32_t e = 0; e <= kHighestPower; ++e, p = times_ten(p)) fill_power(t, e, p);
+  p = one;
+  for (int32_t e = 0; e >= kLowestPower; --e, p = tenth(p)) fill_power(t, e, p);
+  for (int32_t d = 0; d <= kMaxWidth; ++d) {
+    t.half_unit[d] = 5.0 * t.value[-d - 1 - kLowestPower];
   }
   return t;
 }
@@ -69,14 +175,43 @@ power_table make_power_table() {
   return table;
 }
 
-// pow(10.0, e), exactly as the GNU C library computes it.
+// pow(10.0, e), exactly as the GNU C library computes it (beyond the table: 0 or infinity).
 inline double power_of_ten(int32_t e) {
-  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
+  if (e < kLowestPower || e > kHighestPower) return e < 0 ? 0.0 : HUGE_VAL;
   return powers().value[e - kLowestPower];
 }
 
+// v, a product, rounded to a double on its own: kept apart from the addition it goes into,
+// which a compiler could otherwise fuse with it into one multiply-add that rounds once.
+inline double rounded_apart(double v) {
+  volatile double stored = v;
+  return stored;
+}
+
+// log10(a) as the GNU C library computes it, for a normal a within a relative 1e-9 of 10^k.
+// That library splits a into 2^y * x (x in [1, 2), or in [0.5, 1) when a < 1; y is that of the
+// power) and returns (y * log10(2)low + log(x) / log(10)) + y * log10(2)high, each operation
+// rounded to a double. Here log(x) = log(10^k / 2^y) + log(1 + r), r = a / 10^k - 1, from the
+// table's first term, summed in twice the precision of a double and rounded once: the
+// correctly rounded log(x), as that library's log gives it for all such x but one. (Checked
+// against the library for every value within 20000 units in the last place of every power of
+// ten, and for random values of each zone.)
+[[gnu::noinline, gnu::cold]] double library_log10_near_power(double a, int32_t k) {
+  const power_table& table = powers();
+  const size_t i = static_cast<size_t>(k - kLowestPower);
+  const near_power& n = table.near[i];
+  // a - p is exact (a and p are within a factor 2). r leaves out the product of the two
+  // terms, below 3e-25, and log(1 + r) = r - r^2 / 2 within 4e-28: neither changes a result.
+  const double r = (a - table.value[i]) / table.value[i] + n.relative_error;
+  const double log_1_plus_r = r - rounded_apart(r * r * 0.5);
+  double log_x = n.log_x_high + (n.log_x_low + log_1_plus_r);
+  // The one x (that of 10^197 less 197 units) whose log the library rounds up, not to nearest.
+  if (std::bit_cast<uint64_t>(a) == 0x68D56785FBBDD495) log_x = std::nextafter(log_x, 1.0);
+  return (n.scaled_low + rounded_apart(kInverseLn10 * log_x)) + n.scaled_high;
+}
+
 // Decimal exponent estimate: log10(a) plus `bias`, truncated toward zero, for a normal
-// positive a.
+// positive a, as computed with the GNU C library's log10.
 //
 // With k = floor(log10(a)) found by comparisons with the table, a magnitude that stays more
 // than a relative 1e-9 away from 10^k and 10^(k+1) has k + 4.3e-10 < log10(a) < k + 1 - 4.3e-10
@@ -84,18 +219,20 @@ inline double power_of_ten(int32_t e) {
 // library's log10 errs by a few units in the last place, under 1e-12 for every result below
 // 400, and the bias is 0 or 1e-10, so the computed sum lies strictly between k and k + 1 as
 // well, and its truncation is k, or k + 1 when k is negative (truncation toward zero). Nearer
-// to a power of ten the library's rounding decides, so there log10 itself is called.
+// to a power of ten the rounding of log10 decides, so there it is computed.
 [[gnu::always_inline]] inline int32_t exponent_estimate(double a, double bias) {
-  uint64_t bits;
-  std::memcpy(&bits, &a, sizeof bits);
+  const auto bits = std::bit_cast<uint64_t>(a);
   const auto binary_exponent = static_cast<int32_t>((bits >> 52) & 0x7FF) - 1023;
   // floor(binary_exponent * log10(2)): 10^k <= 2^b < 10^(k+1), so a lies below 2 * 10^(k+1).
   int32_t k = (binary_exponent * 78913) >> 18;
   const power_table& table = powers();
   k += static_cast<int32_t>(a >= table.value[k + 1 - kLowestPower]);  // without a branch
   const int32_t j = k - kLowestPower;
-  if (a < table.just_above[j] || a > table.just_below[j + 1]) {
-    return static_cast<int32_t>(std::log10(a) + bias);
+  if (a < table.just_above[j]) {
+    return static_cast<int32_t>(library_log10_near_power(a, k) + bias);
+  }
+  if (a > table.just_below[j + 1]) {
+    return static_cast<int32_t>(library_log10_near_power(a, k + 1) + bias);
   }
   return k >= 0 ? k : k + 1;
 }
@@ -204,6 +341,7 @@ void write_exponent_text(char* at, int32_t width, int32_t e) {
 // The primitives of the conversion steps (text/real_text_stepwise.h), on tables and integers.
 struct table_primitives {
   static double power_of_ten(int32_t e) { return asciify::power_of_ten(e); }
+  static double half_unit(int32_t decimals) { return powers().half_unit[decimals]; }
   [[gnu::always_inline]] static int32_t exponent_estimate(double magnitude, double bias) {
     return asciify::exponent_estimate(magnitude, bias);
   }
@@ -526,16 +664,12 @@ bool real_to_text(double x, bool zero, int32_t width, char* out, int32_t keep_ze
 
 }  // namespace
 
-// The correctly rounded power, as strtod reads "1e<e>", except for the two exponents of the
-// table's range for which that pow gives the next value up (10^23 lies halfway between two
-// doubles); for the others of its range they are the same. Outside the range: pow itself
-// (zero or infinity).
 double gnu_power_of_ten(int32_t e) {
-  if (e < kLowestPower || e > kHighestPower) return std::pow(10.0, e);
-  char text[16];
-  std::snprintf(text, sizeof text, "1e%d", static_cast<int>(e));
-  const double value = std::strtod(text, nullptr);
-  return e == 23 || e == 210 ? std::nextafter(value, HUGE_VAL) : value;
+  return power_of_ten(e);
+}
+
+int32_t gnu_exponent_estimate(double magnitude, double bias) {
+  return exponent_estimate(magnitude, bias);
 }
 
 bool float_to_text(float x, int32_t width, char* out, int32_t keep_zeros,

@@ -21,4 +21,9 @@ bool double_to_text(double x, int32_t width, char* out, int32_t keep_zeros,
 // often differs in the last place): the powers the routines above divide by.
 double gnu_power_of_ten(int32_t e);
 
+// The decimal exponent estimate of the routines above: log10(magnitude) + bias truncated
+// toward zero, with log10 as the GNU C library computes it, on every system (other libraries'
+// log10 rounds differently near powers of ten), for a normal positive magnitude.
+int32_t gnu_exponent_estimate(double magnitude, double bias);
+
 }  // namespace asciify

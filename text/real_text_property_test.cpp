@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -138,6 +139,61 @@ TEST(RealTextProperty, SpecialValues) {
       c.check_both_signs(special, width);
       c.check_both_signs(static_cast<float>(special), width);
     }
+  }
+}
+
+// The primitives themselves, as the GNU C library gives them: every power of ten, and the
+// exponent estimate of every 8-byte value within 700 units in the last place of a power of ten
+// (where that library's truncated log10 steps to the next integer) and next to the edges of the
+// zone in which the fast estimate computes it, and of the 4-byte values near each power. The
+// steps measured with that library (which the reference uses where it is not there) are
+// checked as well.
+TEST(RealTextProperty, PowersAndExponentEstimatesAreTheGnuLibrarys) {
+  for (int32_t e = -400; e <= 400; ++e) {
+    ASSERT_EQ(std::bit_cast<uint64_t>(gnu_power_of_ten(e)),
+              std::bit_cast<uint64_t>(reference::library_power_of_ten(e)))
+        << "10^" << e;
+  }
+  const auto estimates_agree = [](double magnitude, double bias) {
+    const int32_t library = reference::library_exponent_estimate(magnitude, bias);
+    return gnu_exponent_estimate(magnitude, bias) == library &&
+           (bias != 0.0 || reference::truncated_log10_from_steps(magnitude) == library);
+  };
+  int failures = 0;
+  const int64_t span = kCountDivisor == 1 ? 700 : 70;
+  for (int32_t k = -307; k <= 308 && failures < 10; ++k) {
+    const double power = reference::library_power_of_ten(k);
+    for (const double center : {power, power * (1.0 + 1e-9), power * (1.0 - 1e-9)}) {
+      for (int64_t step = -span; step <= span; ++step) {
+        const auto x = std::bit_cast<double>(std::bit_cast<uint64_t>(center) + uint64_t(step));
+        if (x > DBL_MIN && !estimates_agree(x, 0.0) && ++failures <= 10) {
+          ADD_FAILURE() << std::hexfloat << x << " near 10^" << k;
+        }
+      }
+    }
+  }
+  for (int32_t k = -37; k <= 38; ++k) {
+    const auto center = std::bit_cast<uint32_t>(static_cast<float>(gnu_power_of_ten(k)));
+    for (int32_t step = -int32_t(span); step <= span; ++step) {
+      const auto x = std::bit_cast<float>(center + uint32_t(step));
+      EXPECT_TRUE(estimates_agree(x, 1e-10)) << std::hexfloat << x << " near 10^" << k;
+    }
+  }
+}
+
+// Inputs of the fuzz target (fuzz/fuzz_real_text.cpp) replayed, so that systems without the
+// fuzzer run the comparison too: headers of every kind, bit patterns and values near powers of
+// ten.
+TEST(RealTextProperty, FuzzInputsReplayed) {
+  random_source random{5};
+  int failures = 0;
+  for (int64_t i = 0; i < 400'000 / kCountDivisor && failures < 10; ++i) {
+    uint8_t input[12];
+    const uint64_t header = random.next(), value = random.next();
+    std::memcpy(input, &header, 4);
+    std::memcpy(input + 4, &value, 8);
+    const std::string difference = reference::difference_for_fuzz_input(input, sizeof input);
+    if (!difference.empty() && ++failures <= 10) ADD_FAILURE() << difference;
   }
 }
 

@@ -1,9 +1,11 @@
 // The text of a real number step by step, as the conversion reads: exponent estimate,
 // notation, layout, printing with a fixed number of decimals, and the clean-up of the printed
-// text with its restarts. The steps are written once, over four primitives that a type
+// text with its restarts. The steps are written once, over five primitives that a type
 // `Primitives` supplies as static functions:
 //
 //   double power_of_ten(int32_t e);                       // pow(10.0, e)
+//   double half_unit(int32_t decimals);                   // 5.0 * pow(10.0, -decimals - 1),
+//                                                         // rounded before any addition
 //   int32_t exponent_estimate(double magnitude, double bias);
 //                                                         // log10(magnitude) + bias, truncated
 //   int32_t print_fixed(double m, int32_t width, int32_t decimals, char* text);
@@ -123,7 +125,7 @@ template <typename Primitives>
       l.number_width = width - l.exponent_width;
       l.decimals = l.number_width - 2 - sign_width;
       if (l.decimals < 0) return false;
-      if (std::fabs(l.m) + 5.0 * Primitives::power_of_ten(-l.decimals - 1) < 10.0) break;
+      if (std::fabs(l.m) + Primitives::half_unit(l.decimals) < 10.0) break;
       l.m = l.m / 10.0;
       ++l.e;
     }
