@@ -1,5 +1,5 @@
 // The public converter's report and its input: what it tells of a run beyond the text and the
-// messages, compressed bytes fed in pieces, and an input that could not be read to its end.
+// messages, and compressed bytes fed in pieces.
 #include "asciify/converter.h"
 
 #include <gtest/gtest.h>
@@ -7,22 +7,22 @@
 #include <string>
 
 #include "tests/support/compression.h"
+#include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
-#include "tests/support/library_run.h"
 
 namespace asciify {
 namespace {
 
-using test_support::convert_with_library;
+using test_support::conversion_capture;
+using test_support::convert_in_memory;
 using test_support::encoder;
-using test_support::library_run;
 
 // A value too wide for its column (a warning), records of both line-specific kinds, then a
 // reserved code: the report keeps the warning apart from the error that ended the run.
 TEST(Converter, ReportTellsWarningsErrorAndRecordsApart) {
   encoder file = encoder{}.line("head").start_binary().define(60, {0x02}).byte(60).i32(12345);
   file.lsf4({1}).i32(1).lsf8({0x08}).i32(2).lsf8({0x08}).i32(3).byte(5);
-  const library_run run = convert_with_library(file.bytes, 3, false);
+  const conversion_capture run = convert_in_memory(file.bytes, {.piece_size = 3});
   const convert_report& report = run.report;
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(report.warnings,
@@ -48,55 +48,29 @@ TEST(Converter, DecompressesWhatItIsFed) {
   encoder plain = encoder{}.line("first").start_binary().define(60, {0x0A});
   for (int32_t i = 0; i < 3000; ++i) plain.byte(60).i32(i);
   plain.end_binary().line("last");
-  const library_run expected = convert_with_library(plain.bytes, 65536, false);
+  const conversion_capture expected = convert_in_memory(plain.bytes);
   for (const compression_kind kind :
        {compression_kind::gzip, compression_kind::xz, compression_kind::zstd}) {
     if (!compression_supported(kind)) continue;
     const std::string packed = test_support::compress(kind, plain.bytes);
     for (const size_t piece : {size_t{1}, size_t{5}, size_t{6}, size_t{1000}}) {
       SCOPED_TRACE(std::string(compression_name(kind)) + " in pieces of " + std::to_string(piece));
-      const library_run run = convert_with_library(packed, piece, piece == 5);
-      EXPECT_EQ(run.status, 0) << run.errors;
-      EXPECT_TRUE(run.text == expected.text);
+      const conversion_capture run =
+          convert_in_memory(packed, {.use_line_queue = piece == 5, .piece_size = piece});
+      EXPECT_EQ(run.status, 0) << run.messages;
+      EXPECT_TRUE(run.output == expected.output);
       EXPECT_EQ(run.report.compression, compression_name(kind));
       EXPECT_EQ(run.report.bytes_read, static_cast<int64_t>(plain.bytes.size()));
     }
-    const library_run cut = convert_with_library(packed.substr(0, packed.size() / 2), 100, false);
+    const conversion_capture cut =
+        convert_in_memory(packed.substr(0, packed.size() / 2), {.piece_size = 100});
     EXPECT_EQ(cut.status, 2);
-    EXPECT_TRUE(expected.text.starts_with(cut.text));
+    EXPECT_TRUE(expected.output.starts_with(cut.output));
     const std::string reason = std::string("asciify: input: unexpected end of ") +
                                compression_name(kind) + " data: the input is cut short\n";
-    EXPECT_TRUE(cut.errors.starts_with("Failed to read input file input.\n" + reason))
-        << cut.errors;
+    EXPECT_TRUE(cut.messages.starts_with("Failed to read input file input.\n" + reason))
+        << cut.messages;
   }
-}
-
-// A read failure given at the end: the lines of the bytes fed before it, then the command's
-// messages, with the names of the options.
-TEST(Converter, EndsAtAReadFailureLikeTheCommand) {
-  std::string text;
-  for (int line = 0; line < 200; ++line) text += "line " + std::to_string(line) + "\n";
-  std::string errors;
-  const message_sink messages{[](void* context, message_kind, const char* data, size_t size) {
-                                static_cast<std::string*>(context)->append(data, size);
-                              },
-                              &errors};
-  const byte_sink nowhere{[](void*, const char*, size_t size, int*) { return size; }, nullptr,
-                          nullptr, nullptr};
-  convert_options options;
-  options.input_name = "-";
-  options.input_reason_name = "standard input";
-  const converter_ptr c = make_converter(options, nowhere, messages);
-  ASSERT_TRUE(convert_bytes(*c, text.data(), text.size()));
-  EXPECT_EQ(finish_converting(*c, "Input/output error"), 2);
-  // The last read, fewer than 512 bytes, is not converted: the window ends before it.
-  const int64_t lines = converting_report(*c).lines_written;
-  EXPECT_LT(lines, 200);
-  EXPECT_EQ(errors,
-            "Failed to read input file -.\nasciify: standard input: Input/output error\n"
-            "File conversion failed after writing " +
-                std::to_string(lines) + " lines.\n");
-  EXPECT_EQ(finish_converting(*c), 2);  // finished once
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "tests/support/compression.h"
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/input_sources.h"
 #include "tests/support/random_source.h"
 #include "tests/support/test_streams.h"
 

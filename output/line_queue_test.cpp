@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/input_sources.h"
 #include "tests/support/encoder.h"
 #include "tests/support/example_input.h"
 #include "tests/support/random_input.h"

@@ -59,5 +59,18 @@ TEST(FieldRecords, HardwiredLayoutsWhereTheyFit) {
   }
 }
 
+// A line-specific record of plain field format bytes is planned up to 256 bytes and no further:
+// a string, then numbers of 4 data bytes for 2 characters.
+TEST(FieldRecords, PlainLineSpecificRecordsUpTo256Bytes) {
+  for (const size_t chars : {103, 104}) {
+    std::string line(chars, 'a');
+    for (int n = 0; n < 30; ++n) line += " 5";
+    format_cache cache;
+    clear_format_cache(cache);
+    const record_plan plan = plan_fields_record(cache, fields_of(line));
+    EXPECT_EQ(plan.form == record_form::lsf8, chars == 103) << chars;  // 2 + 31 + chars + 120
+  }
+}
+
 }  // namespace
 }  // namespace asciify

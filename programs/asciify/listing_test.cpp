@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "tests/support/convert_in_memory.h"
+#include "tests/support/input_sources.h"
 #include "tests/support/example_input.h"
 #include "tests/support/random_input.h"
 

@@ -10,7 +10,6 @@
 #include "tests/e2e/run_asciify.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
-#include "tests/support/library_run.h"
 
 namespace asciify::test_support {
 namespace {
@@ -291,10 +290,11 @@ TEST_P(Conversions, ConvertExactly) {
   // A program that feeds the same bytes to the library, in pieces of any size, gets the same.
   for (const size_t piece : kPieceSizes) {
     SCOPED_TRACE("pieces of " + std::to_string(piece));
-    const library_run run = convert_with_library(r.input.bytes, piece, piece % 2 == 1);
-    EXPECT_EQ(run.text, result.output);
-    EXPECT_EQ(run.notes, result.out);
-    EXPECT_EQ(run.errors, result.err);
+    const conversion_capture run =
+        convert_in_memory(r.input.bytes, {.use_line_queue = piece % 2 == 1, .piece_size = piece});
+    EXPECT_EQ(run.output, result.output);
+    EXPECT_EQ(run.info, result.out);
+    EXPECT_EQ(run.messages, result.err);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.report.lines_written, lines);
     EXPECT_EQ(run.report.ended_in_binary, open_section >= 0);

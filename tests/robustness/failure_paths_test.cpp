@@ -11,7 +11,6 @@
 #include "tests/e2e/run_asciify.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
-#include "tests/support/library_run.h"
 
 namespace asciify::test_support {
 namespace {
@@ -187,10 +186,10 @@ TEST_P(FailurePaths, KeepTheLinesBeforeTheError) {
   // Through the library, in pieces of any size: the same, and a report that tells the error.
   for (const size_t piece : kPieceSizes) {
     SCOPED_TRACE("pieces of " + std::to_string(piece));
-    const library_run in_pieces =
-        convert_with_library(prefix.bytes + c.tail.bytes, piece, piece % 2 == 1);
-    EXPECT_EQ(in_pieces.text, run.output);
-    EXPECT_EQ(in_pieces.errors, run.err);
+    const conversion_capture in_pieces = convert_in_memory(
+        prefix.bytes + c.tail.bytes, {.use_line_queue = piece % 2 == 1, .piece_size = piece});
+    EXPECT_EQ(in_pieces.output, run.output);
+    EXPECT_EQ(in_pieces.messages, run.err);
     EXPECT_EQ(in_pieces.status, 2);
     const convert_report& report = in_pieces.report;
     EXPECT_EQ(report.failure_message + "\n", message);

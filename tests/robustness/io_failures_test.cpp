@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/convert_in_memory.h"
 #include "tests/support/example_input.h"
+#include "tests/support/input_sources.h"
 
 namespace asciify::test_support {
 namespace {

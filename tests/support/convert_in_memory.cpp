@@ -45,25 +45,7 @@ message_sink message_capture::sink() {
           this};
 }
 
-raw_read failing_source::read(void* context, uint8_t* buffer, size_t capacity) {
-  auto& self = *static_cast<failing_source*>(context);
-  if (self.served >= self.fail_at) return {0, EIO};
-  const size_t count =
-      std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
-  std::memcpy(buffer, self.bytes.data() + self.served, count);
-  self.served += count;
-  return {count, 0};
-}
-
-input_handle memory_input(std::string_view input) {
-  return std::move(open_input_memory(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
-                                     {.decode_in_thread = false})
-                       .stream);
-}
-
-namespace {
-
-convert_options options_of(const run_options& options) {
+convert_options converter_options(const run_options& options) {
   convert_options result;
   result.scratch_fill = options.scratch_fill;
   result.second_thread = options.use_line_queue;
@@ -72,45 +54,30 @@ convert_options options_of(const run_options& options) {
   return result;
 }
 
-conversion_capture captured(const converter& c, int status, message_capture& messages,
-                            const memory_sink& sink) {
+conversion_capture capture_of(const converter& c, int status, message_capture& messages,
+                              const memory_sink& sink) {
   conversion_capture capture;
   capture.status = status;
   capture.lines_written = converting_report(c).lines_written;
   capture.messages = std::move(messages.messages);
   capture.info = std::move(messages.info);
   capture.output = sink.bytes;
+  capture.report = converting_report(c);
   return capture;
-}
-
-}  // namespace
-
-conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options) {
-  message_capture messages;
-  convert_options settings = options_of(options);
-  settings.decompress = false;  // the input layer decompresses
-  const converter_ptr c = make_converter(settings, sink_into(sink), messages.sink());
-  uint8_t piece[4096];
-  size_t got = 0;
-  do {
-    got = read_input(in, piece, sizeof piece);
-  } while (convert_bytes(*c, piece, got) && got == sizeof piece);
-  const int status =
-      finish_converting(*c, input_failed(in) ? input_failure_reason(in).c_str() : nullptr);
-  return captured(*c, status, messages, sink);
 }
 
 conversion_capture convert_in_memory(std::string_view input, run_options options) {
   message_capture messages;
   memory_sink sink;
-  const converter_ptr c = make_converter(options_of(options), sink_into(sink), messages.sink());
+  const converter_ptr c =
+      make_converter(converter_options(options), sink_into(sink), messages.sink());
   const size_t step =
       options.piece_size == 0 ? std::max<size_t>(input.size(), 1) : options.piece_size;
   for (size_t at = 0; at < input.size(); at += step) {
     if (!convert_bytes(*c, input.data() + at, std::min(step, input.size() - at))) break;
   }
   const int status = finish_converting(*c);
-  return captured(*c, status, messages, sink);
+  return capture_of(*c, status, messages, sink);
 }
 
 std::string wide_value_warning(int width, long long line) {

@@ -1,5 +1,6 @@
-// Runs whole conversions inside this process, capturing the output and both message streams,
-// and checks what must hold at the end of every run, whatever its input.
+// Runs whole conversions inside this process as a program that uses the library's public
+// header does, capturing the output, both message streams and the report, and checks what must
+// hold at the end of every run, whatever its input.
 #pragma once
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <string_view>
 
 #include "asciify/converter.h"
-#include "input/input_stream.h"
 
 namespace asciify::test_support {
 
@@ -20,6 +20,7 @@ struct conversion_capture {
   std::string messages;  // errors and warnings
   std::string info;      // informational lines and the finished summary
   int64_t lines_written = 0;
+  convert_report report;
 };
 
 // A destination in memory. It takes at most `step` bytes a write, and fails with `error`
@@ -54,25 +55,18 @@ struct run_options {
   size_t piece_size = 0;
 };
 
-// Converts `in`, read through the input layer, into `sink` as the command line does: convert,
-// close, print the summary.
-conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_options options = {});
+// The converter's options for a run, and what a finished run gives.
+convert_options converter_options(const run_options& options);
+conversion_capture capture_of(const converter& c, int status, message_capture& messages,
+                              const memory_sink& sink);
 
-// An input reading the bytes of `input`, which must outlive it, on the calling thread.
-input_handle memory_input(std::string_view input);
-
-// A source that serves `bytes` and fails with EIO once it has served `fail_at` of them; its
-// reader() goes to open_input_reader.
-struct failing_source {
-  std::string bytes;
-  size_t fail_at;
-  size_t served = 0;
-  raw_reader reader() { return {read, this}; }
-  static raw_read read(void* context, uint8_t* buffer, size_t capacity);
-};
 // Converts the bytes of `input` as a program that uses the library does: fed to a converter
 // (in pieces of options.piece_size), decompressed there when they start like a stream.
 conversion_capture convert_in_memory(std::string_view input, run_options options = {});
+
+// The piece sizes a conversion is checked with: single bytes, sizes around the converter's
+// reads and lookahead, and the whole input at once.
+inline constexpr size_t kPieceSizes[] = {1, 7, 255, 511, 512, 513, 0};
 
 std::string finished_summary(long long lines);
 std::string failed_summary(long long lines);

@@ -1,7 +1,10 @@
-// The plain converter, the yardstick of the whole-conversion benchmark: the same conversion on
-// one thread, with real numbers printed step by step through snprintf, log10 and pow.
+// A program of its own that converts a file with the asciify library, as the asciify command
+// does (the same text, messages and exit status), reading it with the C library. The build
+// links it with the installed library (see CMakeLists.txt here, and the tests); the benchmarks
+// link it with a library whose real-number text is printed step by step, as the yardstick of
+// the whole-conversion benchmark (bench/plain_asciify).
 //
-//   plain_asciify IN OUT
+//   convert_file IN OUT
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -28,13 +31,13 @@ void print(void*, asciify::message_kind kind, const char* text, size_t size) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: plain_asciify IN OUT\n");
+    std::fprintf(stderr, "usage: convert_file IN OUT\n");
     return 1;
   }
   FILE* input = std::fopen(argv[1], "rb");
   FILE* output = input != nullptr ? std::fopen(argv[2], "wb") : nullptr;
   if (output == nullptr) {
-    std::fprintf(stderr, "plain_asciify: cannot open %s\n", input == nullptr ? argv[1] : argv[2]);
+    std::fprintf(stderr, "convert_file: cannot open %s\n", input == nullptr ? argv[1] : argv[2]);
     return 1;
   }
   asciify::convert_options options;

@@ -1,7 +1,7 @@
-# Installs the build into a fresh prefix, builds tests/install against it with find_package, as
+# Installs the build into a fresh prefix, builds the example program (examples/) against it with find_package, as
 # a user's build would, and checks that the program converts the example exactly as the
 # installed asciify does: the same text, messages and status.
-# Variables: BUILD_DIR, PREFIX, SOURCE_DIR (tests/install), BINDIR, EXAMPLE, GENERATOR,
+# Variables: BUILD_DIR, PREFIX, SOURCE_DIR (examples/), BINDIR, EXAMPLE, GENERATOR,
 # COMPILER.
 file(REMOVE_RECURSE "${PREFIX}")
 function(run)
