@@ -23,7 +23,7 @@ struct convert_options {
   std::string output_name = "output";
   // Leave out the notes (the byte-order note and "Finished ..."); never a warning or an error.
   bool quiet = false;
-  // An input that starts with a complete gzip, xz or zstd stream header is decompressed as it
+  // An input that starts with the signature of a gzip, xz or zstd stream is decompressed as it
   // is fed; input byte offsets in messages then count decompressed bytes.
   bool decompress = true;
   // Render and write the lines on a second thread while the caller feeds on; the text and the
