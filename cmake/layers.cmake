@@ -12,7 +12,8 @@ function(asciify_layer name)
   target_include_directories(asciify_${name} PUBLIC ${PROJECT_SOURCE_DIR}
     ${PROJECT_SOURCE_DIR}/include ${PROJECT_BINARY_DIR}/generated)
   if(ASCIIFY_SHARED_OBJECTS)
-    set_target_properties(asciify_${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    set_target_properties(asciify_${name} PROPERTIES POSITION_INDEPENDENT_CODE ON
+      CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   endif()
   set(allowed ${name})
   foreach(dependency IN LISTS arg_DEPENDS)

@@ -177,6 +177,10 @@ bool convert_item(conversion_run& run) {
   const int32_t item = w.cursor.position;
   bool consumed = false;
   conversion_loop& loop = run.loop;
+  if (!loop.inside_long_line) {
+    run.out.item.origin = line_origin::ascii_line;
+    run.out.item.input_byte = input_offset(w, item);
+  }
   bool ok = check_for_marker(run, &consumed);
   if (ok && !consumed && loop.mode == conversion_mode::ascii) {
     ok = copy_ascii_line(run.out, w, &loop.inside_long_line);

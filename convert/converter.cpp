@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "convert/conversion.h"
+#include "convert/observe.h"
 #include "input/decoder.h"
 #include "input/piece_decoder.h"
 
@@ -180,6 +181,10 @@ int finish_converting(converter& c, const char* read_failure) {
   const int status = finish_run(*c.out, result, close_error, c.options.summary_label.c_str());
   fill_report(c, result, status);
   return status;
+}
+
+void observe_lines(converter& c, line_observer observer) {
+  if (c.out->queue == nullptr) c.out->observer = observer;
 }
 
 const convert_report& converting_report(const converter& c) {

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/input_sources.h"
 #include "tests/support/encoder.h"
 #include "tests/support/example_input.h"
+#include "tests/support/input_sources.h"
 #include "tests/support/random_input.h"
 
 namespace asciify::test_support {

@@ -70,6 +70,16 @@ void note_wide_values(output& out, int32_t first_star_width) {
          first_star_width, static_cast<long long>(out.lines_written));
 }
 
+// Tells the observer, when there is one, of text that the output took.
+void observe(output& out, const char* text, int32_t length, bool ends_line) {
+  if (out.observer.take == nullptr) return;
+  observed_line line;
+  line.text = text;
+  line.length = length;
+  line.ends_line = ends_line;
+  out.observer.take(out.observer.context, out.item, line);
+}
+
 // Appends a complete line to the file. Returns false after reporting a failed write.
 bool append_now(output& out, const char* text, int32_t length, line_kind kind) {
   if (!append_line(out.file, text, static_cast<size_t>(length), kind)) {
@@ -103,6 +113,11 @@ std::optional<int32_t> write_line_now(output& out, const line_settings& settings
   const rendered_text& rendered = *line;
   if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) {
     return std::nullopt;
+  }
+  if (out.observer.take != nullptr) {
+    observed_line observed{out.line_buffer, rendered.length, true,    &format, data,
+                           start,           limit,           settings};
+    out.observer.take(out.observer.context, out.item, observed);
   }
   out.starred_fields += rendered.star_count;
   note_wide_values(out, rendered.first_star_width);
@@ -204,7 +219,10 @@ void report_pending_warning(output& out) {
 
 bool put_plain_line(output& out, const uint8_t* bytes, int32_t count) {
   if (out.queue == nullptr) {
-    return append_now(out, reinterpret_cast<const char*>(bytes), count, line_kind::plain);
+    const char* text = reinterpret_cast<const char*>(bytes);
+    if (!append_now(out, text, count, line_kind::plain)) return false;
+    observe(out, text, count, true);
+    return true;
   }
   if (!queue_text(*out.queue, bytes, count, true, out.lines_written)) return false;
   ++out.lines_written;
@@ -214,7 +232,9 @@ bool put_plain_line(output& out, const uint8_t* bytes, int32_t count) {
 bool put_line_part(output& out, const uint8_t* bytes, int32_t count) {
   if (out.queue != nullptr) return queue_text(*out.queue, bytes, count, false, out.lines_written);
   begin_line(out.file, line_kind::plain);
-  if (append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count))) {
+  const char* text = reinterpret_cast<const char*>(bytes);
+  if (append_part(out.file, text, static_cast<size_t>(count))) {
+    observe(out, text, count, false);
     return true;
   }
   report_write_failure(out);
@@ -240,6 +260,8 @@ bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
     return false;
   }
   ++out.lines_written;
+  observe(out, reinterpret_cast<const char*>(bytes), count, false);
+  observe(out, &kNewline, 1, true);
   return true;
 }
 

@@ -32,6 +32,40 @@ namespace asciify {
 // line.
 constexpr int32_t kMaxLineData = 16 * 1024;
 
+// Where the item being converted comes from, set before it is handled: for an observer of the
+// lines, which is told of each line as it goes out.
+enum class line_origin : uint8_t {
+  ascii_line,
+  text_record,
+  cached_format,
+  line_specific,
+  hardwired
+};
+struct item_origin {
+  line_origin origin = line_origin::ascii_line;
+  uint8_t code = 0;        // the record's format code
+  int64_t input_byte = 0;  // where its line or record begins in the input
+  // Of a hard-wired line: bit p set when output field p was zero-filled before it was staged.
+  uint32_t staged_zero_fill = 0;
+};
+
+// What an observer is told of a line, or of a part of one, once the output has taken it.
+struct observed_line {
+  const char* text = nullptr;
+  int32_t length = 0;
+  bool ends_line = true;  // false: a part of a line longer than the input window
+  // For a line of fields: its format, the data it was rendered from and their settings.
+  const format_entry* format = nullptr;
+  const uint8_t* data = nullptr;
+  int32_t start = 0;
+  int32_t limit = 0;
+  line_settings settings{};
+};
+struct line_observer {
+  void (*take)(void* context, const item_origin& origin, const observed_line& line) = nullptr;
+  void* context = nullptr;
+};
+
 struct output {
   output_file file;
   const char* name = "output";  // the destination, for messages
@@ -51,6 +85,10 @@ struct output {
   bool write_failure_reported = false;
   // Why the last line that could not be laid out failed (complete: none did).
   layout_result layout_failure = layout_result::complete;
+
+  // Told of every line as it is written; only without a queue.
+  line_observer observer;
+  item_origin item;
 
   std::unique_ptr<line_queue> queue;
   char line_buffer[kLineBufferSize];

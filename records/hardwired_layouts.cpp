@@ -155,6 +155,8 @@ bool stage_fields(conversion_state& state, output& out, const hardwired_layout& 
         copy_field(state, out, state.hardwired_format, source, staging, record, source_start);
     if (!next) return false;
     if (!repeated) p = *next;
+    const bool number = decompose_field_format(state.hardwired_storage[source]).size != 0;
+    if (number && state.zero_fill_state != 0) out.item.staged_zero_fill |= 1u << position;
   }
   record.position = p;
   return true;

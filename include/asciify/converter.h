@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "asciify/export.h"
 #include "asciify/sinks.h"
 
 namespace asciify {
@@ -85,24 +86,25 @@ struct convert_report {
 
 struct converter;
 struct converter_deleter {
-  void operator()(converter* c) const;
+  ASCIIFY_API void operator()(converter* c) const;
 };
 using converter_ptr = std::unique_ptr<converter, converter_deleter>;
 
-converter_ptr make_converter(const convert_options& options, byte_sink text, message_sink messages);
+ASCIIFY_API converter_ptr make_converter(const convert_options& options, byte_sink text,
+                                         message_sink messages);
 
 // Converts the next `size` bytes of the input. Returns false once the conversion has stopped at
 // an error (its message given, see the report); bytes fed after that are ignored.
-bool convert_bytes(converter& c, const void* data, size_t size);
+ASCIIFY_API bool convert_bytes(converter& c, const void* data, size_t size);
 
 // Converts what is left, hands all the text to the sink, closes it and gives the summary
 // ("Finished converting file, wrote N lines." or "File conversion failed after writing N
 // lines."). `read_failure`, when given, is the reason the input could not be read to its end
 // (as "Input/output error"): the run then fails as the command does after a read error.
 // Returns the exit status: 0 converted, 2 failed. Call once.
-int finish_converting(converter& c, const char* read_failure = nullptr);
+ASCIIFY_API int finish_converting(converter& c, const char* read_failure = nullptr);
 
 // What the conversion did so far; complete once finished. lines_written grows with every call.
-const convert_report& converting_report(const converter& c);
+ASCIIFY_API const convert_report& converting_report(const converter& c);
 
 }  // namespace asciify

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "asciify/byte_order.h"
+#include "asciify/export.h"
 #include "asciify/sinks.h"
 
 namespace asciify {
@@ -44,21 +45,21 @@ struct pack_report {
 
 struct packer;
 struct packer_deleter {
-  void operator()(packer* p) const;
+  ASCIIFY_API void operator()(packer* p) const;
 };
 using packer_ptr = std::unique_ptr<packer, packer_deleter>;
 
-packer_ptr make_packer(const pack_options& options, byte_sink sink);
+ASCIIFY_API packer_ptr make_packer(const pack_options& options, byte_sink sink);
 
 // Packs the next bytes of the input. Returns false once the packing has stopped: a refused
 // line or a failed write (see the report).
-bool pack_bytes(packer& p, const void* data, size_t size);
+ASCIIFY_API bool pack_bytes(packer& p, const void* data, size_t size);
 
 // Packs what is left (the last line, lines held back), hands all output to the sink and closes
 // it. Returns false when the packing stopped or a write or the closing failed.
-bool finish_packing(packer& p);
+ASCIIFY_API bool finish_packing(packer& p);
 
-const pack_report& packing_report(const packer& p);
+ASCIIFY_API const pack_report& packing_report(const packer& p);
 
 // Packs a whole text held in memory.
 struct packed_text {
@@ -66,6 +67,6 @@ struct packed_text {
   pack_report report;
   bool ok = false;  // false: refused (bytes then hold nothing useful) or failed
 };
-packed_text pack_text(std::string_view input, const pack_options& options = {});
+ASCIIFY_API packed_text pack_text(std::string_view input, const pack_options& options = {});
 
 }  // namespace asciify

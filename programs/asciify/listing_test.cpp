@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "tests/support/input_sources.h"
 #include "tests/support/example_input.h"
+#include "tests/support/input_sources.h"
 #include "tests/support/random_input.h"
 
 namespace asciify {

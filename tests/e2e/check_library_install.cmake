@@ -1,8 +1,10 @@
-# Installs the build into a fresh prefix, builds the example program (examples/) against it with find_package, as
-# a user's build would, and checks that the program converts the example exactly as the
-# installed asciify does: the same text, messages and status.
-# Variables: BUILD_DIR, PREFIX, SOURCE_DIR (examples/), BINDIR, EXAMPLE, GENERATOR,
-# COMPILER.
+# Installs the build into a fresh prefix and builds the example programs against it as a user's
+# build would: with find_package (examples/CMakeLists.txt) and, for the C one, with pkg-config.
+# On the bundled example and the byte-order samples, convert_file must give what the installed
+# asciify gives (text, messages, status), and the two readers its text, with every data
+# record's values writing its line again.
+# Variables: BUILD_DIR, PREFIX, SOURCE_DIR (examples/), BINDIR, INPUTS, GENERATOR, COMPILER,
+# C_COMPILER, PKG_CONFIG.
 file(REMOVE_RECURSE "${PREFIX}")
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -14,20 +16,45 @@ run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}/usr")
 run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${PREFIX}/build" -G "${GENERATOR}"
   "-DCMAKE_CXX_COMPILER=${COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}/usr")
 run("${CMAKE_COMMAND}" --build "${PREFIX}/build")
-
-foreach(program "${PREFIX}/build/convert_file" "${PREFIX}/usr/${BINDIR}/asciify")
-  get_filename_component(name "${program}" NAME)
-  execute_process(COMMAND "${program}" "${EXAMPLE}" "${PREFIX}/${name}.txt"
-    RESULT_VARIABLE status_${name} OUTPUT_VARIABLE out_${name} ERROR_VARIABLE err_${name})
-  file(READ "${PREFIX}/${name}.txt" text_${name})
-endforeach()
-foreach(what status out err text)
-  if(NOT "${${what}_convert_file}" STREQUAL "${${what}_asciify}")
-    message(FATAL_ERROR "the installed library's ${what} differs from asciify's:\n"
-      "${${what}_convert_file}\n---\n${${what}_asciify}")
-  endif()
-endforeach()
-if(NOT status_asciify EQUAL 0 OR text_asciify STREQUAL "")
-  message(FATAL_ERROR "the example did not convert: ${err_asciify}")
+set(ENV{PKG_CONFIG_PATH} "${PREFIX}/usr/lib/pkgconfig")
+execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs asciify OUTPUT_VARIABLE flags
+  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir asciify OUTPUT_VARIABLE libdir
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not find the installed asciify.pc")
 endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run("${C_COMPILER}" -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/read_lines.c" ${flags}
+  "-Wl,-rpath,${libdir}" -o "${PREFIX}/build/read_lines")
+
+# Runs `program` on `input`: sets <name>_status, _out, _err and _text (what OUT holds).
+macro(run_on name program input)
+  execute_process(COMMAND ${program} "${input}" "${PREFIX}/${name}.txt"
+    RESULT_VARIABLE ${name}_status OUTPUT_VARIABLE ${name}_out ERROR_VARIABLE ${name}_err)
+  set(${name}_text "")
+  if(EXISTS "${PREFIX}/${name}.txt")
+    file(READ "${PREFIX}/${name}.txt" ${name}_text)
+  endif()
+endmacro()
+foreach(input IN LISTS INPUTS)
+  run_on(command "${PREFIX}/usr/${BINDIR}/asciify" "${input}")
+  run_on(library "${PREFIX}/build/convert_file" "${input}")
+  foreach(what status out err text)
+    if(NOT "${library_${what}}" STREQUAL "${command_${what}}")
+      message(FATAL_ERROR "${input}: the installed library's ${what} differs from asciify's:\n"
+        "${library_${what}}\n---\n${command_${what}}")
+    endif()
+  endforeach()
+  if(NOT command_status EQUAL 0 OR command_text STREQUAL "")
+    message(FATAL_ERROR "${input} did not convert: ${command_err}")
+  endif()
+  foreach(reader read_lines read_values)
+    execute_process(COMMAND "${PREFIX}/build/${reader}" "${input}" RESULT_VARIABLE status
+      OUTPUT_VARIABLE lines ERROR_VARIABLE err)
+    if(NOT status EQUAL 0 OR NOT lines STREQUAL command_text)
+      message(FATAL_ERROR "${input}: ${reader} (status ${status}) gives other lines: ${err}")
+    endif()
+  endforeach()
+endforeach()
 file(REMOVE_RECURSE "${PREFIX}")

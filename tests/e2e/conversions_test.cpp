@@ -237,6 +237,9 @@ std::vector<row> rows() {
     {"zero fields take the free-format width of their reference",
      section().fsf8(30, {0x1F, 0x2A, 0x2A, 0x2A}).i32(1).f32(1.0f).f32(2.0f).f32(3.0f),
      " 1, 1.0, 2.0, 3.0, 0, 0\n"},
+    {"zero fields of code 32 as wide as its fourth field",
+     section().fsf8(32, {0x08, 0x08, 0x04, 0x0A}).i32s({1, 2, 3, 4}),
+     ints("1 2") + ints("3", 4) + ints("4 4 4 4 4 0 0", 10) + "\n"},
     {"packed format of 19 codes, plain format of 19 bytes",
      section().fsf4(30, std::vector<uint8_t>(19, 1)).i32s({1, 2, 3, 4})
          .fsf8(30, std::vector<uint8_t>(19, 8)).i32s({5, 6, 7, 8}),

@@ -1,0 +1,247 @@
+// The reader of the public interface: the converter, its lines observed as they are written,
+// queued with their values for one piece of input at a time and handed out one by one or as
+// runs of one layout.
+#include "asciify/reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "asciify/converter.h"
+#include "convert/observe.h"
+#include "input/input_stream.h"
+#include "read/batches.h"
+#include "read/field_values.h"
+
+namespace asciify {
+namespace {
+
+// Input handed to the converter at a time: what one piece can make is what the reader holds.
+constexpr size_t kPieceSize = 4096;
+
+// A line as the piece made it; its text, layout and fields lie in the reader's buffers.
+struct queued_item {
+  item_kind kind;
+  int64_t line_number;
+  int64_t input_byte;
+  int format_code;
+  record_source source;
+  bool swapped;
+  size_t text_at, text_size;
+  size_t layout_at, layout_size;
+  size_t fields_at, field_count;
+};
+
+record_source source_of(line_origin origin) {
+  switch (origin) {
+    case line_origin::cached_format:
+      return record_source::cached_format;
+    case line_origin::line_specific:
+      return record_source::line_specific;
+    case line_origin::hardwired:
+      return record_source::hardwired;
+    case line_origin::ascii_line:
+    case line_origin::text_record:
+      break;
+  }
+  return record_source::none;
+}
+
+size_t discard(void*, const char*, size_t size, int*) {
+  return size;
+}
+
+}  // namespace
+
+struct reader {
+  input_handle input;
+  converter_ptr conv;
+  bool done = false;
+  bool failed = false;
+  read_error error;
+  int64_t lines_seen = 0;
+  // The items of the last piece, and the buffers their texts, layouts and fields lie in.
+  std::vector<queued_item> queue;
+  size_t taken = 0;
+  std::string texts;
+  std::vector<uint8_t> layouts;
+  std::vector<decoded_field> decoded;
+  std::vector<field_value> fields;
+  std::string open_line;  // the parts of a line longer than the input window so far
+  item_origin open_origin;
+  line_item current;
+  batch_builder batches;
+  std::shared_ptr<void> source;  // what a callback input reads through, kept with it
+};
+
+namespace {
+
+void queue_line(reader& r, const item_origin& origin, const observed_line& line) {
+  queued_item q{};
+  q.kind = origin.origin == line_origin::ascii_line    ? item_kind::ascii_line
+           : origin.origin == line_origin::text_record ? item_kind::text_record
+                                                       : item_kind::data_record;
+  q.line_number = ++r.lines_seen;
+  q.input_byte = origin.input_byte;
+  q.format_code = q.kind == item_kind::ascii_line ? -1 : origin.code;
+  q.source = source_of(origin.origin);
+  q.swapped = line.settings.swap_needed != 0;
+  q.text_at = r.texts.size();
+  r.texts.append(r.open_line);
+  r.texts.append(line.text, static_cast<size_t>(line.length));
+  q.text_size = r.texts.size() - q.text_at;
+  r.open_line.clear();
+  if (line.format != nullptr) {
+    q.layout_at = r.layouts.size();
+    q.layout_size = line.format->count;
+    r.layouts.insert(r.layouts.end(), line.format->bytes, line.format->bytes + q.layout_size);
+    q.fields_at = r.decoded.size();
+    decode_fields(origin, line, r.decoded, r.texts);
+    q.field_count = r.decoded.size() - q.fields_at;
+  }
+  r.queue.push_back(q);
+}
+
+void take_line(void* context, const item_origin& origin, const observed_line& line) {
+  auto& r = *static_cast<reader*>(context);
+  if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
+  if (r.open_line.empty()) r.open_origin = origin;
+  r.open_line.append(line.text, static_cast<size_t>(line.length));
+}
+
+// Ends the conversion and keeps the error that ended it.
+void finish(reader& r) {
+  r.done = true;
+  const char* failure = input_failed(*r.input) ? input_failure_reason(*r.input).c_str() : nullptr;
+  if (finish_converting(*r.conv, failure) == 0) return;
+  const convert_report& report = converting_report(*r.conv);
+  r.failed = true;
+  r.error = {report.failure_message, report.failure_input_byte, report.lines_written + 1};
+}
+
+// Converts pieces of input until one makes a line or the input ends. Returns false at the end.
+bool fill_queue(reader& r) {
+  r.queue.clear();
+  r.taken = 0;
+  r.texts.clear();
+  r.layouts.clear();
+  r.decoded.clear();
+  while (r.queue.empty() && !r.done) {
+    const uint8_t* bytes = nullptr;
+    const size_t got = next_input_bytes(*r.input, &bytes, kPieceSize);
+    if (got == 0 || !convert_bytes(*r.conv, bytes, got)) finish(r);
+  }
+  return !r.queue.empty();
+}
+
+// The item at the head of the queue, its views set.
+const line_item& view_of(reader& r, const queued_item& q) {
+  line_item& item = r.current;
+  item.kind = q.kind;
+  item.text = std::string_view(r.texts).substr(q.text_at, q.text_size);
+  item.line_number = q.line_number;
+  item.input_byte = q.input_byte;
+  item.format_code = q.format_code;
+  item.source = q.source;
+  item.swapped = q.swapped;
+  item.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
+  r.fields.resize(q.field_count);
+  for (size_t i = 0; i < q.field_count; ++i) {
+    const decoded_field& d = r.decoded[q.fields_at + i];
+    r.fields[i] = d.value;
+    if (d.value.type == value_type::string) {
+      r.fields[i].text = std::string_view(r.texts).substr(d.text_at, d.text_size);
+    }
+  }
+  item.fields = r.fields;
+  return item;
+}
+
+reader_opening open_on(input_opening opening) {
+  reader_opening result;
+  if (opening.stream == nullptr) {
+    result.reason = std::move(opening.reason);
+    result.system_error = opening.system_error;
+    return result;
+  }
+  reader_ptr r(new reader);
+  r->input = std::move(opening.stream);
+  convert_options options;
+  options.quiet = true;
+  options.decompress = false;  // the input decompresses itself
+  options.buffer_size = 0;
+  r->conv = make_converter(options, {discard, nullptr, nullptr, nullptr}, {});
+  observe_lines(*r->conv, {take_line, r.get()});
+  result.reader = std::move(r);
+  return result;
+}
+
+// A reader's callback as the input layer's raw reader.
+struct callback_source {
+  read_function read;
+  void* context;
+};
+
+raw_read read_through(void* context, uint8_t* buffer, size_t capacity) {
+  const auto* source = static_cast<const callback_source*>(context);
+  int error = 0;
+  const size_t got = source->read(source->context, buffer, capacity, &error);
+  return {got, got == 0 ? error : 0};
+}
+
+}  // namespace
+
+void reader_deleter::operator()(reader* r) const {
+  delete r;
+}
+
+reader_opening open_reader_file(const std::string& path) {
+  return open_on(open_input_file(path.c_str()));
+}
+
+reader_opening open_reader_memory(const void* data, size_t size) {
+  return open_on(open_input_memory(static_cast<const uint8_t*>(data), size));
+}
+
+reader_opening open_reader_callback(read_function read, void* context) {
+  // The input reads the callback's source from a record kept with it, as long as it lives.
+  auto source = std::make_shared<callback_source>(callback_source{read, context});
+  reader_opening opening = open_on(open_input_reader({read_through, source.get()}));
+  if (opening.reader != nullptr) opening.reader->source = std::move(source);
+  return opening;
+}
+
+const line_item* peek_item(reader& r) {
+  if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
+  return &view_of(r, r.queue[r.taken]);
+}
+
+void skip_item(reader& r) {
+  ++r.taken;
+}
+
+const line_item* next_item(reader& r) {
+  const line_item* item = peek_item(r);
+  if (item != nullptr) skip_item(r);
+  return item;
+}
+
+const record_batch* next_batch(reader& r, int64_t max_rows) {
+  return next_run(r.batches, r, std::max<int64_t>(max_rows, 1));
+}
+
+const read_error* reader_error(const reader& r) {
+  return r.failed ? &r.error : nullptr;
+}
+
+read_progress reader_progress(const reader& r) {
+  const input_progress progress = input_progress_of(*r.input);
+  return {progress.raw_bytes_read, progress.raw_size};
+}
+
+std::string render_values(const line_item& item) {
+  return render_fields(item);
+}
+
+}  // namespace asciify

@@ -1,0 +1,168 @@
+// The reader: its lines are the converter's, each data record's values write its line again,
+// the values of every kind of field, runs of one layout, and the error that ends the reading.
+#include "asciify/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/convert_in_memory.h"
+#include "tests/support/encoder.h"
+#include "tests/support/example_input.h"
+#include "tests/support/random_input.h"
+
+namespace asciify {
+namespace {
+
+using test_support::encoder;
+using test_support::order;
+
+reader_ptr reader_of(const std::string& bytes) {
+  reader_opening opening = open_reader_memory(bytes.data(), bytes.size());
+  EXPECT_NE(opening.reader, nullptr) << opening.reason;
+  return std::move(opening.reader);
+}
+
+// Reads every item: their texts must be the conversion's text, their line numbers count up, and
+// every data record's values write its line again. Returns the items' texts.
+std::string read_all(const std::string& bytes, const std::string& name) {
+  const reader_ptr r = reader_of(bytes);
+  std::string text;
+  int64_t line = 0;
+  for (const line_item* item; (item = next_item(*r)) != nullptr;) {
+    EXPECT_EQ(item->line_number, ++line) << name;
+    EXPECT_EQ(render_values(*item), item->text) << name << " line " << line;
+    text += item->text;
+  }
+  const test_support::conversion_capture run = test_support::convert_in_memory(bytes);
+  EXPECT_TRUE(text == run.output) << name;
+  EXPECT_EQ(reader_error(*r) == nullptr, run.status == 0) << name;
+  return text;
+}
+
+TEST(Reader, LinesAreTheConvertersAndValuesWriteThemAgain) {
+  read_all(test_support::example_input().bytes, "the example");
+  for (uint32_t seed = 1; seed <= 80; ++seed) {
+    const std::string input = test_support::make_random_input(seed).bytes;
+    read_all(input, "seed " + std::to_string(seed));
+    read_all(input.substr(0, input.size() / 2), "seed " + std::to_string(seed) + " cut");
+  }
+}
+
+// The values of each kind of field, in both byte orders: numbers, '*' values, NaN, strings,
+// free format, zero fill in a cached and in a hard-wired record.
+TEST(Reader, ValuesOfEveryKindOfField) {
+  for (const order numbers : {order::native, order::reversed}) {
+    encoder file = encoder{}.line("head").start_binary(numbers);
+    file.define(60, {0x04, 0x2A, 0x54, 0x6A, 0x84, 0x80}).byte(60).i32(123456).f32(NAN);
+    file.i64(-5).f64(2.5).str("ab").str("open");
+    file.lsf8({0x1F, 0x3F, 0xFF}).i32(7).marker4().text_record("*x");
+    file.byte(10).i32(1).f32(1.5f).marker4();
+    const reader_ptr r = reader_of(file.bytes);
+    EXPECT_EQ(next_item(*r)->kind, item_kind::ascii_line);
+    const line_item* cached = next_item(*r);
+    ASSERT_EQ(cached->fields.size(), 6u);
+    EXPECT_EQ(cached->source, record_source::cached_format);
+    EXPECT_EQ(cached->format_code, 60);
+    EXPECT_EQ(cached->swapped, numbers == order::reversed);
+    EXPECT_EQ(cached->text.substr(0, 4), "****");  // too wide for 4 columns, yet exact
+    EXPECT_EQ(cached->fields[0].integer, 123456);
+    EXPECT_TRUE(std::isnan(cached->fields[1].real));
+    EXPECT_EQ(cached->fields[2].integer, -5);
+    EXPECT_EQ(cached->fields[3].real, 2.5);
+    EXPECT_EQ(cached->fields[4].text, "ab");
+    EXPECT_EQ(cached->fields[5].text, "open");
+    const line_item* free = next_item(*r);
+    EXPECT_EQ(free->text, " 7, 0.0,\n");
+    EXPECT_EQ(std::vector<bool>({free->fields[0].zero_fill, free->fields[1].zero_fill,
+                                 free->fields[2].zero_fill}),
+              std::vector<bool>({false, true, true}));
+    EXPECT_EQ(next_item(*r)->text, "$\n");  // the text record's flag line, then its text
+    EXPECT_EQ(next_item(*r)->kind, item_kind::text_record);
+    const line_item* wired = next_item(*r);
+    EXPECT_EQ(wired->source, record_source::hardwired);
+    ASSERT_EQ(wired->fields.size(), 6u);
+    EXPECT_EQ(wired->fields[1].real, 1.5);
+    EXPECT_TRUE(wired->fields[2].zero_fill && wired->fields[3].zero_fill);
+    EXPECT_FALSE(wired->fields[4].zero_fill);  // an appended zero field
+    EXPECT_EQ(render_values(*wired), wired->text);
+    EXPECT_EQ(next_item(*r), nullptr);
+    EXPECT_EQ(reader_error(*r), nullptr);
+  }
+}
+
+// A run ends at another layout, at a line that is no data record and at the row bound; its
+// heading is the last text line before it.
+TEST(Reader, BatchesAreRunsOfOneLayout) {
+  encoder file = encoder{}.line("first table").start_binary().define(60, {0x0A, 0x2A});
+  for (int32_t i = 0; i < 5; ++i) file.byte(60).i32(i).f32(0.5f * float(i));
+  file.lsf8({0x0A, 0x2A}).i32(5).f32(3.0f);  // the same layout in another kind of record
+  file.lsf8({0x8A}).str("name").text_record("second table");
+  for (int32_t i = 0; i < 3; ++i) file.byte(60).i32(10 + i).f32(1.0f);
+  const reader_ptr r = reader_of(file.bytes);
+  const struct {
+    int64_t rows, first_line, first_value;
+    float last_real;
+    const char* heading;
+  } runs[] = {{4, 2, 0, 1.5f, "first table"},
+              {2, 6, 4, 3.0f, "first table"},
+              {1, 8, -1, 0, "first table"},
+              {3, 10, 10, 1.0f, "second table"}};
+  for (const auto& expected : runs) {
+    const record_batch* batch = next_batch(*r, 4);
+    ASSERT_NE(batch, nullptr);
+    EXPECT_EQ(batch->rows, expected.rows);
+    EXPECT_EQ(batch->first_line, expected.first_line);
+    EXPECT_EQ(batch->heading, expected.heading);
+    const batch_column& first = batch->columns[0];
+    if (expected.first_value < 0) {
+      EXPECT_EQ(std::string(first.chars + first.offsets[0], first.chars + first.offsets[1]),
+                "name");
+      continue;
+    }
+    EXPECT_EQ(static_cast<const int32_t*>(first.values)[0], expected.first_value);
+    EXPECT_EQ(static_cast<const float*>(batch->columns[1].values)[expected.rows - 1],
+              expected.last_real);
+  }
+  EXPECT_EQ(next_batch(*r, 4), nullptr);
+}
+
+// The first error ends the reading with the command's message, its input byte and its line;
+// every call after it says so.
+TEST(Reader, TheFirstErrorEndsTheReading) {
+  const encoder file = encoder{}.line("a").start_binary().text_record("b").byte(5).line("c");
+  const reader_ptr r = reader_of(file.bytes);
+  EXPECT_EQ(next_item(*r)->text, "a\n");
+  EXPECT_EQ(next_item(*r)->text, "b\n");
+  for (int call = 0; call < 3; ++call) {
+    EXPECT_EQ(call % 2 == 0 ? next_item(*r) : nullptr, nullptr);
+    EXPECT_EQ(next_batch(*r, 10), nullptr);
+    const read_error* error = reader_error(*r);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->message,
+              "Found unknown reserved format code 5 in <process_hardwired_line> at line 3");
+    EXPECT_EQ(error->input_byte, static_cast<int64_t>(file.bytes.size() - 3));
+    EXPECT_EQ(error->line, 3);
+  }
+  const reader_opening missing = open_reader_file("no such file.dat");
+  EXPECT_EQ(missing.reader, nullptr);
+  EXPECT_EQ(missing.reason, "No such file or directory");
+}
+
+// Readers on two threads are independent: each gives what one reader alone gives.
+TEST(Reader, ReadersOnTwoThreads) {
+  const std::string first = test_support::make_random_input(3).bytes;
+  const std::string second = test_support::make_random_input(4).bytes;
+  std::string texts[2];
+  std::thread other([&] { texts[1] = read_all(second, "on a thread"); });
+  texts[0] = read_all(first, "beside it");
+  other.join();
+  EXPECT_EQ(texts[0], test_support::convert_in_memory(first).output);
+  EXPECT_EQ(texts[1], test_support::convert_in_memory(second).output);
+}
+
+}  // namespace
+}  // namespace asciify

@@ -1,0 +1,22 @@
+# Lists the symbols the shared library LIBRARY exports (nm -D, demangled) and fails on any that
+# is neither of the C interface (asciify_...) nor of the C++ interface (asciify::...).
+execute_process(COMMAND nm -D -C --defined-only "${LIBRARY}" OUTPUT_VARIABLE listing
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(others "")
+set(count 0)
+foreach(line IN LISTS lines)
+  if(line STREQUAL "")
+    continue()
+  endif()
+  math(EXPR count "${count} + 1")
+  if(NOT line MATCHES "^[0-9a-f]+ [A-Za-z] (asciify_|asciify::)")
+    string(APPEND others "  ${line}\n")
+  endif()
+endforeach()
+if(others OR count LESS 40)
+  message(FATAL_ERROR "exported besides the interfaces (${count} in all):\n${others}")
+endif()
