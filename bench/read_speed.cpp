@@ -1,0 +1,71 @@
+// Reads a file through the library's reader, as a program that wants its values does:
+//
+//   read_speed batches FILE   every value, in runs of one layout (65,536 rows at most)
+//   read_speed lines FILE     every line, one item at a time
+//
+// Prints the rows or lines read and a sum of what was read (so that nothing is left out), and
+// exits with 2 after an error of the file. bench/run times it with bench/measure.
+#include <asciify/reader.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The sum of the first number of every row of the batch, so that its values are looked at.
+double sum_of(const asciify::record_batch& batch) {
+  double sum = 0;
+  for (const asciify::batch_column& column : batch.columns) {
+    for (int64_t row = 0; row < batch.rows; ++row) {
+      switch (column.type) {
+        case asciify::value_type::int32:
+          sum += static_cast<const int32_t*>(column.values)[row];
+          break;
+        case asciify::value_type::int64:
+          sum += double(static_cast<const int64_t*>(column.values)[row]);
+          break;
+        case asciify::value_type::real32:
+          sum += static_cast<const float*>(column.values)[row];
+          break;
+        case asciify::value_type::real64:
+          sum += static_cast<const double*>(column.values)[row];
+          break;
+        case asciify::value_type::string:
+          sum += column.offsets[row + 1] - column.offsets[row];
+          break;
+      }
+    }
+  }
+  return sum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool batches = argc == 3 && std::strcmp(argv[1], "batches") == 0;
+  if (argc != 3 || (!batches && std::strcmp(argv[1], "lines") != 0)) {
+    std::fprintf(stderr, "usage: read_speed batches|lines FILE\n");
+    return 1;
+  }
+  asciify::reader_opening opening = asciify::open_reader_file(argv[2]);
+  if (opening.reader == nullptr) {
+    std::fprintf(stderr, "read_speed: %s: %s\n", argv[2], opening.reason.c_str());
+    return 1;
+  }
+  asciify::reader& reader = *opening.reader;
+  long long count = 0;
+  double sum = 0;
+  if (batches) {
+    while (const asciify::record_batch* batch = asciify::next_batch(reader, 65536)) {
+      count += batch->rows;
+      sum += sum_of(*batch);
+    }
+  } else {
+    while (const asciify::line_item* item = asciify::next_item(reader)) {
+      ++count;
+      sum += double(item->text.size());
+    }
+  }
+  std::printf("%lld %s, sum %g\n", count, batches ? "rows" : "lines", sum);
+  return asciify::reader_error(reader) != nullptr ? 2 : 0;
+}
