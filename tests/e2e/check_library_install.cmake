@@ -4,7 +4,7 @@
 # asciify gives (text, messages, status), and the two readers its text, with every data
 # record's values writing its line again.
 # Variables: BUILD_DIR, PREFIX, SOURCE_DIR (examples/), BINDIR, INPUTS, GENERATOR, COMPILER,
-# C_COMPILER, PKG_CONFIG.
+# C_COMPILER, PKG_CONFIG, USER_FLAGS (what a program linking a sanitized library needs too).
 file(REMOVE_RECURSE "${PREFIX}")
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -14,7 +14,8 @@ function(run)
 endfunction()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}/usr")
 run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${PREFIX}/build" -G "${GENERATOR}"
-  "-DCMAKE_CXX_COMPILER=${COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}/usr")
+  "-DCMAKE_CXX_COMPILER=${COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}/usr"
+  "-DCMAKE_CXX_FLAGS=${USER_FLAGS}")
 run("${CMAKE_COMMAND}" --build "${PREFIX}/build")
 set(ENV{PKG_CONFIG_PATH} "${PREFIX}/usr/lib/pkgconfig")
 execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs asciify OUTPUT_VARIABLE flags
@@ -24,7 +25,7 @@ execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir asciify OUTPUT_VARIABL
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "pkg-config does not find the installed asciify.pc")
 endif()
-separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(flags UNIX_COMMAND "${USER_FLAGS} ${flags}")
 run("${C_COMPILER}" -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/read_lines.c" ${flags}
   "-Wl,-rpath,${libdir}" -o "${PREFIX}/build/read_lines")
 
