@@ -183,8 +183,10 @@ int finish_converting(converter& c, const char* read_failure) {
   return status;
 }
 
-void observe_lines(converter& c, line_observer observer) {
-  if (c.out->queue == nullptr) c.out->observer = observer;
+void observe_lines(converter& c, line_observer observer, bool observe_only) {
+  if (c.out->queue != nullptr) return;
+  c.out->observer = observer;
+  c.out->observe_only = observe_only;
 }
 
 const convert_report& converting_report(const converter& c) {

@@ -8,7 +8,8 @@
 namespace asciify {
 
 // Tells `observer` of every line `c` writes, as it writes it; only for a converter made without
-// a second thread.
-void observe_lines(converter& c, line_observer observer);
+// a second thread. With `observe_only` the lines go nowhere else, and lines of fields are
+// checked, not rendered: the observer is told of them without their text.
+void observe_lines(converter& c, line_observer observer, bool observe_only);
 
 }  // namespace asciify

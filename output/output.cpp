@@ -82,6 +82,10 @@ void observe(output& out, const char* text, int32_t length, bool ends_line) {
 
 // Appends a complete line to the file. Returns false after reporting a failed write.
 bool append_now(output& out, const char* text, int32_t length, line_kind kind) {
+  if (out.observe_only) {
+    ++out.lines_written;
+    return true;
+  }
   if (!append_line(out.file, text, static_cast<size_t>(length), kind)) {
     report_write_failure(out);
     return false;
@@ -102,11 +106,35 @@ std::optional<rendered_text> render_or_report(output& out, const line_settings& 
   return std::nullopt;
 }
 
-// Renders the line and writes it at once. Returns the end of its data, or nothing after a
-// message.
+// Checks a line without rendering it and tells the observer of it. Returns the end of its
+// data, or nothing after a message.
+std::optional<int32_t> observe_unrendered(output& out, const line_settings& settings,
+                                          const format_entry& format, const uint8_t* data,
+                                          int32_t start, int32_t limit,
+                                          const line_measure& measure) {
+  ++out.lines_written;
+  const observed_line observed{nullptr, 0, true, &format, data, start, limit, settings};
+  out.observer.take(out.observer.context, out.item, observed);
+  return measure.end;
+}
+
+// Renders the line and writes it at once (with `observe_only`, checks it and tells the
+// observer). Returns the end of its data, or nothing after a message.
 std::optional<int32_t> write_line_now(output& out, const line_settings& settings,
                                       const format_entry& format, const uint8_t* data,
                                       int32_t start, int32_t limit) {
+  if (out.observe_only) {
+    line_measure measure{};
+    const layout_result checked =
+        measure_formatted_line(settings, format, data, start, limit, &measure);
+    if (checked == layout_result::complete) {
+      return observe_unrendered(out, settings, format, data, start, limit, measure);
+    }
+    if (checked != layout_result::needs_rendering) {
+      report_layout_failure(out, checked);
+      return std::nullopt;
+    }
+  }
   const std::optional<rendered_text> line =
       render_or_report(out, settings, format, data, start, limit);
   if (!line) return std::nullopt;
@@ -233,7 +261,7 @@ bool put_line_part(output& out, const uint8_t* bytes, int32_t count) {
   if (out.queue != nullptr) return queue_text(*out.queue, bytes, count, false, out.lines_written);
   begin_line(out.file, line_kind::plain);
   const char* text = reinterpret_cast<const char*>(bytes);
-  if (append_part(out.file, text, static_cast<size_t>(count))) {
+  if (out.observe_only || append_part(out.file, text, static_cast<size_t>(count))) {
     observe(out, text, count, false);
     return true;
   }
@@ -254,8 +282,9 @@ bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
   }
   static constexpr char kNewline = '\n';
   begin_line(out.file, line_kind::plain);
-  if (!append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)) ||
-      !append_part(out.file, &kNewline, 1) || !end_line(out.file, line_kind::plain)) {
+  if (!out.observe_only &&
+      (!append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)) ||
+       !append_part(out.file, &kNewline, 1) || !end_line(out.file, line_kind::plain))) {
     report_write_failure(out);
     return false;
   }
@@ -267,6 +296,12 @@ bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
 
 bool write_plain_line(output& out, const line_settings& settings, const format_entry& format,
                       const uint8_t* data) {
+  if (out.queue == nullptr && out.observe_only) {
+    // Numbers in columns without a zero-fill marker: the line cannot fail.
+    const line_measure measure{format.plain_width + 1, format.plain_size, true};
+    return observe_unrendered(out, settings, format, data, 0, format.plain_size, measure)
+        .has_value();
+  }
   if (out.queue == nullptr) {
     return write_line_now(out, settings, format, data, 0, format.plain_size).has_value();
   }

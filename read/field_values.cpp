@@ -95,16 +95,17 @@ void decode_fields(const item_origin& origin, const observed_line& line,
   const format_entry& format = *line.format;
   const bool staged = origin.origin == line_origin::hardwired;
   const bool swap = line.settings.swap_needed != 0;
+  const size_t first = fields.size();
+  fields.resize(first + format.count);
   int32_t offset = line.start;
   bool filling = false;
   for (int32_t index = 0; index < format.count; ++index) {
     const field_format& f = decompose_field_format(format.bytes[index]);
-    decoded_field field;
+    decoded_field& field = fields[first + static_cast<size_t>(index)];
     field.value.type = type_of(f.type);
     field.value.zero_fill = filling || (staged && (origin.staged_zero_fill >> index & 1) != 0);
-    if (filling) {
-      // Zero fill consumes no data.
-    } else if (f.size != 0) {
+    if (filling) continue;  // zero fill consumes no data
+    if (f.size != 0) {
       const uint8_t* bytes = line.data + offset;
       offset += f.size;
       filling =
@@ -112,20 +113,18 @@ void decode_fields(const item_origin& origin, const observed_line& line,
                                               line.settings.zero_fill_marker_8, bytes, f.size);
       field.value.zero_fill = field.value.zero_fill || filling;
       if (!filling) take_number(field.value, bytes, swap);
-    } else {
-      field.text_at = static_cast<uint32_t>(texts.size());
-      const int32_t start = offset;
-      offset = take_string(f, line.data, offset, line.limit, &field.text_size);
-      texts.append(reinterpret_cast<const char*>(line.data + start), field.text_size);
+      continue;
     }
-    fields.push_back(field);
+    field.text_at = static_cast<uint32_t>(texts.size());
+    const int32_t start = offset;
+    offset = take_string(f, line.data, offset, line.limit, &field.text_size);
+    texts.append(reinterpret_cast<const char*>(line.data + start), field.text_size);
   }
 }
 
-std::string render_fields(const line_item& item) {
-  if (item.kind != item_kind::data_record) return std::string(item.text);
+int32_t render_fields(const line_item& item, std::string& data, char* text) {
   const bool staged = item.source == record_source::hardwired;
-  std::string data;
+  data.clear();
   for (size_t index = 0; index < item.fields.size(); ++index) {
     const field_value& v = item.fields[index];
     if (v.zero_fill && !staged) {
@@ -145,13 +144,11 @@ std::string render_fields(const line_item& item) {
   format_entry format;
   format.count = static_cast<uint8_t>(item.layout.size());
   format.bytes = item.layout.data();
-  std::string text(kLineBufferSize, '\0');
   rendered_text rendered;
   const layout_result result =
       render_formatted_line(settings, format, reinterpret_cast<const uint8_t*>(data.data()), 0,
-                            static_cast<int32_t>(data.size()), text.data(), &rendered);
-  text.resize(result == layout_result::complete ? static_cast<size_t>(rendered.length) : 0);
-  return text;
+                            static_cast<int32_t>(data.size()), text, &rendered);
+  return result == layout_result::complete ? rendered.length : 0;
 }
 
 }  // namespace asciify

@@ -25,8 +25,10 @@ struct decoded_field {
 void decode_fields(const item_origin& origin, const observed_line& line,
                    std::vector<decoded_field>& fields, std::string& texts);
 
-// The line the record's fields make when the line writer writes them (in the byte order the
-// record was stored in, with its zero-fill marker where its zero fill began).
-std::string render_fields(const line_item& item);
+// Writes the line the record's fields make when the line writer writes them (in the byte order
+// the record was stored in, with its zero-fill marker where its zero fill began) into `text`,
+// which has room for kLineBufferSize characters; `data` is working room. Returns its length,
+// 0 when the fields make no line.
+int32_t render_fields(const line_item& item, std::string& data, char* text);
 
 }  // namespace asciify

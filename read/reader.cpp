@@ -13,12 +13,16 @@
 #include "input/input_stream.h"
 #include "read/batches.h"
 #include "read/field_values.h"
+#include "text/line_writer.h"
 
 namespace asciify {
 namespace {
 
 // Input handed to the converter at a time: what one piece can make is what the reader holds.
-constexpr size_t kPieceSize = 4096;
+constexpr size_t kPieceSize = 16384;
+// Where an item's text lies: in the reader's buffer of texts, in the buffer of texts written
+// from values, or still to be written from its values.
+enum class text_place : uint8_t { texts, written, unwritten };
 
 // A line as the piece made it; its text, layout and fields lie in the reader's buffers.
 struct queued_item {
@@ -29,6 +33,7 @@ struct queued_item {
   record_source source;
   bool swapped;
   size_t text_at, text_size;
+  text_place text_in;
   size_t layout_at, layout_size;
   size_t fields_at, field_count;
 };
@@ -68,7 +73,11 @@ struct reader {
   std::vector<uint8_t> layouts;
   std::vector<decoded_field> decoded;
   std::vector<field_value> fields;
-  std::string open_line;  // the parts of a line longer than the input window so far
+  bool want_texts = true;   // items are read for their texts: write those of data records
+  std::string written;      // the texts of data records, written from their values
+  std::string record_data;  // working room of the writing
+  std::string line_room;    // kLineBufferSize characters
+  std::string open_line;    // the parts of a line longer than the input window so far
   item_origin open_origin;
   line_item current;
   batch_builder batches;
@@ -88,8 +97,9 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.source = source_of(origin.origin);
   q.swapped = line.settings.swap_needed != 0;
   q.text_at = r.texts.size();
+  q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
   r.texts.append(r.open_line);
-  r.texts.append(line.text, static_cast<size_t>(line.length));
+  if (line.text != nullptr) r.texts.append(line.text, static_cast<size_t>(line.length));
   q.text_size = r.texts.size() - q.text_at;
   r.open_line.clear();
   if (line.format != nullptr) {
@@ -135,27 +145,60 @@ bool fill_queue(reader& r) {
   return !r.queue.empty();
 }
 
-// The item at the head of the queue, its views set.
-const line_item& view_of(reader& r, const queued_item& q) {
-  line_item& item = r.current;
+// The fields of a queued item, with their strings' views set.
+void fields_of(const reader& r, const queued_item& q, std::vector<field_value>& fields) {
+  fields.resize(q.field_count);
+  for (size_t i = 0; i < q.field_count; ++i) {
+    const decoded_field& d = r.decoded[q.fields_at + i];
+    fields[i] = d.value;
+    if (d.value.type == value_type::string) {
+      fields[i].text = std::string_view(r.texts).substr(d.text_at, d.text_size);
+    }
+  }
+}
+
+// The item as the interface shows it, with `fields` as its fields and no text when its text is
+// still to be written.
+line_item item_of(const reader& r, const queued_item& q, const std::vector<field_value>& fields) {
+  line_item item;
   item.kind = q.kind;
-  item.text = std::string_view(r.texts).substr(q.text_at, q.text_size);
+  if (q.text_in != text_place::unwritten) {
+    const std::string& texts = q.text_in == text_place::texts ? r.texts : r.written;
+    item.text = std::string_view(texts).substr(q.text_at, q.text_size);
+  }
   item.line_number = q.line_number;
   item.input_byte = q.input_byte;
   item.format_code = q.format_code;
   item.source = q.source;
   item.swapped = q.swapped;
   item.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
-  r.fields.resize(q.field_count);
-  for (size_t i = 0; i < q.field_count; ++i) {
-    const decoded_field& d = r.decoded[q.fields_at + i];
-    r.fields[i] = d.value;
-    if (d.value.type == value_type::string) {
-      r.fields[i].text = std::string_view(r.texts).substr(d.text_at, d.text_size);
-    }
-  }
-  item.fields = r.fields;
+  item.fields = fields;
   return item;
+}
+
+// Writes the texts of the queued data records from `begin` on from their values (lines are
+// read once they are taken: the converter only checks them).
+void write_texts(reader& r, size_t begin) {
+  r.written.clear();
+  r.line_room.resize(kLineBufferSize);
+  for (size_t i = begin; i < r.queue.size(); ++i) {
+    queued_item& q = r.queue[i];
+    if (q.text_in != text_place::unwritten) continue;
+    fields_of(r, q, r.fields);
+    const int32_t length =
+        render_fields(item_of(r, q, r.fields), r.record_data, r.line_room.data());
+    q.text_at = r.written.size();
+    q.text_size = static_cast<size_t>(length);
+    r.written.append(r.line_room.data(), q.text_size);
+    q.text_in = text_place::written;
+  }
+}
+
+// The item at the head of the queue, its views set.
+const line_item& view_of(reader& r, const queued_item& q) {
+  fields_of(r, q, r.fields);
+  r.current = item_of(r, q, r.fields);
+  return r.current;
 }
 
 reader_opening open_on(input_opening opening) {
@@ -172,7 +215,7 @@ reader_opening open_on(input_opening opening) {
   options.decompress = false;  // the input decompresses itself
   options.buffer_size = 0;
   r->conv = make_converter(options, {discard, nullptr, nullptr, nullptr}, {});
-  observe_lines(*r->conv, {take_line, r.get()});
+  observe_lines(*r->conv, {take_line, r.get()}, true);
   result.reader = std::move(r);
   return result;
 }
@@ -214,6 +257,7 @@ reader_opening open_reader_callback(read_function read, void* context) {
 
 const line_item* peek_item(reader& r) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
+  if (r.want_texts && r.queue[r.taken].text_in == text_place::unwritten) write_texts(r, r.taken);
   return &view_of(r, r.queue[r.taken]);
 }
 
@@ -222,12 +266,14 @@ void skip_item(reader& r) {
 }
 
 const line_item* next_item(reader& r) {
+  r.want_texts = true;
   const line_item* item = peek_item(r);
   if (item != nullptr) skip_item(r);
   return item;
 }
 
 const record_batch* next_batch(reader& r, int64_t max_rows) {
+  r.want_texts = false;
   return next_run(r.batches, r, std::max<int64_t>(max_rows, 1));
 }
 
@@ -241,7 +287,11 @@ read_progress reader_progress(const reader& r) {
 }
 
 std::string render_values(const line_item& item) {
-  return render_fields(item);
+  if (item.kind != item_kind::data_record) return std::string(item.text);
+  std::string data;
+  std::string text(kLineBufferSize, '\0');
+  text.resize(static_cast<size_t>(render_fields(item, data, text.data())));
+  return text;
 }
 
 }  // namespace asciify
