@@ -6,47 +6,51 @@
 namespace asciify {
 namespace {
 
+// Appends a number to the column, growing its room by doubling.
 template <typename T>
-void append_value(std::vector<unsigned char>& values, T value) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
-  values.insert(values.end(), bytes, bytes + sizeof value);
+void append_number(column_store& store, const kept_record& record, const raw_field& field) {
+  const bool swap = record.settings.swap_needed != 0;
+  const T value = holds_value(record, field) ? number_from<T>(field.bytes, swap) : T{};
+  if (store.used + sizeof value > store.values.size()) {
+    store.values.resize(std::max<size_t>(2 * store.values.size(), 1024));
+  }
+  std::memcpy(store.values.data() + store.used, &value, sizeof value);
+  store.used += sizeof value;
 }
 
-void append_row(batch_builder& b, const line_item& item) {
-  for (size_t index = 0; index < item.fields.size(); ++index) {
-    const field_value& v = item.fields[index];
+void append_row(batch_builder& b, const kept_record& record) {
+  visit_fields(record, [&](size_t index, const raw_field& field) {
     column_store& store = b.stores[index];
-    store.zero_fill.push_back(v.zero_fill ? 1 : 0);
-    switch (v.type) {
+    store.zero_fill.push_back(field.zero_fill ? 1 : 0);
+    switch (field.type) {
       case value_type::int32:
-        append_value(store.values, static_cast<int32_t>(v.integer));
-        break;
+        return append_number<int32_t>(store, record, field);
       case value_type::int64:
-        append_value(store.values, v.integer);
-        break;
+        return append_number<int64_t>(store, record, field);
       case value_type::real32:
-        append_value(store.values, static_cast<float>(v.real));
-        break;
+        return append_number<float>(store, record, field);
       case value_type::real64:
-        append_value(store.values, v.real);
-        break;
+        return append_number<double>(store, record, field);
       case value_type::string:
-        store.chars.append(v.text);
-        store.offsets.push_back(static_cast<uint32_t>(store.chars.size()));
         break;
     }
-  }
+    if (holds_value(record, field)) {
+      store.chars.append(reinterpret_cast<const char*>(field.bytes), field.size);
+    }
+    store.offsets.push_back(static_cast<uint32_t>(store.chars.size()));
+  });
   ++b.batch.rows;
 }
 
 // Begins a run with the layout and position of `item`.
-void begin_run(batch_builder& b, const line_item& item) {
-  b.layout.assign(item.layout.begin(), item.layout.end());
-  b.stores.resize(item.fields.size());
-  for (size_t index = 0; index < item.fields.size(); ++index) {
+void begin_run(batch_builder& b, const run_item& item) {
+  const std::span<const uint8_t> layout = item.record.layout;
+  b.layout.assign(layout.begin(), layout.end());
+  if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
+  for (size_t index = 0; index < layout.size(); ++index) {
     column_store& store = b.stores[index];
-    store.type = item.fields[index].type;
-    store.values.clear();
+    store.type = value_type_of(decompose_field_format(layout[index]).type);
+    store.used = 0;
     store.chars.clear();
     store.offsets.assign(1, 0);
     store.zero_fill.clear();
@@ -59,8 +63,8 @@ void begin_run(batch_builder& b, const line_item& item) {
 
 // Points the batch at the gathered columns.
 const record_batch* end_run(batch_builder& b) {
-  b.columns.resize(b.stores.size());
-  for (size_t index = 0; index < b.stores.size(); ++index) {
+  b.columns.resize(b.layout.size());
+  for (size_t index = 0; index < b.layout.size(); ++index) {
     const column_store& store = b.stores[index];
     b.columns[index] = {store.type, store.values.data(), store.chars.data(), store.offsets.data(),
                         store.zero_fill.data()};
@@ -71,15 +75,16 @@ const record_batch* end_run(batch_builder& b) {
   return &b.batch;
 }
 
-bool same_layout(const batch_builder& b, const line_item& item) {
-  return std::equal(b.layout.begin(), b.layout.end(), item.layout.begin(), item.layout.end());
+bool same_layout(const batch_builder& b, const run_item& item) {
+  const std::span<const uint8_t> layout = item.record.layout;
+  return std::equal(b.layout.begin(), b.layout.end(), layout.begin(), layout.end());
 }
 
 }  // namespace
 
 const record_batch* next_run(batch_builder& b, reader& r, int64_t max_rows) {
   bool started = false;
-  for (const line_item* item; (item = peek_item(r)) != nullptr; skip_item(r)) {
+  for (const run_item* item; (item = peek_run_item(r)) != nullptr; skip_item(r)) {
     if (item->kind != item_kind::data_record) {
       if (started) break;
       std::string_view text = item->text;
@@ -93,7 +98,7 @@ const record_batch* next_run(batch_builder& b, reader& r, int64_t max_rows) {
     } else if (!same_layout(b, *item)) {
       break;
     }
-    append_row(b, *item);
+    append_row(b, item->record);
     if (b.batch.rows == max_rows) {
       skip_item(r);
       break;

@@ -10,59 +10,6 @@
 namespace asciify {
 namespace {
 
-value_type type_of(field_type type) {
-  switch (type) {
-    case field_type::int32:
-      return value_type::int32;
-    case field_type::int64:
-      return value_type::int64;
-    case field_type::float32:
-      return value_type::real32;
-    case field_type::float64:
-      return value_type::real64;
-    case field_type::string:
-      break;
-  }
-  return value_type::string;
-}
-
-template <typename T>
-T read_number(const uint8_t* bytes, bool swap) {
-  T value;
-  std::memcpy(&value, bytes, sizeof value);
-  return swap ? reversed(value) : value;
-}
-
-// The value of a numeric field from its raw bytes.
-void take_number(field_value& v, const uint8_t* bytes, bool swap) {
-  switch (v.type) {
-    case value_type::int32:
-      v.integer = read_number<int32_t>(bytes, swap);
-      break;
-    case value_type::int64:
-      v.integer = read_number<int64_t>(bytes, swap);
-      break;
-    case value_type::real32:
-      v.real = read_number<float>(bytes, swap);
-      break;
-    default:
-      v.real = read_number<double>(bytes, swap);
-      break;
-  }
-}
-
-// The characters of a string field at `data`, and the offset past the field.
-int32_t take_string(const field_format& f, const uint8_t* data, int32_t offset, int32_t limit,
-                    uint32_t* size) {
-  const int32_t room = f.open_ended ? limit - offset : std::min(f.width, limit - offset);
-  const void* zero = std::memchr(data + offset, 0, static_cast<size_t>(room));
-  const int32_t length =
-      zero != nullptr ? static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset
-                      : room;
-  *size = static_cast<uint32_t>(length);
-  return offset + length + (length < room || f.open_ended ? 1 : 0);
-}
-
 template <typename T>
 void put_number(std::string& data, T value, bool swap) {
   if (swap) value = reversed(value);
@@ -90,36 +37,52 @@ void put_field(std::string& data, uint8_t format, const field_value& v, bool swa
 
 }  // namespace
 
-void decode_fields(const item_origin& origin, const observed_line& line,
-                   std::vector<decoded_field>& fields, std::string& texts) {
-  const format_entry& format = *line.format;
-  const bool staged = origin.origin == line_origin::hardwired;
-  const bool swap = line.settings.swap_needed != 0;
-  const size_t first = fields.size();
-  fields.resize(first + format.count);
-  int32_t offset = line.start;
-  bool filling = false;
-  for (int32_t index = 0; index < format.count; ++index) {
-    const field_format& f = decompose_field_format(format.bytes[index]);
-    decoded_field& field = fields[first + static_cast<size_t>(index)];
-    field.value.type = type_of(f.type);
-    field.value.zero_fill = filling || (staged && (origin.staged_zero_fill >> index & 1) != 0);
-    if (filling) continue;  // zero fill consumes no data
-    if (f.size != 0) {
-      const uint8_t* bytes = line.data + offset;
-      offset += f.size;
-      filling =
-          !staged && matches_zero_fill_marker(line.settings.zero_fill_marker_4,
-                                              line.settings.zero_fill_marker_8, bytes, f.size);
-      field.value.zero_fill = field.value.zero_fill || filling;
-      if (!filling) take_number(field.value, bytes, swap);
-      continue;
+string_span string_at(const field_format& f, const uint8_t* data, int32_t offset, int32_t limit) {
+  const int32_t room = f.open_ended ? limit - offset : std::min(f.width, limit - offset);
+  const void* zero = std::memchr(data + offset, 0, static_cast<size_t>(room));
+  const int32_t length =
+      zero != nullptr ? static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - offset
+                      : room;
+  return {static_cast<uint32_t>(length), offset + length + (length < room || f.open_ended ? 1 : 0)};
+}
+
+void values_of(const kept_record& record, std::vector<field_value>& fields) {
+  fields.resize(record.layout.size());
+  const bool swap = record.settings.swap_needed != 0;
+  visit_fields(record, [&](size_t index, const raw_field& raw) {
+    field_value& v = fields[index];
+    v = field_value{};
+    v.type = raw.type;
+    v.zero_fill = raw.zero_fill;
+    if (!holds_value(record, raw)) return;
+    switch (raw.type) {
+      case value_type::int32:
+        v.integer = number_from<int32_t>(raw.bytes, swap);
+        break;
+      case value_type::int64:
+        v.integer = number_from<int64_t>(raw.bytes, swap);
+        break;
+      case value_type::real32:
+        v.real = number_from<float>(raw.bytes, swap);
+        break;
+      case value_type::real64:
+        v.real = number_from<double>(raw.bytes, swap);
+        break;
+      case value_type::string:
+        v.text = std::string_view(reinterpret_cast<const char*>(raw.bytes), raw.size);
+        break;
     }
-    field.text_at = static_cast<uint32_t>(texts.size());
-    const int32_t start = offset;
-    offset = take_string(f, line.data, offset, line.limit, &field.text_size);
-    texts.append(reinterpret_cast<const char*>(line.data + start), field.text_size);
-  }
+  });
+}
+
+int32_t render_record(const kept_record& record, char* text) {
+  format_entry format;
+  format.count = static_cast<uint8_t>(record.layout.size());
+  format.bytes = record.layout.data();
+  rendered_text rendered;
+  const layout_result result =
+      render_formatted_line(record.settings, format, record.data, 0, record.size, text, &rendered);
+  return result == layout_result::complete ? rendered.length : 0;
 }
 
 int32_t render_fields(const line_item& item, std::string& data, char* text) {

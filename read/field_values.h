@@ -1,29 +1,112 @@
-// The values of a data record's fields, read from the data its line was rendered from exactly
+// The values of a data record's fields, read from the data its line was checked against exactly
 // as the line writer reads them, and written back by the line writer.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "asciify/reader.h"
+#include "format/byte_order.h"
+#include "format/field_format.h"
 #include "output/output.h"
 
 namespace asciify {
 
-// A decoded field; a string's characters are kept apart (`text_at`, `text_size` in a buffer of
-// the caller's), since the buffer may grow while a line's fields are decoded.
-struct decoded_field {
-  field_value value;
-  uint32_t text_at = 0;
-  uint32_t text_size = 0;
+// A data record as the reader keeps it: the data its line is written from (a copy of what the
+// line writer read), its layout and how to read the data.
+struct kept_record {
+  std::span<const uint8_t> layout;
+  const uint8_t* data = nullptr;
+  int32_t size = 0;
+  line_settings settings{};
+  bool staged = false;            // a hard-wired line: its zero fill was done before staging
+  uint32_t staged_zero_fill = 0;  // then bit p set when field p was zero-filled
 };
 
-// Appends the fields of the observed line of fields to `fields`, the characters of its strings
-// to `texts`. Numbers are given in this machine's byte order; a field at or after a zero-fill
-// marker is marked zero-filled (in a hard-wired line, those marked in `origin`).
-void decode_fields(const item_origin& origin, const observed_line& line,
-                   std::vector<decoded_field>& fields, std::string& texts);
+// One field as it lies in a kept record: a number's 4 or 8 bytes in the record's byte order, a
+// string's characters; nothing for a zero-filled field.
+struct raw_field {
+  value_type type;
+  bool zero_fill;
+  const uint8_t* bytes;
+  uint32_t size;
+};
+
+constexpr value_type value_type_of(field_type type) {
+  switch (type) {
+    case field_type::int32:
+      return value_type::int32;
+    case field_type::int64:
+      return value_type::int64;
+    case field_type::float32:
+      return value_type::real32;
+    case field_type::float64:
+      return value_type::real64;
+    case field_type::string:
+      break;
+  }
+  return value_type::string;
+}
+
+// Whether the field's bytes are its value: not for a zero-filled field (whose value is zero or
+// empty), save in a hard-wired line, whose filled fields were staged as zeros.
+inline bool holds_value(const kept_record& record, const raw_field& field) {
+  return field.bytes != nullptr && (!field.zero_fill || record.staged);
+}
+
+// The characters of a string field at `data + offset`: their count, and the offset past it.
+struct string_span {
+  uint32_t size;
+  int32_t next;
+};
+string_span string_at(const field_format& f, const uint8_t* data, int32_t offset, int32_t limit);
+
+// Calls `visit(index, raw_field)` for each field of the record, in order. A field at or after a
+// zero-fill marker is zero-filled (in a hard-wired line, those marked in `staged_zero_fill`).
+template <typename Visit>
+void visit_fields(const kept_record& record, Visit&& visit) {
+  int32_t offset = 0;
+  bool filling = false;
+  for (size_t index = 0; index < record.layout.size(); ++index) {
+    const field_format& f = decompose_field_format(record.layout[index]);
+    raw_field field{value_type_of(f.type), filling, nullptr, 0};
+    if (record.staged && (record.staged_zero_fill >> index & 1) != 0) field.zero_fill = true;
+    if (!filling && f.size != 0) {
+      field.bytes = record.data + offset;
+      field.size = static_cast<uint32_t>(f.size);
+      offset += f.size;
+      filling = !record.staged &&
+                matches_zero_fill_marker(record.settings.zero_fill_marker_4,
+                                         record.settings.zero_fill_marker_8, field.bytes, f.size);
+      field.zero_fill = field.zero_fill || filling;
+    } else if (!filling) {
+      const string_span s = string_at(f, record.data, offset, record.size);
+      field.bytes = record.data + offset;
+      field.size = s.size;
+      offset = s.next;
+    }
+    visit(index, field);
+  }
+}
+
+// A number's bytes, in a record stored in the reverse byte order when `swap`, as this
+// machine's value.
+template <typename T>
+T number_from(const uint8_t* bytes, bool swap) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return swap ? reversed(value) : value;
+}
+
+// The fields of the record as values; strings view the record's data.
+void values_of(const kept_record& record, std::vector<field_value>& fields);
+
+// Writes the line the record makes into `text` (room for kLineBufferSize characters), as the
+// line writer wrote it. Returns its length.
+int32_t render_record(const kept_record& record, char* text);
 
 // Writes the line the record's fields make when the line writer writes them (in the byte order
 // the record was stored in, with its zero-fill marker where its zero fill began) into `text`,

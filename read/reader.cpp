@@ -35,7 +35,10 @@ struct queued_item {
   size_t text_at, text_size;
   text_place text_in;
   size_t layout_at, layout_size;
-  size_t fields_at, field_count;
+  // Of a data record: the data its line is written from, and how to read them.
+  size_t data_at, data_size;
+  line_settings settings;
+  uint32_t staged_zero_fill;
 };
 
 record_source source_of(line_origin origin) {
@@ -71,15 +74,15 @@ struct reader {
   size_t taken = 0;
   std::string texts;
   std::vector<uint8_t> layouts;
-  std::vector<decoded_field> decoded;
+  std::vector<uint8_t> data;
   std::vector<field_value> fields;
-  bool want_texts = true;   // items are read for their texts: write those of data records
-  std::string written;      // the texts of data records, written from their values
-  std::string record_data;  // working room of the writing
-  std::string line_room;    // kLineBufferSize characters
-  std::string open_line;    // the parts of a line longer than the input window so far
+  bool want_texts = true;  // items are read for their texts: write those of data records
+  std::string written;     // the texts of data records, written from their values
+  std::string line_room;   // kLineBufferSize characters
+  std::string open_line;   // the parts of a line longer than the input window so far
   item_origin open_origin;
   line_item current;
+  run_item current_run;
   batch_builder batches;
   std::shared_ptr<void> source;  // what a callback input reads through, kept with it
 };
@@ -96,6 +99,8 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.format_code = q.kind == item_kind::ascii_line ? -1 : origin.code;
   q.source = source_of(origin.origin);
   q.swapped = line.settings.swap_needed != 0;
+  q.settings = line.settings;
+  q.staged_zero_fill = origin.origin == line_origin::hardwired ? origin.staged_zero_fill : 0;
   q.text_at = r.texts.size();
   q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
   r.texts.append(r.open_line);
@@ -106,9 +111,9 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
     q.layout_at = r.layouts.size();
     q.layout_size = line.format->count;
     r.layouts.insert(r.layouts.end(), line.format->bytes, line.format->bytes + q.layout_size);
-    q.fields_at = r.decoded.size();
-    decode_fields(origin, line, r.decoded, r.texts);
-    q.field_count = r.decoded.size() - q.fields_at;
+    q.data_at = r.data.size();
+    q.data_size = static_cast<size_t>(line.limit - line.start);
+    r.data.insert(r.data.end(), line.data + line.start, line.data + line.limit);
   }
   r.queue.push_back(q);
 }
@@ -136,7 +141,7 @@ bool fill_queue(reader& r) {
   r.taken = 0;
   r.texts.clear();
   r.layouts.clear();
-  r.decoded.clear();
+  r.data.clear();
   while (r.queue.empty() && !r.done) {
     const uint8_t* bytes = nullptr;
     const size_t got = next_input_bytes(*r.input, &bytes, kPieceSize);
@@ -145,16 +150,16 @@ bool fill_queue(reader& r) {
   return !r.queue.empty();
 }
 
-// The fields of a queued item, with their strings' views set.
-void fields_of(const reader& r, const queued_item& q, std::vector<field_value>& fields) {
-  fields.resize(q.field_count);
-  for (size_t i = 0; i < q.field_count; ++i) {
-    const decoded_field& d = r.decoded[q.fields_at + i];
-    fields[i] = d.value;
-    if (d.value.type == value_type::string) {
-      fields[i].text = std::string_view(r.texts).substr(d.text_at, d.text_size);
-    }
-  }
+// A queued data record's data, as kept.
+kept_record kept_of(const reader& r, const queued_item& q) {
+  kept_record k;
+  k.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
+  k.data = r.data.data() + q.data_at;
+  k.size = static_cast<int32_t>(q.data_size);
+  k.settings = q.settings;
+  k.staged = q.source == record_source::hardwired;
+  k.staged_zero_fill = q.staged_zero_fill;
+  return k;
 }
 
 // The item as the interface shows it, with `fields` as its fields and no text when its text is
@@ -184,9 +189,7 @@ void write_texts(reader& r, size_t begin) {
   for (size_t i = begin; i < r.queue.size(); ++i) {
     queued_item& q = r.queue[i];
     if (q.text_in != text_place::unwritten) continue;
-    fields_of(r, q, r.fields);
-    const int32_t length =
-        render_fields(item_of(r, q, r.fields), r.record_data, r.line_room.data());
+    const int32_t length = render_record(kept_of(r, q), r.line_room.data());
     q.text_at = r.written.size();
     q.text_size = static_cast<size_t>(length);
     r.written.append(r.line_room.data(), q.text_size);
@@ -196,7 +199,8 @@ void write_texts(reader& r, size_t begin) {
 
 // The item at the head of the queue, its views set.
 const line_item& view_of(reader& r, const queued_item& q) {
-  fields_of(r, q, r.fields);
+  r.fields.clear();
+  if (q.kind == item_kind::data_record) values_of(kept_of(r, q), r.fields);
   r.current = item_of(r, q, r.fields);
   return r.current;
 }
@@ -255,10 +259,25 @@ reader_opening open_reader_callback(read_function read, void* context) {
   return opening;
 }
 
-const line_item* peek_item(reader& r) {
+static const line_item* peek_item(reader& r) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
   if (r.want_texts && r.queue[r.taken].text_in == text_place::unwritten) write_texts(r, r.taken);
   return &view_of(r, r.queue[r.taken]);
+}
+
+const run_item* peek_run_item(reader& r) {
+  if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
+  const queued_item& q = r.queue[r.taken];
+  run_item& item = r.current_run;
+  item.kind = q.kind;
+  item.line_number = q.line_number;
+  item.input_byte = q.input_byte;
+  // Only the texts of other lines are asked for: they are never still to be written.
+  item.text = q.text_in == text_place::texts
+                  ? std::string_view(r.texts).substr(q.text_at, q.text_size)
+                  : std::string_view();
+  if (q.kind == item_kind::data_record) item.record = kept_of(r, q);
+  return &item;
 }
 
 void skip_item(reader& r) {
