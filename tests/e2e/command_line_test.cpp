@@ -359,7 +359,7 @@ TEST(RunScript, NamesAreTakenInTheCallersFolder) {
 #ifdef ASCIIFY_EMULATED
   GTEST_SKIP() << "./run builds and runs the native program, tested by the native build";
 #endif
-  if (!std::filesystem::exists(ASCIIFY_SOURCE_DIR "/build/release/asciify")) {
+  if (!std::filesystem::exists(ASCIIFY_SOURCE_DIR "/build/release/programs/asciify/asciify")) {
     GTEST_SKIP() << "./run's build (build/release) is not there yet";
   }
   scratch_dir dir;
