@@ -184,9 +184,8 @@ int finish_converting(converter& c, const char* read_failure) {
 }
 
 void observe_lines(converter& c, line_observer observer, bool observe_only) {
-  if (c.out->queue != nullptr) return;
   c.out->observer = observer;
-  c.out->observe_only = observe_only;
+  c.out->observe_only = observe_only && c.out->queue == nullptr;
 }
 
 const convert_report& converting_report(const converter& c) {

@@ -7,9 +7,11 @@
 
 namespace asciify {
 
-// Tells `observer` of every line `c` writes, as it writes it; only for a converter made without
-// a second thread. With `observe_only` the lines go nowhere else, and lines of fields are
-// checked, not rendered: the observer is told of them without their text.
+// Tells `observer` of every line `c` writes, as it writes it. With a second thread, it is told
+// of each line as it is queued, a line of fields without its text (which reaches the text sink
+// in order later). With `observe_only` (only without a second thread) the lines go nowhere
+// else, and lines of fields are checked, not rendered: the observer is told of them without
+// their text.
 void observe_lines(converter& c, line_observer observer, bool observe_only);
 
 }  // namespace asciify

@@ -106,15 +106,24 @@ std::optional<rendered_text> render_or_report(output& out, const line_settings& 
   return std::nullopt;
 }
 
+// Tells the observer, when there is one, of a line of fields without its text: the data it
+// is written from, up to the end of what it uses.
+void observe_fields(output& out, const line_settings& settings, const format_entry& format,
+                    const uint8_t* data, int32_t start, int32_t limit, int32_t end) {
+  if (out.observer.take == nullptr) return;
+  const observed_line observed{nullptr, 0, true, &format, data, start, std::min(limit, end),
+                               settings};
+  out.observer.take(out.observer.context, out.item, observed);
+}
+
 // Checks a line without rendering it and tells the observer of it. Returns the end of its
-// data, or nothing after a message.
+// data.
 std::optional<int32_t> observe_unrendered(output& out, const line_settings& settings,
                                           const format_entry& format, const uint8_t* data,
                                           int32_t start, int32_t limit,
                                           const line_measure& measure) {
   ++out.lines_written;
-  const observed_line observed{nullptr, 0, true, &format, data, start, limit, settings};
-  out.observer.take(out.observer.context, out.item, observed);
+  observe_fields(out, settings, format, data, start, limit, measure.end);
   return measure.end;
 }
 
@@ -143,8 +152,9 @@ std::optional<int32_t> write_line_now(output& out, const line_settings& settings
     return std::nullopt;
   }
   if (out.observer.take != nullptr) {
-    observed_line observed{out.line_buffer, rendered.length, true,    &format, data,
-                           start,           limit,           settings};
+    observed_line observed{
+        out.line_buffer, rendered.length, true, &format, data, start, std::min(limit, rendered.end),
+        settings};
     out.observer.take(out.observer.context, out.item, observed);
   }
   out.starred_fields += rendered.star_count;
@@ -254,13 +264,18 @@ bool put_plain_line(output& out, const uint8_t* bytes, int32_t count) {
   }
   if (!queue_text(*out.queue, bytes, count, true, out.lines_written)) return false;
   ++out.lines_written;
+  observe(out, reinterpret_cast<const char*>(bytes), count, true);
   return true;
 }
 
 bool put_line_part(output& out, const uint8_t* bytes, int32_t count) {
-  if (out.queue != nullptr) return queue_text(*out.queue, bytes, count, false, out.lines_written);
-  begin_line(out.file, line_kind::plain);
   const char* text = reinterpret_cast<const char*>(bytes);
+  if (out.queue != nullptr) {
+    if (!queue_text(*out.queue, bytes, count, false, out.lines_written)) return false;
+    observe(out, text, count, false);
+    return true;
+  }
+  begin_line(out.file, line_kind::plain);
   if (out.observe_only || append_part(out.file, text, static_cast<size_t>(count))) {
     observe(out, text, count, false);
     return true;
@@ -275,12 +290,14 @@ bool end_plain_line(output& out) {
 }
 
 bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
+  static constexpr char kNewline = '\n';
   if (out.queue != nullptr) {
     if (!queue_text_line(*out.queue, bytes, count, out.lines_written)) return false;
     ++out.lines_written;
+    observe(out, reinterpret_cast<const char*>(bytes), count, false);
+    observe(out, &kNewline, 1, true);
     return true;
   }
-  static constexpr char kNewline = '\n';
   begin_line(out.file, line_kind::plain);
   if (!out.observe_only &&
       (!append_part(out.file, reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)) ||
@@ -311,6 +328,7 @@ bool write_plain_line(output& out, const line_settings& settings, const format_e
     return false;
   }
   ++out.lines_written;
+  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size);
   return true;
 }
 
@@ -333,7 +351,9 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
                                    measure.end - start, measure, out.lines_written)) {
     end = std::nullopt;
   }
-  if (end) ++out.lines_written;
+  if (!end) return end;
+  ++out.lines_written;
+  observe_fields(out, settings, format, data, start, limit, *end);
   return end;
 }
 

@@ -86,8 +86,9 @@ struct output {
   // Why the last line that could not be laid out failed (complete: none did).
   layout_result layout_failure = layout_result::complete;
 
-  // Told of every line as it is written; only without a queue. With `observe_only` the lines
-  // go to the observer alone: nothing is written, and a line of fields is checked, not
+  // Told of every line as it is written, or with a queue as it is queued (a line of fields
+  // then without its text, which goes to the file later). With `observe_only` (no queue) the
+  // lines go to the observer alone: nothing is written, and a line of fields is checked, not
   // rendered (the observer is told of it without its text).
   line_observer observer;
   bool observe_only = false;

@@ -13,6 +13,7 @@
 #include "input/input_stream.h"
 #include "read/batches.h"
 #include "read/field_values.h"
+#include "read/sink_texts.h"
 #include "text/line_writer.h"
 
 namespace asciify {
@@ -21,8 +22,9 @@ namespace {
 // Input handed to the converter at a time: what one piece can make is what the reader holds.
 constexpr size_t kPieceSize = 16384;
 // Where an item's text lies: in the reader's buffer of texts, in the buffer of texts written
-// from values, or still to be written from its values.
-enum class text_place : uint8_t { texts, written, unwritten };
+// from values, still to be written from its values, still to come from the converter's text
+// sink, or come from it.
+enum class text_place : uint8_t { texts, written, unwritten, sink, arrived };
 
 // A line as the piece made it; its text, layout and fields lie in the reader's buffers.
 struct queued_item {
@@ -64,6 +66,11 @@ size_t discard(void*, const char*, size_t size, int*) {
 
 struct reader {
   input_handle input;
+  // Read for lines: the converter writes their texts to `sink` with a second thread; read for
+  // runs of values: it only checks the lines, the texts are written from values when asked.
+  bool started = false;
+  bool texts_from_sink = false;
+  sink_texts sink;  // outlives the converter, which writes to it until it is gone
   converter_ptr conv;
   bool done = false;
   bool failed = false;
@@ -102,10 +109,16 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.settings = line.settings;
   q.staged_zero_fill = origin.origin == line_origin::hardwired ? origin.staged_zero_fill : 0;
   q.text_at = r.texts.size();
-  q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
-  r.texts.append(r.open_line);
-  if (line.text != nullptr) r.texts.append(line.text, static_cast<size_t>(line.length));
-  q.text_size = r.texts.size() - q.text_at;
+  if (r.texts_from_sink) {
+    // The text comes in order through the sink; a line of fields' length is not known yet.
+    q.text_in = text_place::sink;
+    q.text_size = r.open_line.size() + static_cast<size_t>(line.length);
+  } else {
+    q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
+    r.texts.append(r.open_line);
+    if (line.text != nullptr) r.texts.append(line.text, static_cast<size_t>(line.length));
+    q.text_size = r.texts.size() - q.text_at;
+  }
   r.open_line.clear();
   if (line.format != nullptr) {
     q.layout_at = r.layouts.size();
@@ -135,19 +148,44 @@ void finish(reader& r) {
   r.error = {report.failure_message, report.failure_input_byte, report.lines_written + 1};
 }
 
-// Converts pieces of input until one makes a line or the input ends. Returns false at the end.
-bool fill_queue(reader& r) {
-  r.queue.clear();
+// Drops the items taken from the queue and what they kept, keeping the rest (waiting for their
+// texts) at the start of the buffers.
+void drop_taken(reader& r) {
+  const auto rest = r.queue.begin() + static_cast<std::ptrdiff_t>(r.taken);
+  const auto first_record = std::find_if(
+      rest, r.queue.end(), [](const queued_item& q) { return q.kind == item_kind::data_record; });
+  const size_t layout_base = first_record != r.queue.end() ? first_record->layout_at : 0;
+  const size_t data_base = first_record != r.queue.end() ? first_record->data_at : 0;
+  for (auto q = first_record; q != r.queue.end(); ++q) {
+    q->layout_at -= layout_base;
+    q->data_at -= data_base;
+  }
+  r.layouts.erase(r.layouts.begin(), r.layouts.begin() + static_cast<std::ptrdiff_t>(layout_base));
+  r.data.erase(r.data.begin(), r.data.begin() + static_cast<std::ptrdiff_t>(data_base));
+  if (first_record == r.queue.end()) r.layouts.clear(), r.data.clear();
+  r.queue.erase(r.queue.begin(), rest);
   r.taken = 0;
-  r.texts.clear();
-  r.layouts.clear();
-  r.data.clear();
-  while (r.queue.empty() && !r.done) {
+}
+
+// Converts pieces of input until one makes a line or the input ends; the items not taken yet
+// stay. Returns false at the end.
+bool fill_queue(reader& r) {
+  if (r.taken == r.queue.size()) {
+    r.queue.clear();
+    r.taken = 0;
+    r.texts.clear();
+    r.layouts.clear();
+    r.data.clear();
+  } else if (r.taken >= r.queue.size() / 2) {
+    drop_taken(r);
+  }
+  const size_t before = r.queue.size();
+  while (r.queue.size() == before && !r.done) {
     const uint8_t* bytes = nullptr;
     const size_t got = next_input_bytes(*r.input, &bytes, kPieceSize);
     if (got == 0 || !convert_bytes(*r.conv, bytes, got)) finish(r);
   }
-  return !r.queue.empty();
+  return r.taken < r.queue.size();
 }
 
 // A queued data record's data, as kept.
@@ -162,15 +200,63 @@ kept_record kept_of(const reader& r, const queued_item& q) {
   return k;
 }
 
+// The item's text where it lies; none while it is still to be written or to come.
+std::string_view text_of(const reader& r, const queued_item& q) {
+  switch (q.text_in) {
+    case text_place::texts:
+      return std::string_view(r.texts).substr(q.text_at, q.text_size);
+    case text_place::written:
+      return std::string_view(r.written).substr(q.text_at, q.text_size);
+    case text_place::arrived:
+      return std::string_view(r.sink.arrived).substr(q.text_at, q.text_size);
+    case text_place::unwritten:
+    case text_place::sink:
+      break;
+  }
+  return {};
+}
+
+// How much of the sink's text is the item's: a text line's size; a record's line up to its
+// newline, after those its strings hold.
+text_extent extent_of(const reader& r, const queued_item& q) {
+  if (q.kind != item_kind::data_record) return {q.text_size, 1};
+  text_extent extent;
+  const kept_record record = kept_of(r, q);
+  const bool has_strings = std::any_of(record.layout.begin(), record.layout.end(), [](uint8_t b) {
+    return decompose_field_format(b).type == field_type::string;
+  });
+  if (!has_strings) return extent;
+  visit_fields(record, [&](size_t, const raw_field& field) {
+    if (field.type != value_type::string || !holds_value(record, field)) return;
+    extent.newlines +=
+        static_cast<int32_t>(std::count(field.bytes, field.bytes + field.size, '\n'));
+  });
+  return extent;
+}
+
+// Takes the head item's text from the sink, converting more input until all of it has come.
+void take_head_text(reader& r) {
+  for (;;) {
+    queued_item& q = r.queue[r.taken];
+    if (q.text_in != text_place::sink) return;
+    const std::optional<std::string_view> text = take_text(r.sink, extent_of(r, q), r.done);
+    if (text) {
+      q.text_in = text_place::arrived;
+      q.text_at = static_cast<size_t>(text->data() - r.sink.arrived.data());
+      q.text_size = text->size();
+      return;
+    }
+    // Lines queued after it push its text out; the end of the input writes all.
+    fill_queue(r);
+  }
+}
+
 // The item as the interface shows it, with `fields` as its fields and no text when its text is
 // still to be written.
 line_item item_of(const reader& r, const queued_item& q, const std::vector<field_value>& fields) {
   line_item item;
   item.kind = q.kind;
-  if (q.text_in != text_place::unwritten) {
-    const std::string& texts = q.text_in == text_place::texts ? r.texts : r.written;
-    item.text = std::string_view(texts).substr(q.text_at, q.text_size);
-  }
+  item.text = text_of(r, q);
   item.line_number = q.line_number;
   item.input_byte = q.input_byte;
   item.format_code = q.format_code;
@@ -214,14 +300,24 @@ reader_opening open_on(input_opening opening) {
   }
   reader_ptr r(new reader);
   r->input = std::move(opening.stream);
+  result.reader = std::move(r);
+  return result;
+}
+
+// Makes the converter at the first read: for lines, one that writes their texts to the sink
+// with a second thread; for runs of values, one that only checks the lines.
+void start(reader& r, bool for_lines) {
+  r.started = true;
+  r.texts_from_sink = for_lines;
   convert_options options;
   options.quiet = true;
   options.decompress = false;  // the input decompresses itself
   options.buffer_size = 0;
-  r->conv = make_converter(options, {discard, nullptr, nullptr, nullptr}, {});
-  observe_lines(*r->conv, {take_line, r.get()}, true);
-  result.reader = std::move(r);
-  return result;
+  options.second_thread = for_lines;
+  const byte_sink text =
+      for_lines ? sink_into(r.sink) : byte_sink{discard, nullptr, nullptr, nullptr};
+  r.conv = make_converter(options, text, {});
+  observe_lines(*r.conv, {take_line, &r}, !for_lines);
 }
 
 // A reader's callback as the input layer's raw reader.
@@ -261,21 +357,21 @@ reader_opening open_reader_callback(read_function read, void* context) {
 
 static const line_item* peek_item(reader& r) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
+  if (r.texts_from_sink) take_head_text(r);
   if (r.want_texts && r.queue[r.taken].text_in == text_place::unwritten) write_texts(r, r.taken);
   return &view_of(r, r.queue[r.taken]);
 }
 
 const run_item* peek_run_item(reader& r) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
+  // Taken with their texts, so that the sink's texts stay in step with the items.
+  if (r.texts_from_sink) take_head_text(r);
   const queued_item& q = r.queue[r.taken];
   run_item& item = r.current_run;
   item.kind = q.kind;
   item.line_number = q.line_number;
   item.input_byte = q.input_byte;
-  // Only the texts of other lines are asked for: they are never still to be written.
-  item.text = q.text_in == text_place::texts
-                  ? std::string_view(r.texts).substr(q.text_at, q.text_size)
-                  : std::string_view();
+  item.text = text_of(r, q);  // only other lines' texts are asked for: never still to write
   if (q.kind == item_kind::data_record) item.record = kept_of(r, q);
   return &item;
 }
@@ -285,6 +381,7 @@ void skip_item(reader& r) {
 }
 
 const line_item* next_item(reader& r) {
+  if (!r.started) start(r, true);
   r.want_texts = true;
   const line_item* item = peek_item(r);
   if (item != nullptr) skip_item(r);
@@ -292,6 +389,7 @@ const line_item* next_item(reader& r) {
 }
 
 const record_batch* next_batch(reader& r, int64_t max_rows) {
+  if (!r.started) start(r, false);
   r.want_texts = false;
   return next_run(r.batches, r, std::max<int64_t>(max_rows, 1));
 }

@@ -94,6 +94,45 @@ TEST(Reader, ValuesOfEveryKindOfField) {
   }
 }
 
+// Lines whose strings hold newlines, and more records than the converter's queue holds: each
+// item's text is its own line, read for lines, for runs of values, or first one then the other.
+TEST(Reader, LinesInStepWhateverTheyHoldAndHowTheyAreRead) {
+  encoder file = encoder{}.line("head").start_binary().define(60, {0x0A, 0x84, 0x80});
+  for (int32_t i = 0; i < 20000; ++i) {
+    file.byte(60).i32(i).str(i % 7 == 0 ? "a\nb" : "ab").str(i % 5 == 0 ? "x\ny\n" : "xy");
+    if (i % 3000 == 0) file.text_record("part " + std::to_string(i));
+  }
+  const std::string lines = read_all(file.bytes, "newlines in strings");
+  const int64_t records = 20000;
+  for (const int64_t items_first : {int64_t{0}, int64_t{1}, int64_t{5000}}) {
+    const reader_ptr r = reader_of(file.bytes);
+    std::string text;
+    int64_t rows = 0;
+    for (int64_t i = 0; i < items_first; ++i) {
+      const line_item* item = next_item(*r);
+      text += item->text;
+      rows += item->kind == item_kind::data_record ? 1 : 0;
+    }
+    for (const record_batch* batch; (batch = next_batch(*r, 1000)) != nullptr;) rows += batch->rows;
+    EXPECT_EQ(rows, records) << items_first;
+    EXPECT_TRUE(lines.starts_with(text)) << items_first;
+  }
+  // Items after runs: their texts written from values, from the line after the run on.
+  const reader_ptr r = reader_of(file.bytes);
+  ASSERT_NE(next_batch(*r, 1), nullptr);
+  const record_batch* batch = next_batch(*r, 10);
+  ASSERT_NE(batch, nullptr);
+  const int64_t next_line = batch->first_line + batch->rows;
+  std::string rest;
+  for (const line_item* item; (item = next_item(*r)) != nullptr;) {
+    if (rest.empty()) {
+      EXPECT_EQ(item->line_number, next_line);
+    }
+    rest += item->text;
+  }
+  EXPECT_TRUE(lines.ends_with(rest) && rest.size() > lines.size() / 2);
+}
+
 // A run ends at another layout, at a line that is no data record and at the row bound; its
 // heading is the last text line before it.
 TEST(Reader, BatchesAreRunsOfOneLayout) {

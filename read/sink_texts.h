@@ -1,0 +1,37 @@
+// The texts of a converter's lines as they reach its text sink, from whichever thread writes
+// them, taken one line at a time by the reader in the order they were written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "asciify/sinks.h"
+
+namespace asciify {
+
+struct sink_texts {
+  std::mutex mutex;
+  std::string arriving;  // written by the converter, under the lock
+  std::string arrived;   // moved over by the reader; the next line's text begins at `at`
+  size_t at = 0;
+};
+
+// A text sink that appends to `texts`.
+byte_sink sink_into(sink_texts& texts);
+
+// How long the next line's text is: `size` bytes when known, otherwise up to its `newlines`-th
+// newline (its own, after those its strings hold).
+struct text_extent {
+  size_t size = 0;
+  int32_t newlines = 1;
+};
+
+// Takes the next line's text when all of it has arrived; with `all_written` (the converter has
+// finished) whatever is left of it. The view holds until the next call.
+std::optional<std::string_view> take_text(sink_texts& texts, text_extent extent, bool all_written);
+
+}  // namespace asciify
