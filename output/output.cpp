@@ -116,6 +116,19 @@ void observe_fields(output& out, const line_settings& settings, const format_ent
   out.observer.take(out.observer.context, out.item, observed);
 }
 
+// Queues a line of a plain format and tells the observer of it (kept off the command's path).
+[[gnu::noinline]] bool queue_observed_plain_line(output& out, const line_settings& settings,
+                                                 const format_entry& format, const uint8_t* data) {
+  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
+                            format.plain_size, measure, out.lines_written)) {
+    return false;
+  }
+  ++out.lines_written;
+  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size);
+  return true;
+}
+
 // Checks a line without rendering it and tells the observer of it. Returns the end of its
 // data.
 std::optional<int32_t> observe_unrendered(output& out, const line_settings& settings,
@@ -313,23 +326,22 @@ bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
 
 bool write_plain_line(output& out, const line_settings& settings, const format_entry& format,
                       const uint8_t* data) {
-  if (out.queue == nullptr && out.observe_only) {
-    // Numbers in columns without a zero-fill marker: the line cannot fail.
-    const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  // Numbers in columns without a zero-fill marker: the line cannot fail.
+  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  if (out.queue != nullptr && out.observer.take == nullptr) [[likely]] {
+    if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
+                              format.plain_size, measure, out.lines_written)) {
+      return false;
+    }
+    ++out.lines_written;
+    return true;
+  }
+  if (out.queue != nullptr) return queue_observed_plain_line(out, settings, format, data);
+  if (out.observe_only) {
     return observe_unrendered(out, settings, format, data, 0, format.plain_size, measure)
         .has_value();
   }
-  if (out.queue == nullptr) {
-    return write_line_now(out, settings, format, data, 0, format.plain_size).has_value();
-  }
-  const line_measure measure{format.plain_width + 1, format.plain_size, true};
-  if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
-                            format.plain_size, measure, out.lines_written)) {
-    return false;
-  }
-  ++out.lines_written;
-  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size);
-  return true;
+  return write_line_now(out, settings, format, data, 0, format.plain_size).has_value();
 }
 
 std::optional<int32_t> write_formatted_line(output& out, const line_settings& settings,
@@ -353,7 +365,7 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
   }
   if (!end) return end;
   ++out.lines_written;
-  observe_fields(out, settings, format, data, start, limit, *end);
+  if (out.observer.take != nullptr) observe_fields(out, settings, format, data, start, limit, *end);
   return end;
 }
 
