@@ -26,21 +26,24 @@ constexpr size_t kPieceSize = 16384;
 // sink, or come from it.
 enum class text_place : uint8_t { texts, written, unwritten, sink, arrived };
 
-// A line as the piece made it; its text, layout and fields lie in the reader's buffers.
+// A line as the piece made it; its text, layout and fields lie in the reader's buffers. Kept
+// small: a reader reading lines holds as many as the converter's queue.
 struct queued_item {
-  item_kind kind;
   int64_t line_number;
   int64_t input_byte;
-  int format_code;
-  record_source source;
-  bool swapped;
   size_t text_at, text_size;
-  text_place text_in;
-  size_t layout_at, layout_size;
-  // Of a data record: the data its line is written from, and how to read them.
-  size_t data_at, data_size;
-  line_settings settings;
+  // Of a data record: where its layout and the data its line is written from lie, and how to
+  // read them.
+  uint64_t zero_fill_marker_8;
+  uint32_t zero_fill_marker_4;
+  uint32_t layout_at, data_at, data_size;
   uint32_t staged_zero_fill;
+  item_kind kind;
+  record_source source;
+  int16_t format_code;
+  uint8_t layout_size;
+  text_place text_in;
+  bool swapped;
 };
 
 record_source source_of(line_origin origin) {
@@ -103,10 +106,11 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
                                                        : item_kind::data_record;
   q.line_number = ++r.lines_seen;
   q.input_byte = origin.input_byte;
-  q.format_code = q.kind == item_kind::ascii_line ? -1 : origin.code;
+  q.format_code = static_cast<int16_t>(q.kind == item_kind::ascii_line ? -1 : origin.code);
   q.source = source_of(origin.origin);
   q.swapped = line.settings.swap_needed != 0;
-  q.settings = line.settings;
+  q.zero_fill_marker_4 = line.settings.zero_fill_marker_4;
+  q.zero_fill_marker_8 = line.settings.zero_fill_marker_8;
   q.staged_zero_fill = origin.origin == line_origin::hardwired ? origin.staged_zero_fill : 0;
   q.text_at = r.texts.size();
   if (r.texts_from_sink) {
@@ -121,11 +125,11 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   }
   r.open_line.clear();
   if (line.format != nullptr) {
-    q.layout_at = r.layouts.size();
+    q.layout_at = static_cast<uint32_t>(r.layouts.size());
     q.layout_size = line.format->count;
     r.layouts.insert(r.layouts.end(), line.format->bytes, line.format->bytes + q.layout_size);
-    q.data_at = r.data.size();
-    q.data_size = static_cast<size_t>(line.limit - line.start);
+    q.data_at = static_cast<uint32_t>(r.data.size());
+    q.data_size = static_cast<uint32_t>(line.limit - line.start);
     r.data.insert(r.data.end(), line.data + line.start, line.data + line.limit);
   }
   r.queue.push_back(q);
@@ -154,8 +158,8 @@ void drop_taken(reader& r) {
   const auto rest = r.queue.begin() + static_cast<std::ptrdiff_t>(r.taken);
   const auto first_record = std::find_if(
       rest, r.queue.end(), [](const queued_item& q) { return q.kind == item_kind::data_record; });
-  const size_t layout_base = first_record != r.queue.end() ? first_record->layout_at : 0;
-  const size_t data_base = first_record != r.queue.end() ? first_record->data_at : 0;
+  const uint32_t layout_base = first_record != r.queue.end() ? first_record->layout_at : 0;
+  const uint32_t data_base = first_record != r.queue.end() ? first_record->data_at : 0;
   for (auto q = first_record; q != r.queue.end(); ++q) {
     q->layout_at -= layout_base;
     q->data_at -= data_base;
@@ -194,7 +198,7 @@ kept_record kept_of(const reader& r, const queued_item& q) {
   k.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
   k.data = r.data.data() + q.data_at;
   k.size = static_cast<int32_t>(q.data_size);
-  k.settings = q.settings;
+  k.settings = {q.zero_fill_marker_4, q.zero_fill_marker_8, q.swapped ? 1 : 0};
   k.staged = q.source == record_source::hardwired;
   k.staged_zero_fill = q.staged_zero_fill;
   return k;
