@@ -104,7 +104,9 @@ using read_function = size_t (*)(void* context, void* buffer, size_t capacity, i
 ASCIIFY_API reader_opening open_reader_callback(read_function read, void* context);
 
 // The next line; nullptr at the end of the input or at the error (see reader_error). What it
-// points to stays valid until the next call on the reader.
+// points to stays valid until the next call on the reader. A reader whose first call is this
+// one writes the texts as the command does, on a second thread of its own; one whose first call
+// is next_batch makes no text, and writes a line's text from its values when it is asked.
 ASCIIFY_API const line_item* next_item(reader& r);
 
 // The next run of data records of one layout, at most `max_rows` of them (at least 1); the
