@@ -51,9 +51,11 @@ void values_of(const kept_record& record, std::vector<field_value>& fields) {
   const bool swap = record.settings.swap_needed != 0;
   visit_fields(record, [&](size_t index, const raw_field& raw) {
     field_value& v = fields[index];
-    v = field_value{};
     v.type = raw.type;
     v.zero_fill = raw.zero_fill;
+    v.integer = 0;
+    v.real = 0;
+    v.text = {};
     if (!holds_value(record, raw)) return;
     switch (raw.type) {
       case value_type::int32:

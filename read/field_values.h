@@ -36,19 +36,11 @@ struct raw_field {
 };
 
 constexpr value_type value_type_of(field_type type) {
-  switch (type) {
-    case field_type::int32:
-      return value_type::int32;
-    case field_type::int64:
-      return value_type::int64;
-    case field_type::float32:
-      return value_type::real32;
-    case field_type::float64:
-      return value_type::real64;
-    case field_type::string:
-      break;
-  }
-  return value_type::string;
+  // In the order of field_type.
+  constexpr value_type kValueTypes[] = {value_type::int32, value_type::real32, value_type::int64,
+                                        value_type::real64, value_type::string};
+  static_assert(static_cast<int>(field_type::string) == 4);
+  return kValueTypes[static_cast<int>(type)];
 }
 
 // Whether the field's bytes are its value: not for a zero-filled field (whose value is zero or

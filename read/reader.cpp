@@ -289,9 +289,9 @@ void write_texts(reader& r, size_t begin) {
 
 // The item at the head of the queue, its views set.
 const line_item& view_of(reader& r, const queued_item& q) {
-  r.fields.clear();
   if (q.kind == item_kind::data_record) values_of(kept_of(r, q), r.fields);
   r.current = item_of(r, q, r.fields);
+  if (q.kind != item_kind::data_record) r.current.fields = {};
   return r.current;
 }
 
