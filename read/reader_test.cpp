@@ -117,6 +117,11 @@ TEST(Reader, LinesInStepWhateverTheyHoldAndHowTheyAreRead) {
     EXPECT_EQ(rows, records) << items_first;
     EXPECT_TRUE(lines.starts_with(text)) << items_first;
   }
+  {
+    // Closed with lines still queued in the converter: it finishes writing them, then ends.
+    const reader_ptr early = reader_of(file.bytes);
+    for (int32_t i = 0; i < 100; ++i) ASSERT_NE(next_item(*early), nullptr);
+  }
   // Items after runs: their texts written from values, from the line after the run on.
   const reader_ptr r = reader_of(file.bytes);
   ASSERT_NE(next_batch(*r, 1), nullptr);
