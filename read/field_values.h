@@ -61,22 +61,28 @@ string_span string_at(const field_format& f, const uint8_t* data, int32_t offset
 template <typename Visit>
 void visit_fields(const kept_record& record, Visit&& visit) {
   int32_t offset = 0;
-  bool filling = false;
-  for (size_t index = 0; index < record.layout.size(); ++index) {
+  const size_t count = record.layout.size();
+  for (size_t index = 0; index < count; ++index) {
     const field_format& f = decompose_field_format(record.layout[index]);
-    raw_field field{value_type_of(f.type), filling, nullptr, 0};
-    if (record.staged && (record.staged_zero_fill >> index & 1) != 0) field.zero_fill = true;
-    if (!filling && f.size != 0) {
-      field.bytes = record.data + offset;
+    const bool staged_fill = record.staged && (record.staged_zero_fill >> index & 1) != 0;
+    raw_field field{value_type_of(f.type), staged_fill, record.data + offset, 0};
+    if (f.size != 0) {
       field.size = static_cast<uint32_t>(f.size);
       offset += f.size;
-      filling = !record.staged &&
-                matches_zero_fill_marker(record.settings.zero_fill_marker_4,
-                                         record.settings.zero_fill_marker_8, field.bytes, f.size);
-      field.zero_fill = field.zero_fill || filling;
-    } else if (!filling) {
+      if (!record.staged &&
+          matches_zero_fill_marker(record.settings.zero_fill_marker_4,
+                                   record.settings.zero_fill_marker_8, field.bytes, f.size)) {
+        // The marker ends the data: it and every field after it are zero-filled.
+        field.zero_fill = true;
+        visit(index, field);
+        for (++index; index < count; ++index) {
+          const field_format& rest = decompose_field_format(record.layout[index]);
+          visit(index, raw_field{value_type_of(rest.type), true, nullptr, 0});
+        }
+        return;
+      }
+    } else {
       const string_span s = string_at(f, record.data, offset, record.size);
-      field.bytes = record.data + offset;
       field.size = s.size;
       offset = s.next;
     }
