@@ -1,54 +1,59 @@
+// The options are taken apart by the system's getopt_long (glibc and mingw-w64 both have it):
+// options anywhere until "--", short ones bundled ("-qd DIR"), long ones with "=VALUE" or the
+// next argument, unambiguous abbreviations of long names.
 #include "cli/options.h"
 
+#include <getopt.h>
+
 #include <cstdio>
-#include <string_view>
 
 namespace asciify::cli {
 namespace {
 
-const option_spec* find_short(std::span<const option_spec> specs, char letter) {
-  for (const option_spec& spec : specs) {
-    if (spec.short_name != 0 && spec.short_name == letter) return &spec;
-  }
-  return nullptr;
-}
+// getopt_long's value for the long name of spec `index`: above every byte, so that it never
+// is taken for a short letter.
+constexpr int kLongBase = 0x1000;
 
-const option_spec* find_long(std::span<const option_spec> specs, std::string_view name) {
-  for (const option_spec& spec : specs) {
-    if (*spec.long_name != '\0' && name == spec.long_name) return &spec;
-  }
-  return nullptr;
-}
-
-// The option an argument names, and its value when it is joined to it.
-struct named_option {
-  const option_spec* spec = nullptr;
-  bool joined = false;
-  std::string value;
+struct option_table {
+  std::string short_letters = ":";  // ':' first: a missing value is told from an unknown option
+  std::vector<option> long_options;
 };
 
-named_option name_option(std::span<const option_spec> specs, std::string_view argument) {
-  named_option named;
-  if (argument.starts_with("--")) {
-    const std::string_view body = argument.substr(2);
-    const size_t equals = body.find('=');
-    named.spec = find_long(specs, body.substr(0, equals));
-    if (equals != std::string_view::npos) {
-      named.joined = true;
-      named.value = body.substr(equals + 1);
+option_table table_of(std::span<const option_spec> specs) {
+  option_table table;
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const option_spec& spec = specs[i];
+    const bool value = spec.value_needed != nullptr;
+    if (spec.short_name != 0) {
+      table.short_letters += spec.short_name;
+      if (value) table.short_letters += ':';
     }
-  } else {
-    named.spec = find_short(specs, argument[1]);
-    if (argument.size() > 2) {
-      named.joined = true;
-      named.value = argument.substr(2);
+    if (*spec.long_name != '\0') {
+      table.long_options.push_back({spec.long_name, value ? required_argument : no_argument,
+                                    nullptr, kLongBase + static_cast<int>(i)});
     }
   }
-  // A flag takes no value.
-  if (named.spec != nullptr && named.spec->value_needed == nullptr && named.joined) {
-    named.spec = nullptr;
+  table.long_options.push_back({nullptr, 0, nullptr, 0});
+  return table;
+}
+
+// The spec getopt_long's answer `found` stands for, or nullptr.
+const option_spec* spec_of(std::span<const option_spec> specs, int found) {
+  if (found >= kLongBase) {
+    const size_t index = static_cast<size_t>(found - kLongBase);
+    return index < specs.size() ? &specs[index] : nullptr;
   }
-  return named;
+  for (const option_spec& spec : specs) {
+    if (spec.short_name != 0 && spec.short_name == found) return &spec;
+  }
+  return nullptr;
+}
+
+// The option a failure is about, as the user wrote it: "-x" for a short letter, else the
+// argument that held the long name ("--quiet=yes").
+std::string offending_option(char* const* argv) {
+  if (optopt > 0 && optopt < kLongBase) return std::string("-") + static_cast<char>(optopt);
+  return argv[optind - 1];
 }
 
 }  // namespace
@@ -56,32 +61,32 @@ named_option name_option(std::span<const option_spec> specs, std::string_view ar
 parsed_arguments parse_arguments(const std::vector<std::string>& arguments,
                                  std::span<const option_spec> specs) {
   parsed_arguments parsed;
-  size_t at = 0;
-  for (; at < arguments.size(); ++at) {
-    const std::string& argument = arguments[at];
-    if (argument == "--") {
-      ++at;
-      break;
-    }
-    if (argument.size() < 2 || argument[0] != '-') break;  // a name, "-" included
-    named_option named = name_option(specs, argument);
-    if (named.spec == nullptr) {
-      parsed.outcome = parse_outcome::unknown_option;
-      parsed.offending = argument;
+  // getopt_long permutes the vector it is given: a copy of the words, behind a program name.
+  std::vector<std::string> words{"program"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+  const option_table table = table_of(specs);
+  opterr = 0;  // the messages are the kit's own
+  optind = 0;  // a fresh scan, also after an earlier one
+  for (;;) {
+    const int found = getopt_long(argc, argv.data(), table.short_letters.c_str(),
+                                  table.long_options.data(), nullptr);
+    if (found == -1) break;
+    if (found == '?' || found == ':') {
+      parsed.outcome = found == '?' ? parse_outcome::unknown_option : parse_outcome::missing_value;
+      parsed.offending = offending_option(argv.data());
+      const option_spec* spec = spec_of(specs, optopt);
+      if (found == ':' && spec != nullptr) parsed.value_needed = spec->value_needed;
       return parsed;
     }
-    if (named.spec->value_needed != nullptr && !named.joined) {
-      if (at + 1 == arguments.size()) {
-        parsed.outcome = parse_outcome::missing_value;
-        parsed.offending = argument;
-        parsed.value_needed = named.spec->value_needed;
-        return parsed;
-      }
-      named.value = arguments[++at];
-    }
-    parsed.options.push_back({named.spec->id, std::move(named.value)});
+    const option_spec* spec = spec_of(specs, found);
+    if (spec == nullptr) continue;
+    parsed.options.push_back({spec->id, optarg != nullptr ? optarg : ""});
   }
-  parsed.names.assign(arguments.begin() + static_cast<std::ptrdiff_t>(at), arguments.end());
+  parsed.names.assign(argv.begin() + optind, argv.begin() + argc);
   return parsed;
 }
 

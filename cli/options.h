@@ -1,5 +1,5 @@
-// The command line taken apart, the same way for every program of the kit: options first,
-// then the file names. Pure: it prints nothing and looks at nothing but the arguments.
+// The command line taken apart, the same way for every program of the kit: options and file
+// names in any order. Pure: it prints nothing and looks at nothing but the arguments.
 #pragma once
 
 #include <span>
@@ -30,12 +30,13 @@ struct parsed_arguments {
   std::string offending;               // the option not understood, or lacking its value
   const char* value_needed = nullptr;  // what that option needs, for missing_value
   std::vector<given_option> options;   // in the order given
-  std::vector<std::string> names;      // the arguments after the options
+  std::vector<std::string> names;      // the other arguments, in the order given
 };
 
-// Takes apart the arguments after the program name. Options come before the names; "--" ends
-// them, and "-" alone is a name (a standard stream). A value follows its option as the next
-// argument or joined to it: "-dDIR", "--directory=DIR".
+// Takes apart the arguments after the program name. Options may come anywhere among the names
+// until "--", which ends them; "-" alone is a name (a standard stream). Short options may be
+// bundled ("-qd DIR"). A value follows its option as the next argument or joined to it:
+// "-dDIR", "--directory=DIR".
 parsed_arguments parse_arguments(const std::vector<std::string>& arguments,
                                  std::span<const option_spec> specs);
 

@@ -61,7 +61,7 @@ refill_step refill(input_window_state& w, input_intake& intake) {
   const size_t got = take_arrived(intake, w.input_window + kept, kReadSize);
   if (got < static_cast<size_t>(kReadSize)) {
     w.input_open = false;
-    w.read_failed = !intake.failure.empty();
+    w.read_failed = !intake.failure.empty() && !intake.failure_after_data;
   }
   w.cursor.end += static_cast<int32_t>(got);
   w.bytes_read += static_cast<int64_t>(got);
@@ -234,8 +234,13 @@ bool run_conversion(conversion_loop& loop, conversion_state& state, output& out,
       stop(run, false);
     } else if (!w.input_open && w.cursor.position >= w.cursor.end) {
       // A long last line whose end was written before the input turned out to be used up.
-      stop(run, !loop.inside_long_line || end_plain_line(out));
+      bool finished = !loop.inside_long_line || end_plain_line(out);
       if (loop.inside_long_line) ++loop.census.ascii_lines;
+      if (finished && !intake.failure.empty()) {
+        report_read_failure(run, intake);
+        finished = false;
+      }
+      stop(run, finished);
     } else if (!convert_item(run)) {
       stop(run, false);
     }

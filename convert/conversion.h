@@ -59,6 +59,9 @@ struct input_intake {
   size_t piece_left = 0;
   bool ended = false;   // nothing more will arrive
   std::string failure;  // why, when the input could not be read to its end ("" when it could)
+  // The failure came after the data (bytes that follow complete compressed streams): all the
+  // input is converted first, and the failure reported at its end.
+  bool failure_after_data = false;
 };
 
 // The input as the loop sees it: the window of unread bytes and whether more can be read.

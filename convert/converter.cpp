@@ -72,8 +72,9 @@ void take_decoded(void* context, const uint8_t* bytes, size_t size) {
 }
 
 // The input could not be read to its end: the loop ends at the bytes that arrived.
-void fail_input(converter& c, std::string reason) {
+void fail_input(converter& c, std::string reason, bool after_data = false) {
   c.intake.failure = std::move(reason);
+  c.intake.failure_after_data = after_data;
   c.intake.ended = true;
   run_conversion(c.loop, *c.state, *c.out, c.intake);
 }
@@ -82,7 +83,7 @@ void feed_raw(converter& c, const uint8_t* bytes, size_t size) {
   if (c.decoder == nullptr) {
     feed_loop(c, bytes, size);
   } else if (!decode_piece(*c.decoder, bytes, size, {take_decoded, &c})) {
-    fail_input(c, piece_failure_reason(*c.decoder));
+    fail_input(c, piece_failure_reason(*c.decoder), piece_failed_after_streams(*c.decoder));
   }
 }
 
@@ -169,13 +170,19 @@ bool convert_bytes(converter& c, const void* data, size_t size) {
 }
 
 int finish_converting(converter& c, const char* read_failure) {
+  return finish_converting(c, read_failure, read_failure_kind::cut_short);
+}
+
+int finish_converting(converter& c, const char* read_failure, read_failure_kind kind) {
   if (c.finished) return c.report.exit_status;
   c.finished = true;
   if (c.detecting && !c.loop.stopped) end_detection(c);
   if (c.decoder != nullptr && !c.loop.stopped && !finish_pieces(*c.decoder, {take_decoded, &c})) {
-    fail_input(c, piece_failure_reason(*c.decoder));
+    fail_input(c, piece_failure_reason(*c.decoder), piece_failed_after_streams(*c.decoder));
   }
-  if (read_failure != nullptr && !c.loop.stopped) fail_input(c, read_failure);
+  if (read_failure != nullptr && !c.loop.stopped) {
+    fail_input(c, read_failure, kind == read_failure_kind::after_the_data);
+  }
   const conversion_result& result = end_conversion(c.loop, *c.state, *c.out, c.intake);
   const int close_error = c.text.close != nullptr ? c.text.close(c.text.context) : 0;
   const int status = finish_run(*c.out, result, close_error, c.options.summary_label.c_str());

@@ -11,21 +11,64 @@ bool starts_with(const uint8_t* bytes, size_t size, const uint8_t* signature, si
   return true;
 }
 
+uint32_t little_endian_32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+         uint32_t{bytes[3]} << 24;
+}
+
+// The CRC-32 (polynomial 0xEDB88320) of a few bytes, bit by bit.
+uint32_t crc32_of(const uint8_t* bytes, size_t size) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// The 10-byte member header: signature, method 8 (deflate), no reserved flag.
+bool gzip_header(const uint8_t* bytes, size_t size) {
+  static constexpr uint8_t kGzip[] = {0x1F, 0x8B, 0x08};
+  return size >= 10 && starts_with(bytes, size, kGzip, sizeof kGzip) && (bytes[3] & 0xE0) == 0;
+}
+
+// The 12-byte stream header: magic, stream flags (a zero byte, then a check type with the
+// upper four bits clear) and the CRC-32 of the flags.
+bool xz_header(const uint8_t* bytes, size_t size) {
+  static constexpr uint8_t kXz[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+  return size >= 12 && starts_with(bytes, size, kXz, sizeof kXz) && bytes[6] == 0 &&
+         (bytes[7] & 0xF0) == 0 && crc32_of(bytes + 6, 2) == little_endian_32(bytes + 8);
+}
+
+// A frame's magic and its whole frame header, whose descriptor has the reserved bit clear; or
+// a skippable frame's magic (0x184D2A50 to 0x184D2A5F) and its size field.
+bool zstd_header(const uint8_t* bytes, size_t size) {
+  static constexpr uint8_t kZstdFrame[] = {0x28, 0xB5, 0x2F, 0xFD};
+  static constexpr uint8_t kZstdSkippable[] = {0x2A, 0x4D, 0x18};
+  if (size >= 8 && (bytes[0] & 0xF0) == 0x50 &&
+      starts_with(bytes + 1, size - 1, kZstdSkippable, sizeof kZstdSkippable)) {
+    return true;
+  }
+  if (size < 5 || !starts_with(bytes, size, kZstdFrame, sizeof kZstdFrame)) return false;
+  const uint8_t descriptor = bytes[4];
+  if ((descriptor & 0x08) != 0) return false;
+  const bool single_segment = (descriptor & 0x20) != 0;
+  static constexpr size_t kDictionaryIdBytes[] = {0, 1, 2, 4};
+  static constexpr size_t kContentSizeBytes[] = {0, 2, 4, 8};
+  const unsigned content_flag = descriptor >> 6;
+  const size_t content_size_bytes =
+      content_flag == 0 && single_segment ? 1 : kContentSizeBytes[content_flag];
+  const size_t header =
+      5 + (single_segment ? 0 : 1) + kDictionaryIdBytes[descriptor & 3] + content_size_bytes;
+  return size >= header;
+}
+
 }  // namespace
 
 compression_kind detect_compression(const uint8_t* bytes, size_t size) {
-  static constexpr uint8_t kGzip[] = {0x1F, 0x8B};
-  static constexpr uint8_t kXz[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
-  static constexpr uint8_t kZstdFrame[] = {0x28, 0xB5, 0x2F, 0xFD};
-  // A zstd skippable frame: magic 0x184D2A50 to 0x184D2A5F, little-endian.
-  static constexpr uint8_t kZstdSkippable[] = {0x2A, 0x4D, 0x18};
-  if (starts_with(bytes, size, kGzip, sizeof kGzip)) return compression_kind::gzip;
-  if (starts_with(bytes, size, kXz, sizeof kXz)) return compression_kind::xz;
-  if (starts_with(bytes, size, kZstdFrame, sizeof kZstdFrame)) return compression_kind::zstd;
-  if (size >= 4 && (bytes[0] & 0xF0) == 0x50 &&
-      starts_with(bytes + 1, size - 1, kZstdSkippable, sizeof kZstdSkippable)) {
-    return compression_kind::zstd;
-  }
+  if (gzip_header(bytes, size)) return compression_kind::gzip;
+  if (xz_header(bytes, size)) return compression_kind::xz;
+  if (zstd_header(bytes, size)) return compression_kind::zstd;
   return compression_kind::none;
 }
 

@@ -10,11 +10,12 @@
 
 namespace asciify {
 
-// Bytes that tell the kind of compression: the longest signature.
-constexpr size_t kSignatureBytes = 6;
+// Bytes that tell the kind of compression: the longest stream header (a zstd frame's).
+constexpr size_t kSignatureBytes = 18;
 
-// The kind of compression whose signature `bytes` start with; none for anything else, a
-// signature cut short included.
+// The kind of compression whose whole stream header `bytes` start with (gzip: the 10-byte
+// header with method 8 and no reserved flag; xz: the stream header and its CRC; zstd: a frame
+// header); none for anything else, a header cut short included: such input is plain.
 compression_kind detect_compression(const uint8_t* bytes, size_t size);
 
 enum class decode_state {

@@ -54,7 +54,8 @@ std::string failure_reason(const input_failure& failure, compression_kind kind) 
     case failure_cause::damaged:
       return "damaged " + name + " data: " + text;
     case failure_cause::trailing_data:
-      return "unexpected data after the end of the " + name + " stream";
+      return "unexpected data after the end of the " + name + " stream, at byte " +
+             std::to_string(failure.raw_offset) + " of the compressed input";
     case failure_cause::resources:
       return "cannot decompress the " + name + " data: " + text;
     case failure_cause::none:
@@ -96,6 +97,7 @@ void produce_block(decoding& source, decoded_block& block) {
     if (step.state == decode_state::failed) {
       block.end = block_end::failed;
       block.failure = failure_of_step(step);
+      block.failure.raw_offset = source.raw_consumed;
       break;
     }
     if (step.consumed != 0 || step.produced != 0) continue;

@@ -50,6 +50,7 @@ struct input_failure {
   failure_cause cause = failure_cause::none;
   int error = 0;               // the system's error number, for failure_cause::system
   const char* text = nullptr;  // the library's words, in static storage
+  int64_t raw_offset = -1;     // for trailing_data: where it starts in the compressed input
 };
 
 std::string failure_reason(const input_failure& failure, compression_kind kind);

@@ -15,6 +15,7 @@ namespace {
 struct gzip_state {
   z_stream stream{};
   bool between_members = false;
+  bool padded = false;  // zero bytes followed the last member: nothing else may come
 };
 
 void* create_gzip() {
@@ -46,13 +47,22 @@ decode_step decode_gzip(void* decoder, const uint8_t* input, size_t size, uint8_
                         size_t capacity) {
   auto& state = *static_cast<gzip_state*>(decoder);
   if (state.between_members) {
+    // Zero bytes of block padding may follow the last member, any number of them; else the
+    // next member's first signature byte. Anything else follows the stream.
+    size_t zeros = 0;
+    while (zeros < size && input[zeros] == 0) ++zeros;
+    if (zeros > 0) state.padded = true;
     decode_step step;
-    if (size == 0) {
+    step.consumed = zeros;
+    if (zeros == size) {
       step.state = decode_state::between_streams;
       return step;
     }
-    // The next member's first signature byte; anything else follows the stream.
-    if (input[0] != 0x1F) return fail(decode_failure::trailing_data, nullptr);
+    if (state.padded || input[zeros] != 0x1F) {
+      step = fail(decode_failure::trailing_data, nullptr);
+      step.consumed = zeros;
+      return step;
+    }
     state.between_members = false;
   }
   z_stream& stream = state.stream;

@@ -121,7 +121,9 @@ decode_step decode_xz(void* decoder, const uint8_t* input, size_t size, uint8_t*
     return step;
   }
   decode_step failed = failure_of(result, state);
-  failed.consumed = step.consumed;
+  // Trailing data starts where the would-be stream began.
+  failed.consumed =
+      failed.failure == decode_failure::trailing_data ? padding.consumed : step.consumed;
   failed.produced = step.produced;
   return failed;
 }

@@ -212,6 +212,10 @@ const std::string& input_failure_reason(const input_stream& stream) {
   return stream.reason;
 }
 
+bool input_failed_after_streams(const input_stream& stream) {
+  return stream.failed && stream.pending_failure.cause == failure_cause::trailing_data;
+}
+
 compression_kind input_compression(const input_stream& stream) {
   return stream.kind;
 }

@@ -1,11 +1,12 @@
 // The converter's input: a file, standard input or another byte source, read through a buffer
-// of its own, and decompressed on the fly when it starts with the signature of a gzip, xz or
+// of its own, and decompressed on the fly when it starts with the whole header of a gzip, xz or
 // zstd stream. Offsets and counts of delivered bytes are those of the decompressed stream.
 //
 // Concatenated streams of one kind are read as one (gzip members, xz streams with their
 // stream padding, zstd frames and skippable frames). After a complete stream the input must
-// end or go on with another stream of the same kind; anything else, a stream that is cut
-// short and a damaged stream are read failures with a reason, never a silent end.
+// end, go on with another stream of the same kind, or end in zero bytes (gzip: any number;
+// xz: stream padding); anything else, a stream that is cut short and a damaged stream are
+// read failures with a reason, never a silent end.
 #pragma once
 
 #include <cstddef>
@@ -85,6 +86,9 @@ size_t next_input_bytes(input_stream& stream, const uint8_t** bytes, size_t capa
 // the compressed data ("damaged gzip data: invalid block type").
 bool input_failed(const input_stream& stream);
 const std::string& input_failure_reason(const input_stream& stream);
+// Whether the input failed only after complete compressed streams, on data that follows them:
+// every byte it delivered belongs to a whole stream.
+bool input_failed_after_streams(const input_stream& stream);
 
 compression_kind input_compression(const input_stream& stream);
 // The descriptor the input is read from, for telling which file it is (its status); -1 for

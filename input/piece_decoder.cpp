@@ -32,10 +32,12 @@ bool decode_piece(piece_decoder& d, const uint8_t* data, size_t size, decoded_by
     const decode_step step = d.ops->decode(d.decoder, data, size, d.block.get(), kBlockSize);
     data += step.consumed;
     size -= step.consumed;
+    d.raw_consumed += static_cast<int64_t>(step.consumed);
     if (step.produced != 0) sink.take(sink.context, d.block.get(), step.produced);
     d.state = step.state;
     if (step.state == decode_state::failed) {
       d.failure = failure_of_step(step);
+      d.failure.raw_offset = d.raw_consumed;
       return false;
     }
     if (step.consumed != 0 || step.produced != 0) continue;
@@ -58,6 +60,10 @@ bool finish_pieces(piece_decoder& d, decoded_bytes_sink sink) {
 
 std::string piece_failure_reason(const piece_decoder& d) {
   return failure_reason(d.failure, d.kind);
+}
+
+bool piece_failed_after_streams(const piece_decoder& d) {
+  return d.failure.cause == failure_cause::trailing_data;
 }
 
 }  // namespace asciify

@@ -24,7 +24,8 @@ struct piece_decoder {
   const decoder_ops* ops = nullptr;
   void* decoder = nullptr;
   decode_state state = decode_state::inside_stream;
-  input_failure failure;  // cause none while nothing failed
+  input_failure failure;     // cause none while nothing failed
+  int64_t raw_consumed = 0;  // raw bytes taken by the decoder so far
   std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
 
   piece_decoder() = default;
@@ -46,5 +47,9 @@ bool finish_pieces(piece_decoder& d, decoded_bytes_sink sink);
 
 // The reason of the failure, in the words of a failed read ("damaged gzip data: ...").
 std::string piece_failure_reason(const piece_decoder& d);
+
+// Whether the failure came after complete streams (trailing data): every decompressed byte
+// was handed on and is worth converting.
+bool piece_failed_after_streams(const piece_decoder& d);
 
 }  // namespace asciify

@@ -104,6 +104,12 @@ ASCIIFY_API bool convert_bytes(converter& c, const void* data, size_t size);
 // Returns the exit status: 0 converted, 2 failed. Call once.
 ASCIIFY_API int finish_converting(converter& c, const char* read_failure = nullptr);
 
+// How a read failure relates to the bytes fed before it: they end cut short (the run stops
+// where the failure was found), or they are whole and the failure lies after them (data that
+// follows complete compressed streams: they are converted to their end, then the run fails).
+enum class read_failure_kind { cut_short, after_the_data };
+ASCIIFY_API int finish_converting(converter& c, const char* read_failure, read_failure_kind kind);
+
 // What the conversion did so far; complete once finished. lines_written grows with every call.
 ASCIIFY_API const convert_report& converting_report(const converter& c);
 

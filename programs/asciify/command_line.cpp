@@ -25,7 +25,7 @@ constexpr const char* kHelp =
     "  OUT  the output file, or - for standard output; the notes that would go to\n"
     "       standard output then go to standard error\n"
     "\n"
-    "Options (before the files; -- ends them):\n"
+    "Options (anywhere among the files; -- ends them; -qd DIR bundles -q -d DIR):\n"
     "  -d, --directory DIR  convert each IN into DIR/NAME.txt (NAME: IN's file name\n"
     "                       without its extension); DIR is made if missing\n"
     "  -l, --list           read IN and tell what it holds, writing no text\n"
@@ -61,6 +61,7 @@ int reject(const parsed_command& parsed) {
     cli::print_option_error("asciify", parsed.arguments);
   } else {
     std::fputs("Format is <input binary filename> <output ascii filename>\n", stderr);
+    if (!parsed.problem.empty()) std::fprintf(stderr, "asciify: %s\n", parsed.problem.c_str());
   }
   std::fputs(kTry, stderr);
   return 1;

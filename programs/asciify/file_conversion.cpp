@@ -68,8 +68,11 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
 
 int feed_and_finish(converter& c, input_stream& input, cli::progress_display* progress) {
   cli::pump_input(input, {take_bytes, lines_so_far, &c}, progress);
-  const int status =
-      finish_converting(c, input_failed(input) ? input_failure_reason(input).c_str() : nullptr);
+  const read_failure_kind kind = input_failed_after_streams(input)
+                                     ? read_failure_kind::after_the_data
+                                     : read_failure_kind::cut_short;
+  const int status = finish_converting(
+      c, input_failed(input) ? input_failure_reason(input).c_str() : nullptr, kind);
   if (progress != nullptr) progress->finish();
   return status;
 }

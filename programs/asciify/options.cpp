@@ -43,20 +43,30 @@ void apply(const cli::given_option& given, command_options& options) {
   }
 }
 
-// Whether the files fit the mode: IN OUT, IN... with a folder, IN for a listing.
-bool files_fit(const command_options& options) {
-  const size_t count = options.files.size();
+std::string unexpected(const std::string& name) {
+  return "unexpected name '" + name + "'";
+}
+
+// What is wrong with the files for the mode (IN OUT, IN... with a folder, IN for a listing);
+// "" when they fit.
+std::string files_problem(const command_options& options) {
+  const std::vector<std::string>& files = options.files;
   switch (options.mode) {
     case command_mode::help:
     case command_mode::version:
-      return true;
+      return "";
     case command_mode::list:
-      return count == 1 && !options.use_directory;
+      if (options.use_directory) return "option '--list' writes into no folder";
+      if (files.size() != 1) return files.empty() ? "missing IN" : unexpected(files[1]);
+      return "";
     case command_mode::convert:
-      if (options.json) return false;  // --json belongs to --list
-      return options.use_directory ? count >= 1 && !options.directory.empty() : count == 2;
+      if (options.json) return "option '--json' goes with '--list'";
+      if (files.empty()) return "missing IN";
+      if (options.use_directory) return options.directory.empty() ? "empty folder name" : "";
+      if (files.size() != 2) return files.size() == 1 ? "missing OUT" : unexpected(files[2]);
+      return "";
   }
-  return false;
+  return "";
 }
 
 }  // namespace
@@ -68,7 +78,10 @@ parsed_command parse_command_line(const std::vector<std::string>& arguments) {
   command_options& options = parsed.options;
   for (const cli::given_option& given : parsed.arguments.options) apply(given, options);
   options.files = parsed.arguments.names;
-  parsed.files_fit = files_fit(options);
+  parsed.problem = files_problem(options);
+  parsed.files_fit = parsed.problem.empty();
+  // With no arguments at all the usage line says it all.
+  if (arguments.empty()) parsed.problem.clear();
   return parsed;
 }
 

@@ -1,4 +1,4 @@
-// asciify's command line taken apart: its options, then the file names.
+// asciify's command line taken apart: its options and the file names, in any order.
 #pragma once
 
 #include <string>
@@ -22,11 +22,14 @@ struct command_options {
 struct parsed_command {
   cli::parsed_arguments arguments;  // its outcome tells whether the options were understood
   bool files_fit = false;           // the files are those the mode needs
+  // When they are not, what is wrong ("missing OUT", "unexpected name 'c'"); "" when nothing
+  // is to be said (no arguments at all).
+  std::string problem;
   command_options options;
 };
 
-// Takes apart the arguments after the program name. Options come before the files; "--" ends
-// them, and "-" alone is a file (a standard stream). Checks the number of files for the mode.
+// Takes apart the arguments after the program name. Options may stand anywhere until "--",
+// which ends them, and "-" alone is a file (a standard stream). Checks the files for the mode.
 parsed_command parse_command_line(const std::vector<std::string>& arguments);
 
 }  // namespace asciify

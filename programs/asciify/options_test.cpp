@@ -32,7 +32,8 @@ outcome outcome_of(const parsed_command& parsed) {
   return parsed.files_fit ? outcome::ok : outcome::usage_error;
 }
 
-TEST(Options, TakeOptionsBeforeTheFiles) {
+// Options anywhere until "--", bundled, with joined values; a wrong number of files is said.
+TEST(Options, TakeOptionsAnywhereUntilTheEndOfOptions) {
   using enum outcome;
   using enum command_mode;
   const struct {
@@ -41,20 +42,33 @@ TEST(Options, TakeOptionsBeforeTheFiles) {
     command_mode mode;
     const char* files;
     const char* offending_or_folder;
+    const char* problem = "";
   } cases[] = {
       // clang-format off
       {"in out", ok, convert, "in out", ""},       {"- -", ok, convert, "- -", ""},
-      {"-q in out", ok, convert, "in out", ""},    {"in -q", ok, convert, "in -q", ""},
-      {"-- -h out", ok, convert, "-h out", ""},    {"-h in out", ok, help, "in out", ""},
-      {"-V", ok, version, "", ""},                 {"-l in", ok, list, "in", ""},
+      {"-q in out", ok, convert, "in out", ""},    {"in out -q", ok, convert, "in out", ""},
+      {"in -q out", ok, convert, "in out", ""},    {"in out --help", ok, help, "in out", ""},
+      {"-- -h out", ok, convert, "-h out", ""},    {"in -- -q", ok, convert, "in -q", ""},
+      {"-h in out", ok, help, "in out", ""},       {"-V", ok, version, "", ""},
+      {"-l in", ok, list, "in", ""},               {"in --json -l", ok, list, "in", ""},
       {"--list --json in", ok, list, "in", ""},    {"-d dir a b", ok, convert, "a b", "dir"},
+      {"-qd dir a", ok, convert, "a", "dir"},      {"a -qddir b", ok, convert, "a b", "dir"},
       {"-ddir a", ok, convert, "a", "dir"},        {"--directory=dir a", ok, convert, "a", "dir"},
-      {"", usage_error, convert, "", ""},          {"in", usage_error, convert, "in", ""},
-      {"a b c", usage_error, convert, "a b c", ""}, {"-l a b", usage_error, list, "a b", ""},
-      {"--json a b", usage_error, convert, "a b", ""}, {"-d dir", usage_error, convert, "", "dir"},
+      {"a --dir dir", ok, convert, "a", "dir"},
+      {"", usage_error, convert, "", ""},
+      {"in", usage_error, convert, "in", "", "missing OUT"},
+      {"-q", usage_error, convert, "", "", "missing IN"},
+      {"a b c", usage_error, convert, "a b c", "", "unexpected name 'c'"},
+      {"-l a b", usage_error, list, "a b", "", "unexpected name 'b'"},
+      {"-l", usage_error, list, "", "", "missing IN"},
+      {"--json a b", usage_error, convert, "a b", "", "option '--json' goes with '--list'"},
+      {"-d dir", usage_error, convert, "", "dir", "missing IN"},
       {"-x a b", unknown_option, convert, "", "-x"},
+      {"a -qx b", unknown_option, convert, "", "-x"},
       {"--quiet=yes a", unknown_option, convert, "", "--quiet=yes"},
+      {"a b --bogus", unknown_option, convert, "", "--bogus"},
       {"-q -d", missing_value, convert, "", "-d"},
+      {"a --directory", missing_value, convert, "", "--directory"},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -68,6 +82,7 @@ TEST(Options, TakeOptionsBeforeTheFiles) {
     EXPECT_EQ(parsed.options.mode, c.mode);
     EXPECT_EQ(parsed.options.files, words(c.files));
     EXPECT_EQ(parsed.options.directory, c.offending_or_folder);
+    EXPECT_EQ(parsed.problem, c.problem);
   }
 }
 

@@ -57,8 +57,10 @@ constexpr cli::option_spec kOptions[] = {
 };
 
 struct arguments {
-  const char* input = nullptr;
-  const char* output = nullptr;
+  std::string input_name;
+  std::string output_name;
+  const char* input = nullptr;   // input_name's text
+  const char* output = nullptr;  // output_name's text
   byte_order order = native_byte_order();
   bool quiet = false;
   std::optional<int> done;  // set when the call is answered without packing
@@ -100,8 +102,22 @@ void apply_options(const cli::parsed_arguments& parsed, arguments& a) {
   if (!help && version) a.done = print_and_exit("binify " ASCIIFY_VERSION "\n");
 }
 
-// Options come before the files, and "--" ends them; "-" alone is a file name; further file
-// names are ignored.
+// Says what is wrong with the names: the usage line, what is wrong (unless there are no
+// arguments at all), the hint. Returns the exit status.
+int reject_names(const std::vector<std::string>& names, bool no_arguments) {
+  std::fputs(kUsage, stderr);
+  if (!no_arguments) {
+    if (names.size() > 2) {
+      std::fprintf(stderr, "binify: unexpected name '%s'\n", names[2].c_str());
+    } else {
+      std::fprintf(stderr, "binify: missing %s\n", names.empty() ? "IN" : "OUT");
+    }
+  }
+  return usage_error();
+}
+
+// Options may stand anywhere until "--", which ends them; "-" alone is a file name; IN and OUT
+// and no other name.
 arguments parse(int argc, char** argv) {
   arguments a;
   const cli::parsed_arguments parsed =
@@ -113,15 +129,12 @@ arguments parse(int argc, char** argv) {
   }
   apply_options(parsed, a);
   if (a.done) return a;
-  if (parsed.names.size() < 2) {
-    std::fputs(kUsage, stderr);
-    a.done = usage_error();
+  if (parsed.names.size() != 2) {
+    a.done = reject_names(parsed.names, argc <= 1);
     return a;
   }
-  // argv outlives the run: the names point into it.
-  const size_t first = static_cast<size_t>(argc) - parsed.names.size();
-  a.input = argv[first];
-  a.output = argv[first + 1];
+  a.input_name = parsed.names[0];
+  a.output_name = parsed.names[1];
   return a;
 }
 
@@ -201,8 +214,10 @@ int report_end(const arguments& a, const input_stream& input, const pack_report&
 }  // namespace
 
 int run_binify(int argc, char** argv) {
-  const arguments a = parse(argc, argv);
+  arguments a = parse(argc, argv);
   if (a.done) return *a.done;
+  a.input = a.input_name.c_str();
+  a.output = a.output_name.c_str();
   const input_handle input = cli::open_input(kBinify, a.input);
   if (input == nullptr) return 1;
   cli::destination target;

@@ -20,6 +20,12 @@ namespace {
 const std::string kTry = "Try 'binify --help' for more information.\n";
 const std::string kUsage =
     "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n" + kTry;
+// The usage line, what is wrong with the names, the hint.
+std::string usage_because(const std::string& problem) {
+  return "Format is binify [-b little|big] <input ascii filename> <output binary filename>\n"
+         "binify: " +
+         problem + "\n" + kTry;
+}
 
 std::string finished(long long lines, long long bytes) {
   return "Finished packing file, " + std::to_string(lines) + " lines in, " + std::to_string(bytes) +
@@ -96,12 +102,17 @@ TEST(Binify, CommandLineFilesAndMessages) {
   const binify_case cases[] = {
       {"--version", "a\n", 0, "binify " ASCIIFY_VERSION "\n", "", ""},
       {"", "a\n", 1, "", kUsage, ""},
-      {"in.txt", "a\n", 1, "", kUsage, ""},
+      {"in.txt", "a\n", 1, "", usage_because("missing OUT"), ""},
+      {"-q", "a\n", 1, "", usage_because("missing IN"), ""},
+      {"in.txt out.bin surplus", "a\n", 1, "", usage_because("unexpected name 'surplus'"), ""},
       {"-x in.txt out.bin", "a\n", 1, "", "binify: unknown option '-x'\n" + kTry, ""},
       {"-b middle in.txt out.bin", "a\n", 1, "",
        "binify: unknown byte order 'middle', not little or big\n" + kTry, ""},
       {"-b", "a\n", 1, "", "binify: option '-b' needs a byte order, little or big\n" + kTry, ""},
-      {"in.txt out.bin -b big", "a\n", 0, finished(1, 2), "", kInput},  // after the files: ignored
+      // Options anywhere until "--", and bundled.
+      {"in.txt out.bin -q", "a\n", 0, "", "", kInput},
+      {"in.txt -qb big out.bin", "a\n", 0, "", "", kInput},
+      {"in.txt out.bin -- -q", "a\n", 1, "", usage_because("unexpected name '-q'"), ""},
       {"missing.txt out.bin", "a\n", 1, "", "Couldn't open input ascii file missing.txt for "
        "reading.\nbinify: missing.txt: No such file or directory\n", ""},
       {". out.bin", "a\n", 1, "",
@@ -111,12 +122,12 @@ TEST(Binify, CommandLineFilesAndMessages) {
        "binify: no/such/dir/out.bin: No such file or directory\n", ""},
       {"in.txt in.txt", "a\n", 1, "",
        "binify: in.txt and in.txt are the same file; nothing was written.\n", ""},
-      {"--byte-order=big in.txt out.bin ignored", "a\n", 0, finished(1, 2), "", kInput},
+      {"--byte-order=big in.txt out.bin", "a\n", 0, finished(1, 2), "", kInput},
       {"-- in.txt out.bin", "a\n", 0, finished(1, 2), "", kInput},
       // Quiet: no note and no summary, but every error.
       {"-q in.txt out.bin", text, 0, "", "", kInput},
       {"--quiet -- in.txt out.bin", "a\n", 0, "", "", kInput},
-      {"-q in.txt", "a\n", 1, "", kUsage, ""},
+      {"-q in.txt", "a\n", 1, "", usage_because("missing OUT"), ""},
       {"--quiet=yes in.txt out.bin", "a\n", 1, "", "binify: unknown option '--quiet=yes'\n" + kTry,
        ""},
       // Text without numbers stays as it is; extensions of the format are noted.

@@ -20,6 +20,11 @@ namespace {
 
 const std::string kTry = "Try 'asciify --help' for more information.\n";
 const std::string kUsage = "Format is <input binary filename> <output ascii filename>\n" + kTry;
+// The usage line, what is wrong with the names, the hint.
+std::string usage_because(const std::string& problem) {
+  return "Format is <input binary filename> <output ascii filename>\nasciify: " + problem + "\n" +
+         kTry;
+}
 std::string unknown(const std::string& option) {
   return "asciify: unknown option '" + option + "'\n" + kTry;
 }
@@ -140,15 +145,16 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
   // clang-format off
   const command_case cases[] = {
       {{}, "", {1, "", kUsage}},
-      {{"in.dat"}, "", {1, "", kUsage}},
+      {{"in.dat"}, "", {1, "", usage_because("missing OUT")}},
       {{"missing.dat", "out.txt"}, "", {1, "",
        "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile}},
       {{"in.dat", "no-dir/out.txt"}, "", {1, "",
        "Couldn't open output ascii file no-dir/out.txt for writing.\nasciify: no-dir/out.txt: " +
        kNoFile}},
       // A third file name is refused before anything is opened.
-      {{"in.dat", "out.txt", "extra", "more"}, "", {1, "", kUsage}},
-      {{"in.dat", "section.dat", "out.txt"}, "", {1, "", kUsage}},
+      {{"in.dat", "out.txt", "extra", "more"}, "", {1, "", usage_because("unexpected name 'extra'")}},
+      {{"in.dat", "section.dat", "out.txt"}, "", {1, "",
+       usage_because("unexpected name 'out.txt'")}},
       // The input is never its own output, by whatever name or stream.
       {{"in.dat", "in.dat"}, "", {1, "",
        "asciify: in.dat and in.dat are the same file; nothing was written.\n", kTwoLines},
@@ -183,12 +189,19 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"-h"}, "", {0, kHelpText, ""}},
       {{"--version"}, "", {0, version, ""}},
       {{"-V"}, "", {0, version, ""}},
-      // Options come first; an unknown one is named.
+      // An unknown option is named.
       {{"--bogus", "in.dat", "out.txt"}, "", {1, "", unknown("--bogus")}},
       {{"-v", "in.dat", "out.txt"}, "", {1, "", unknown("-v")}},
       {{"--HELP", "in.dat", "out.txt"}, "", {1, "", unknown("--HELP")}},
-      {{"-"}, "", {1, "", kUsage}},
-      {{""}, "", {1, "", kUsage}},
+      {{"-"}, "", {1, "", usage_because("missing OUT")}},
+      {{""}, "", {1, "", usage_because("missing OUT")}},
+      {{"-q"}, "", {1, "", usage_because("missing IN")}},
+      // Options stand anywhere until "--", and bundle.
+      {{"in.dat", "out.txt", "-q"}, "", {0, "", "", kTwoLines}},
+      {{"in.dat", "-q", "out.txt"}, "", {0, "", "", kTwoLines}},
+      {{"in.dat", "out.txt", "--bogus"}, "", {1, "", unknown("--bogus")}, {}},
+      {{"-qd", "conv", "in.dat"}, "", {0, "", "", kTwoLines}, {"conv/in.txt"}},
+      {{"in.dat", "--directory=conv", "--quiet"}, "", {0, "", "", kTwoLines}, {"conv/in.txt"}},
       {{"--help", "/nonexistent-dir/out.txt"}, "", {0, kHelpText, ""}},
       {{"--version", "-h"}, "", {0, kHelpText, ""}},
       {{"-h", "-V"}, "", {0, kHelpText, ""}},
@@ -200,7 +213,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       // "--" ends the options: then a file may be named like one.
       {{"--", "-h", "out.txt"}, "", {0, finished_summary(1), "", "one\n"}},
       {{"-q", "--", "-h", "-"}, "", {0, "one\n", ""}},
-      {{"in.dat", "--help"}, "", {0, finished_summary(2), "", kTwoLines}, {"--help"}},
+      {{"in.dat", "--help"}, "", {0, kHelpText, ""}},
+      {{"in.dat", "--", "--help"}, "", {0, finished_summary(2), "", kTwoLines}, {"--help"}},
       {{"-d"}, "", {1, "", "asciify: option '-d' needs a folder\n" + kTry}},
       // Many files into a folder: a summary each, then the total; a failure does not stop it.
       {{"-d", "conv", "in.dat", "section.dat", "failing.dat"}, "", {2,
@@ -233,7 +247,7 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "stray marker line in the text, or the section's start is damaged\"}}\n", ""}},
       {{"-l", "missing.dat"}, "", {1, "",
        "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile}},
-      {{"--json", "in.dat", "out.txt"}, "", {1, "", kUsage}},
+      {{"--json", "in.dat", "out.txt"}, "", {1, "", usage_because("option '--json' goes with '--list'")}},
   };
   // clang-format on
   run_command_cases(cases);

@@ -76,5 +76,66 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
   }
 }
 
+// After the last stream: the zero bytes the format's own tool accepts convert as if absent;
+// anything else fails, once every line of the streams is written, with where it starts.
+TEST(CompressedInput, ConvertsEveryDecodedLineBeforeBytesAfterTheStreams) {
+  using enum compression_kind;
+  const std::string plain = example_input().bytes;
+  const command_result expected = convert_file(plain);
+  ASSERT_EQ(expected.status, 0);
+  // The count of "Finished converting file, wrote N lines.", the last line of the notes.
+  const std::string lines =
+      expected.out.substr(expected.out.rfind("wrote ") + 6,
+                          expected.out.rfind(" lines") - expected.out.rfind("wrote ") - 6);
+  const std::string zeros(512, '\0'), junk = "neither a stream nor padding\n";
+  for (const compression_kind kind : {gzip, xz, zstd}) {
+    if (!compression_supported(kind)) continue;
+    SCOPED_TRACE(compression_name(kind));
+    const std::string whole = compress(kind, plain);
+    const struct {
+      std::string input;
+      int64_t junk_at;  // -1: accepted
+    } cases[] = {
+        {whole + zeros, kind == zstd ? static_cast<int64_t>(whole.size()) : -1},
+        {whole + junk, static_cast<int64_t>(whole.size())},
+        {whole + zeros + junk, kind == zstd ? static_cast<int64_t>(whole.size())
+                                            : static_cast<int64_t>(whole.size() + zeros.size())},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::to_string(c.input.size()) + " bytes");
+      const command_result run = convert_file(c.input);
+      EXPECT_TRUE(run.output == expected.output);
+      if (c.junk_at < 0) {
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, expected.out);
+        continue;
+      }
+      EXPECT_EQ(run.status, 2);
+      EXPECT_NE(run.err.find(std::string(": unexpected data after the end of the ") +
+                             compression_name(kind) + " stream, at byte " +
+                             std::to_string(c.junk_at) + " of the compressed input\n"),
+                std::string::npos)
+          << run.err;
+      EXPECT_TRUE(run.err.ends_with("File conversion failed after writing " + lines + " lines.\n"))
+          << run.err;
+    }
+  }
+}
+
+// Input that starts like a compressed stream but has no valid header is plain input.
+TEST(CompressedInput, ReadsBytesWithoutAWholeHeaderAsPlain) {
+  const char* starts[] = {"\x1F\x8B\x08 not a member\n", "\x1F\x8B",
+                          "\xFD"
+                          "7zXZ",
+                          "(\xB5/\xFD(oops\n"};
+  for (const char* start : starts) {
+    SCOPED_TRACE(start);
+    const std::string input = std::string(start) + "\nplain text after it\n";
+    const command_result run = convert_file(input);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.output == input);
+  }
+}
+
 }  // namespace
 }  // namespace asciify::test_support
