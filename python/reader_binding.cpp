@@ -5,6 +5,7 @@
 
 #include <pybind11/numpy.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -63,6 +64,7 @@ class python_reader {
   py::list next_lines();
   py::object next_item();
   py::object next_batch(int64_t max_rows);
+  py::list tables(int64_t max_rows);
   py::object error() const;
   py::tuple progress() const;
   void close() {
@@ -214,6 +216,112 @@ py::object python_reader::next_batch(int64_t max_rows) {
                         text_of(batch->heading));
 }
 
+// Every run of one layout joined, as the library gives them, gathered without the interpreter
+// lock; they become numpy arrays once at the end.
+struct column_store {
+  value_type type = value_type::int32;
+  std::vector<uint8_t> numbers;  // the values one after the other
+  std::string chars;             // of a string column: the characters of every row
+  std::vector<size_t> ends;      // and where each row's end
+  size_t width = 1;              // the longest string
+};
+
+struct table_store {
+  std::vector<uint8_t> layout;
+  int64_t rows = 0;
+  std::vector<column_store> columns;
+};
+
+size_t size_of(value_type type) {
+  return type == value_type::int64 || type == value_type::real64 ? 8 : 4;
+}
+
+void append_column(column_store& store, const batch_column& column, int64_t rows) {
+  if (store.type != value_type::string) {
+    const auto* values = static_cast<const uint8_t*>(column.values);
+    store.numbers.insert(store.numbers.end(), values, values + rows * size_of(store.type));
+    return;
+  }
+  for (int64_t r = 0; r < rows; ++r) {
+    const uint32_t begin = column.offsets[r], end = column.offsets[r + 1];
+    store.chars.append(column.chars + begin, end - begin);
+    store.ends.push_back(store.chars.size());
+    store.width = std::max<size_t>(store.width, end - begin);
+  }
+}
+
+// The table of the batch's layout (a file has few layouts: a scan finds it).
+table_store& table_of(std::vector<table_store>& tables, const record_batch& batch) {
+  for (table_store& table : tables) {
+    if (std::ranges::equal(table.layout, batch.layout)) return table;
+  }
+  table_store& table = tables.emplace_back();
+  table.layout.assign(batch.layout.begin(), batch.layout.end());
+  for (const batch_column& column : batch.columns) {
+    column_store store;
+    store.type = column.type;
+    table.columns.push_back(std::move(store));
+  }
+  return table;
+}
+
+py::dtype dtype_of(value_type type) {
+  switch (type) {
+    case value_type::int32:
+      return py::dtype::of<int32_t>();
+    case value_type::int64:
+      return py::dtype::of<int64_t>();
+    case value_type::real32:
+      return py::dtype::of<float>();
+    case value_type::real64:
+    case value_type::string:
+      break;
+  }
+  return py::dtype::of<double>();
+}
+
+// The column as a numpy array: numbers in the gathered memory itself, handed over.
+py::array array_of(column_store& store, int64_t rows) {
+  const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(rows)};
+  if (store.type != value_type::string) {
+    auto* owned = new std::vector<uint8_t>(std::move(store.numbers));
+    py::capsule owner(owned, [](void* v) { delete static_cast<std::vector<uint8_t>*>(v); });
+    return py::array(dtype_of(store.type), shape, owned->data(), owner);
+  }
+  py::array strings(py::dtype("S" + std::to_string(store.width)), shape);
+  char* out = static_cast<char*>(strings.mutable_data());
+  std::memset(out, 0, static_cast<size_t>(rows) * store.width);
+  size_t begin = 0;
+  for (int64_t r = 0; r < rows; ++r) {
+    std::memcpy(out + r * store.width, store.chars.data() + begin, store.ends[r] - begin);
+    begin = store.ends[r];
+  }
+  return strings;
+}
+
+py::list python_reader::tables(int64_t max_rows) {
+  if (max_rows < 1) throw py::value_error("max_rows must be at least 1");
+  std::vector<table_store> stores = unlocked([max_rows](reader& r) {
+    std::vector<table_store> gathered;
+    while (const record_batch* batch = asciify::next_batch(r, max_rows)) {
+      table_store& table = table_of(gathered, *batch);
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        append_column(table.columns[c], batch->columns[c], batch->rows);
+      }
+      table.rows += batch->rows;
+    }
+    return gathered;
+  });
+  py::list result;
+  for (table_store& table : stores) {
+    py::list columns;
+    for (column_store& column : table.columns) columns.append(array_of(column, table.rows));
+    py::bytes layout(reinterpret_cast<const char*>(table.layout.data()), table.layout.size());
+    result.append(py::make_tuple(layout, table.rows, columns));
+  }
+  return result;
+}
+
 py::object python_reader::error() const {
   const read_error* e = reader_ != nullptr ? reader_error(*reader_) : nullptr;
   if (e == nullptr) return py::none();
@@ -288,6 +396,7 @@ void add_reader(py::module_& m) {
       .def("next_lines", &python_reader::next_lines)
       .def("next_item", &python_reader::next_item)
       .def("next_batch", &python_reader::next_batch)
+      .def("tables", &python_reader::tables)
       .def("error", &python_reader::error)
       .def("stream_error", &python_reader::stream_error)
       .def("progress", &python_reader::progress)

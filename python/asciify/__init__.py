@@ -168,6 +168,11 @@ class Reader:
             yield Batch(*batch)
         self._raise_error()
 
+    def _tables(self, max_rows: int) -> list[Table]:
+        tables = [Table(*table) for table in self._native.tables(max_rows)]
+        self._raise_error()
+        return tables
+
     @property
     def progress(self) -> tuple[int, int | None]:
         """Bytes of the file read so far (compressed ones for a compressed file), and its size
@@ -193,20 +198,11 @@ def open(src) -> Reader:  # noqa: A001 - the module's name for it, as builtins.o
     return Reader(src)
 
 
-def read_tables(src, max_rows: int = 1 << 20) -> list[Table]:
+def read_tables(src, max_rows: int = 65536) -> list[Table]:
     """Every run of each layout in ``src``, concatenated: one Table per layout, in the order in
-    which the layouts first appear."""
-    runs: dict[bytes, list[Batch]] = {}
+    which the layouts first appear. The numbers' arrays own the memory the reading filled."""
     with Reader(src) as reader:
-        for batch in reader.batches(max_rows):
-            runs.setdefault(batch.layout, []).append(batch)
-    tables = []
-    for layout, batches in runs.items():
-        columns = [b0 if len(batches) == 1 else numpy.concatenate(parts)
-                   for b0, parts in zip(batches[0].columns,
-                                        zip(*(b.columns for b in batches)))]
-        tables.append(Table(layout, sum(b.rows for b in batches), columns))
-    return tables
+        return reader._tables(max_rows)
 
 
 def _pieces(src, progress):
