@@ -12,6 +12,7 @@ file object. The decoding runs without the global interpreter lock.
 from __future__ import annotations
 
 import builtins
+import contextlib
 import io
 import os
 import sys
@@ -100,7 +101,8 @@ def _open_native(src):
     except TypeError:
         view = None
     if view is not None:
-        return _asciify.Reader.open_memory(view.cast("B") if view.ndim <= 1 else view)
+        # A view of bytes one after the other (cast refuses any other, with a TypeError).
+        return _asciify.Reader.open_memory(view.cast("B"))
     readinto = getattr(src, "readinto", None)
     if readinto is None and hasattr(src, "read"):
         readinto = _readinto_of(src.read)
@@ -205,32 +207,54 @@ def read_tables(src, max_rows: int = 65536) -> list[Table]:
         return reader._tables(max_rows)
 
 
-def _pieces(src, progress):
-    """The bytes of ``src`` piece by piece, telling ``progress`` how far the reading is."""
+def _check_source(src) -> None:
     if _is_path(src):
-        with builtins.open(src, "rb") as file:
-            size = os.fstat(file.fileno()).st_size
-            yield from _file_pieces(file, size, progress)
         return
     try:
-        view = memoryview(src).cast("B")
-    except TypeError:
-        view = None
-    if view is not None:
-        for begin in range(0, len(view), _PIECE):
-            yield view[begin:begin + _PIECE]
-            if progress is not None:
-                progress(min(begin + _PIECE, len(view)), len(view))
+        memoryview(src)
         return
+    except TypeError:
+        pass
     if not hasattr(src, "read") or isinstance(src, io.TextIOBase):
         raise TypeError("src must be a file name, a bytes-like object or a binary file object, "
                         f"not {type(src).__name__}")
-    yield from _file_pieces(src, None, progress)
 
 
-def _file_pieces(file, size, progress):
+def _check_destination(dst) -> None:
+    if not _is_path(dst) and (not hasattr(dst, "write") or isinstance(dst, io.TextIOBase)):
+        raise TypeError("dst must be a file name or a binary file object, "
+                        f"not {type(dst).__name__}")
+
+
+@contextlib.contextmanager
+def _opened(src):
+    """``src`` opened for reading (a named file before anything else is opened): yields a file
+    object or a memoryview, and the size when known."""
+    _check_source(src)
+    if _is_path(src):
+        with builtins.open(src, "rb") as file:
+            yield file, os.fstat(file.fileno()).st_size
+        return
+    try:
+        view = memoryview(src)
+    except TypeError:
+        yield src, None
+        return
+    view = view.cast("B")  # bytes one after the other, else a TypeError
+    yield view, len(view)
+
+
+def _pieces(source, size, progress):
+    """The bytes of an opened source piece by piece, telling ``progress`` how far it is."""
     done = 0
-    while piece := file.read(_PIECE):
+    if isinstance(source, memoryview):
+        for begin in range(0, len(source), _PIECE):
+            done = min(begin + _PIECE, len(source))
+            yield source[begin:done]
+            if progress is not None:
+                progress(done, size)
+        return
+    while piece := source.read(_PIECE):
         done += len(piece)
         yield piece
         if progress is not None:
@@ -263,15 +287,22 @@ def convert(src, dst, *, quiet: bool = False, progress=None) -> int:
     before the error are written). ``progress(bytes_read, total)`` is told how far the reading
     is; ``total`` is None when unknown.
     """
+    _check_destination(dst)
     _refuse_same_file("asciify", src, dst)
-    if _is_path(dst):
+    with _opened(src) as (source, size):
+        names = (_name_of(src, "input"), _name_of(dst, "output"))
+        pieces = _pieces(source, size, progress)
+        if not _is_path(dst):
+            return _convert_into(pieces, names, dst.write, quiet)
         with builtins.open(dst, "wb") as file:
-            return convert(src, file, quiet=quiet, progress=progress)
-    converter = _asciify.Converter(_name_of(src, "input"), _name_of(dst, "output"), quiet,
-                                   dst.write)
+            return _convert_into(pieces, names, file.write, quiet)
+
+
+def _convert_into(pieces, names, write, quiet: bool) -> int:
+    converter = _asciify.Converter(names[0], names[1], quiet, write)
     read_error = None
     try:
-        for piece in _pieces(src, progress):
+        for piece in pieces:
             fed = converter.feed(piece)
             _print_messages(converter.take_messages())
             if not fed:
@@ -296,23 +327,26 @@ def pack(src, dst, *, byte_order: str = "native", quiet: bool = False) -> int:
     ``byte_order`` is "native", "little" or "big". A text with a line no file can carry raises
     FormatError; a named ``dst`` is then not written (it is written beside and put in place).
     """
+    _check_destination(dst)
     _refuse_same_file("binify", src, dst)
-    if not _is_path(dst):
-        return _pack_into(src, dst.write, byte_order, quiet)
-    part = os.fspath(dst) + (b".part" if isinstance(os.fspath(dst), bytes) else ".part")
-    try:
-        with builtins.open(part, "wb") as file:
-            lines = _pack_into(src, file.write, byte_order, quiet)
-        os.replace(part, dst)
-    finally:
-        if os.path.exists(part):
-            os.remove(part)
-    return lines
+    with _opened(src) as (source, size):
+        if not _is_path(dst):
+            return _pack_into(_pieces(source, size, None), dst.write, byte_order, quiet)
+        target = os.fspath(dst)
+        part = target + (b".part" if isinstance(target, bytes) else ".part")
+        try:
+            with builtins.open(part, "wb") as file:
+                lines = _pack_into(_pieces(source, size, None), file.write, byte_order, quiet)
+            os.replace(part, target)
+        finally:
+            if os.path.exists(part):
+                os.remove(part)
+        return lines
 
 
-def _pack_into(src, write, byte_order: str, quiet: bool) -> int:
+def _pack_into(pieces, write, byte_order: str, quiet: bool) -> int:
     packer = _asciify.Packer(byte_order, write)
-    for piece in _pieces(src, None):
+    for piece in pieces:
         if not packer.feed(piece):
             break
     packed = packer.finish()

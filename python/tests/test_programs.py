@@ -147,14 +147,20 @@ def test_two_threads_read_two_files_side_by_side(large_files):
     # two threads against one.
     data = bytes(range(256)) * 200_000
     hashing = [lambda: hashlib.sha256(data).digest()] * 2
-    machine = best_time(lambda: side_by_side(hashing)) / best_time(hashing[0])
-    if machine > 1.5:
-        pytest.skip(f"no second core free: two threads of hashing take {machine:.2f} times one")
+
+    def machine():
+        return best_time(lambda: side_by_side(hashing)) / best_time(hashing[0])
+
+    before = machine()
     readings = [lambda p=p: asciify.read_tables(p) for p in large_files]
     one = best_time(readings[0])
     two = best_time(lambda: side_by_side(readings))
+    after = machine()
+    if max(before, after) > 1.3:
+        pytest.skip(f"no second core free: two threads of hashing took {before:.2f} and "
+                    f"{after:.2f} times one")
     # Twice one thread's time if they took turns; well below it when they run side by side.
-    assert two < 1.8 * one, (one, two, machine)
+    assert two < 1.8 * one, (one, two, before, after)
 
 
 def test_the_version_is_the_commands():

@@ -121,10 +121,14 @@ def test_every_kind_of_source_reads_alike(samples, tmp_path, name):
         assert [t.rows for t in tables] == [t.rows for t in asciify.read_tables(samples[name])]
 
 
-@pytest.mark.parametrize("src", [42, None, ["a"], io.StringIO("text")])
-def test_other_sources_are_refused(src):
+@pytest.mark.parametrize("src", [42, None, ["a"], io.StringIO("text"), memoryview(b"abcd")[::2]])
+def test_other_sources_are_refused(src, tmp_path):
     with pytest.raises(TypeError):
         asciify.open(src)
+    for function in (asciify.convert, asciify.pack):
+        with pytest.raises(TypeError):
+            function(src, tmp_path / "out")
+        assert not (tmp_path / "out").exists()
 
 
 def test_files_that_cannot_be_opened_raise_their_os_error(tmp_path):
@@ -134,6 +138,9 @@ def test_files_that_cannot_be_opened_raise_their_os_error(tmp_path):
             asciify.open(name)
         assert raised.value.errno == number
         assert raised.value.filename == str(name)
+        with pytest.raises(error):
+            asciify.convert(name, tmp_path / "out.txt")
+        assert not (tmp_path / "out.txt").exists()
 
 
 def test_an_error_of_the_file_object_is_raised_as_it_is(samples):
