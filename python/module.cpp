@@ -2,7 +2,7 @@
 #include <pybind11/pybind11.h>
 
 #include "asciify/version.h"
-#include "python/reader_binding.h"
+#include "python/bindings.h"
 
 PYBIND11_MODULE(_asciify, m) {
   m.doc() = "The asciify library's reader, converter and packer (used by the package asciify).";

@@ -10,7 +10,7 @@
 
 #include "asciify/converter.h"
 #include "asciify/packer.h"
-#include "python/reader_binding.h"
+#include "python/bindings.h"
 
 namespace asciify::python {
 namespace {

@@ -18,8 +18,6 @@ import os
 import sys
 from typing import NamedTuple
 
-import numpy
-
 from . import _asciify
 
 __version__ = _asciify.version

@@ -10,7 +10,7 @@ import numpy
 import pytest
 
 import asciify
-from conftest import COMMAND, DUMP_VALUES, SAMPLE_NAMES, run_command
+from conftest import DUMP_VALUES, SAMPLE_NAMES, run_command
 
 
 @pytest.mark.parametrize("name", SAMPLE_NAMES)
