@@ -162,7 +162,7 @@ def side_by_side(runs):
 def test_two_threads_read_two_files_side_by_side(large_files):
     # What the machine offers now: hashing, which runs without the interpreter lock too, in
     # two threads against one.
-    data = bytes(range(256)) * 200_000
+    data = bytes(range(256)) * 400_000
     hashing = [lambda: hashlib.sha256(data).digest()] * 2
 
     def machine():
