@@ -1,8 +1,6 @@
 // The reader as a Python class: lines in blocks, items one at a time, runs of one layout as
 // numpy arrays. Every call into the library runs without the interpreter lock; a reader that
 // reads a Python file object takes the lock back only to call its readinto.
-#include "python/bindings.h"
-
 #include <pybind11/numpy.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "asciify/reader.h"
+#include "python/bindings.h"
 
 namespace asciify::python {
 namespace {

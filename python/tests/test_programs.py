@@ -1,7 +1,9 @@
 """convert and pack as the two programs, errors as the command gives them, progress, threads."""
 
+import gzip
 import hashlib
 import io
+import lzma
 import subprocess
 import threading
 import time
@@ -76,11 +78,26 @@ def test_convert_does_not_write_onto_its_input(samples, tmp_path):
 
 @pytest.mark.parametrize("order", ["native", "little", "big"])
 def test_pack_gives_a_file_that_converts_back(tmp_path, order):
-    text = table_text(300, 11) + b"free words, not numbers\n"
+    text = table_text(300, 11) + b"free words, not numbers\n" + b"caf\xe9 \xe9\n"
     packed = io.BytesIO()
-    assert asciify.pack(io.BytesIO(text), packed, byte_order=order, quiet=True) == 303 + 6
+    assert asciify.pack(io.BytesIO(text), packed, byte_order=order, quiet=True) == 303 + 7
     assert len(packed.getvalue()) < len(text)
-    assert "".join(asciify.open(packed.getvalue())).encode() == text
+    lines = list(asciify.open(packed.getvalue()))
+    # Bytes that are no UTF-8 come as lone surrogates and give the bytes again.
+    assert lines[-1] == "caf\udce9 \udce9\n"
+    assert "".join(lines).encode("utf-8", "surrogateescape") == text
+
+
+@pytest.mark.parametrize("compress", [gzip.compress, lzma.compress])
+def test_pack_reads_compressed_text_as_binify_does(tmp_path, compress):
+    text = table_text(100, 5)
+    source = tmp_path / "text.z"
+    source.write_bytes(compress(text))
+    asciify.pack(source, tmp_path / "packed.dat", quiet=True)
+    binify = subprocess.run([BINIFY, str(source), str(tmp_path / "binify.dat")], check=True,
+                            capture_output=True)
+    assert binify.returncode == 0
+    assert (tmp_path / "packed.dat").read_bytes() == (tmp_path / "binify.dat").read_bytes()
 
 
 def test_pack_refuses_what_binify_refuses_and_writes_nothing(tmp_path, capfd):
@@ -145,7 +162,7 @@ def side_by_side(runs):
 def test_two_threads_read_two_files_side_by_side(large_files):
     # What the machine offers now: hashing, which runs without the interpreter lock too, in
     # two threads against one.
-    data = bytes(range(256)) * 200_000
+    data = bytes(range(256)) * 400_000
     hashing = [lambda: hashlib.sha256(data).digest()] * 2
 
     def machine():
