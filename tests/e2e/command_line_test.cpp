@@ -295,6 +295,13 @@ TEST(CommandLine, LinksDevicesAndRedirections) {
        "Failed to write 7 bytes to output file at line 1\nasciify: standard output: " + kNoSpace +
        failed_summary(0)}},
       {"\"$ASCIIFY\" --help > /dev/full", {1, "", "Failed to write standard output.\n"}},
+      // A summary or a listing that standard output loses fails the run.
+      {"\"$ASCIIFY\" in.dat out.txt > /dev/full", {2, "",
+       "asciify: standard output: " + kNoSpace, kTwoLines}},
+      {"\"$ASCIIFY\" -l in.dat > /dev/full", {2, "", "asciify: standard output: " + kNoSpace}},
+      {"\"$ASCIIFY\" -q in.dat out.txt > /dev/full", {0, "", "", kTwoLines}},
+      {"'" BINIFY_BINARY "' in.dat out.bin > /dev/full", {2, "",
+       "binify: standard output: " + kNoSpace}},
       // A directory is no input, and its output is not even created.
       {"\"$ASCIIFY\" dir out.txt", {1, "",
        "Couldn't open input binary file dir for reading.\nasciify: dir: Is a directory\n"}},
