@@ -266,7 +266,7 @@ TEST(CommandLine, FileNamesOutsideAscii) {
        "asciify: Größe.dat and Größe.dat are the same file; nothing was written.\n", kTwoLines},
        {"Größe.dat"}},
       {{"-d", "Ordner-ß", "Größe.dat"}, "", {0, "Größe.dat: " + finished_summary(2) +
-       "Total: 1 files into Ordner-ß, 0 failed, 2 lines written.\n", "", kTwoLines},
+       "Total: 1 file into Ordner-ß, 0 failed, 2 lines written.\n", "", kTwoLines},
        {"Ordner-ß/Größe.txt"}},
   };
   // clang-format on
