@@ -1,5 +1,6 @@
 #include "cli/messages.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,14 @@ const char* reason_name(const char* name, const char* standard_stream) {
 
 void print_reason(const program_words& words, const char* name, int error) {
   std::fprintf(stderr, "%s: %s: %s\n", words.program, name, std::strerror(error));
+}
+
+int checked_standard_output(const char* program, int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+  const int error = errno != 0 ? errno : EIO;
+  std::fprintf(stderr, "%s: standard output: %s\n", program, std::strerror(error));
+  return status > 2 ? status : 2;
 }
 
 }  // namespace asciify::cli

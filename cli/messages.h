@@ -19,4 +19,9 @@ const char* reason_name(const char* name, const char* standard_stream);
 // Prints "PROGRAM: NAME: REASON" on standard error for the system's error number `error`.
 void print_reason(const program_words& words, const char* name, int error);
 
+// Flushes standard output at the end of a run whose exit status is `status`. When what went
+// there (a summary, a listing) was lost, prints "PROGRAM: standard output: REASON" and returns
+// at least 2; else returns `status`.
+int checked_standard_output(const char* program, int status);
+
 }  // namespace asciify::cli

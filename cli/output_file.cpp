@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/signals.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -44,6 +45,7 @@ file_identity identity_of_handle(HANDLE handle) {
   identity.inode = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
   identity.directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   identity.regular = !identity.directory;
+  identity.links = information.nNumberOfLinks;
   if (identity.regular) {
     identity.size =
         static_cast<int64_t>(uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow);
@@ -88,6 +90,7 @@ file_identity identity_of(const struct stat& status) {
   identity.regular = S_ISREG(status.st_mode);
   identity.directory = S_ISDIR(status.st_mode);
   if (identity.regular) identity.size = static_cast<int64_t>(status.st_size);
+  identity.links = static_cast<uint64_t>(status.st_nlink);
   identity.stream = S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
   return identity;
 }
@@ -181,38 +184,88 @@ void remove_file(const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+// The file a name stands for: a symbolic link's target (empty when it points nowhere), else the
+// name itself.
+std::string file_behind(const char* name) {
+  const std::filesystem::path path = platform::path_from_utf8(name);
+  std::error_code error;
+  if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return name;
+  const std::filesystem::path target = std::filesystem::canonical(path, error);
+  return error ? std::string() : platform::utf8_from_path(target);
+}
+
+// Gives the new file the old one's permissions and owner, as far as the system allows.
+void take_over_mode(int descriptor, const std::string& old_name) {
+#ifdef _WIN32
+  (void)descriptor;
+  (void)old_name;
+#else
+  struct stat status;
+  if (stat(old_name.c_str(), &status) != 0) return;
+  // Where the system does not let the file be given away, it keeps the runner's owner; the
+  // owner first, since a change of owner may clear the set-user-ID bits.
+  [[maybe_unused]] const int owner = fchown(descriptor, status.st_uid, status.st_gid);
+  [[maybe_unused]] const int mode = fchmod(descriptor, status.st_mode & 07777);
+#endif
+}
+
+bool folder_refuses_new_files(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+}  // namespace
+
 int open_destination_beside(const char* name, const char* suffix, destination* opened) {
+  const std::string file = file_behind(name);
   const file_identity existing = identity_of_path(name);
-  if (existing.exists && !existing.regular) return open_destination(name, opened);
+  if (file.empty() || (existing.exists && (!existing.regular || existing.links > 1))) {
+    return open_destination(name, opened);
+  }
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::string temporary = std::string(name) + suffix + std::to_string(attempt);
+    const std::string temporary = file + suffix + std::to_string(attempt);
     const int descriptor = create_new_file(temporary);
     if (descriptor >= 0) {
+      platform::catch_ending_signals();
+      platform::set_file_to_remove(temporary);
+      if (existing.exists) take_over_mode(descriptor, file);
       *opened = described(descriptor, true);
-      opened->final_name = name;
+      opened->final_name = file;
       opened->temporary_name = temporary;
       return 0;
     }
+    if (folder_refuses_new_files(errno)) return open_destination(name, opened);
     if (errno != EEXIST) return errno;
   }
   return EEXIST;
 }
 
+namespace {
+
+// Puts the file written beside its name in place (or removes it), then forgets it.
+int move_into_place(const std::string& temporary, const std::string& final_name, bool keep) {
+  int result = 0;
+  if (keep) {
+    // Replaces an existing file, on Windows too, where the system's rename does not.
+    std::error_code error;
+    std::filesystem::rename(platform::path_from_utf8(temporary),
+                            platform::path_from_utf8(final_name), error);
+    if (error) result = error_number(error);
+  }
+  if (!keep || result != 0) remove_file(temporary);
+  platform::set_file_to_remove("");
+  platform::release_ending_signals();
+  return result;
+}
+
+}  // namespace
+
 int settle_destination(destination& target, bool keep) {
   if (target.temporary_name.empty()) return 0;
   const std::string temporary = std::move(target.temporary_name);
   target.temporary_name.clear();
-  if (!keep) {
-    remove_file(temporary);
-    return 0;
-  }
-  // Replaces an existing file, on Windows too, where the system's rename does not.
-  std::error_code error;
-  std::filesystem::rename(platform::path_from_utf8(temporary),
-                          platform::path_from_utf8(target.final_name), error);
-  if (!error) return 0;
-  remove_file(temporary);
-  return error_number(error);
+  return move_into_place(temporary, target.final_name, keep);
 }
 
 int close_destination(destination& target) {

@@ -19,7 +19,8 @@ struct file_identity {
   uint64_t inode = 0;
   bool regular = false;
   bool directory = false;
-  int64_t size = -1;  // of a regular file
+  int64_t size = -1;   // of a regular file
+  uint64_t links = 1;  // names the file has (hard links)
   // A terminal, a pipe, a socket or a device such as the null device: reading and writing it
   // at once destroys nothing stored.
   bool stream = false;
@@ -50,9 +51,12 @@ destination standard_output_destination();
 // number.
 int open_destination(const char* name, destination* opened);
 
-// Opens a new file beside `name` (named `name` + `suffix` + a number) to be moved into place
-// by settle_destination; a name that is no regular file (a device, a pipe) is written in place.
-// Returns 0, or the system's error number.
+// Opens a new file beside `name` (named `name` + `suffix` + a number, in the folder of the file
+// a symbolic link `name` points to), with the old file's mode (and owner where allowed), to be
+// moved into place by settle_destination; a signal that ends the process meanwhile removes it.
+// Written in place instead: a name that is no regular file (a device, a pipe), a file with
+// more than one name (the others see the new contents), a link that points nowhere, a file in
+// a folder where no file can be made. Returns 0, or the system's error number.
 int open_destination_beside(const char* name, const char* suffix, destination* opened);
 
 // Closes the destination if it was opened here. Returns 0, or the system's error number.

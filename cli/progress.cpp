@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 #include "platform/files.h"
+#include "platform/signals.h"
 
 namespace asciify::cli {
 namespace {
@@ -63,75 +63,6 @@ void write_all(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(written);
   }
 }
-
-// Signals that end the process while a line may be showing: their handler erases the line
-// first, so the shell's prompt does not land on it.
-#ifdef _WIN32
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGBREAK};
-using signal_action = void (*)(int);
-#else
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-using signal_action = struct sigaction;
-#endif
-signal_action previous_actions[std::size(kEndingSignals)];
-bool handlers_installed = false;
-volatile sig_atomic_t shown_length = 0;  // characters of the line on screen, for the handler
-char blanks[kMaxLineLength + 1];         // "\r" and spaces
-
-void erase_and_end(int signal_number) {
-  const int length = shown_length;
-  if (length > 0) {
-    write_all(kStandardError, blanks, static_cast<size_t>(length) + 1);
-    write_all(kStandardError, "\r", 1);
-  }
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
-}
-
-#ifdef _WIN32
-void install_handlers() {
-  std::memset(blanks, ' ', sizeof blanks);
-  blanks[0] = '\r';
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    previous_actions[i] = std::signal(kEndingSignals[i], erase_and_end);
-    // A signal the caller chose to ignore stays ignored.
-    if (previous_actions[i] == SIG_IGN) std::signal(kEndingSignals[i], SIG_IGN);
-  }
-  handlers_installed = true;
-}
-
-void restore_handlers() {
-  if (!handlers_installed) return;
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    std::signal(kEndingSignals[i], previous_actions[i]);
-  }
-  handlers_installed = false;
-}
-#else
-void install_handlers() {
-  std::memset(blanks, ' ', sizeof blanks);
-  blanks[0] = '\r';
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    sigaction(kEndingSignals[i], nullptr, &previous_actions[i]);
-    // A signal the caller chose to ignore stays ignored.
-    if (previous_actions[i].sa_handler == SIG_IGN) continue;
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = erase_and_end;
-    sigemptyset(&action.sa_mask);
-    sigaction(kEndingSignals[i], &action, nullptr);
-  }
-  handlers_installed = true;
-}
-
-void restore_handlers() {
-  if (!handlers_installed) return;
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    sigaction(kEndingSignals[i], &previous_actions[i], nullptr);
-  }
-  handlers_installed = false;
-}
-#endif
 
 }  // namespace
 
@@ -205,7 +136,7 @@ progress_display::progress_display(const char* program, int64_t total_bytes, boo
   // Messages wait in their buffers until the display has erased its line.
   std::setvbuf(stderr, nullptr, _IOFBF, kHeldMessageBuffer);
   if (hold_stdout_) std::setvbuf(stdout, nullptr, _IOFBF, kHeldMessageBuffer);
-  install_handlers();
+  platform::catch_ending_signals();
 }
 
 progress_display::~progress_display() {
@@ -257,7 +188,7 @@ void progress_display::erase() {
   blank.back() = '\r';
   write_all(kStandardError, blank.data(), blank.size());
   // Only now is the line gone; a signal before this erases it once more, which is harmless.
-  shown_length = 0;
+  platform::set_line_to_erase(0);
   drawn_length_ = 0;
 }
 
@@ -268,7 +199,7 @@ void progress_display::draw(const std::string& text) {
   shown.append(text, 0, room);
   drawn_length_ = shown.size() - 1;
   // Known to the signal handler before the first character reaches the terminal.
-  shown_length = static_cast<sig_atomic_t>(drawn_length_);
+  platform::set_line_to_erase(drawn_length_);
   write_all(kStandardError, shown.data(), shown.size());
 }
 
@@ -277,7 +208,7 @@ void progress_display::finish() {
   finished_ = true;
   erase();
   release_messages();
-  restore_handlers();
+  platform::release_ending_signals();
 }
 
 }  // namespace asciify::cli

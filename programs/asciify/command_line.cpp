@@ -19,7 +19,8 @@ constexpr const char* kHelp =
     "       asciify -l [--json] IN\n"
     "\n"
     "Converts IN, a text file in which stretches of lines are binary-encoded, back into\n"
-    "the plain text file OUT (replaced if it exists; never when it is IN itself).\n"
+    "the plain text file OUT (replaced whole at the end if it exists; never when it\n"
+    "is IN itself).\n"
     "\n"
     "  IN   the input file, or - for standard input\n"
     "  OUT  the output file, or - for standard output; the notes that would go to\n"
@@ -50,6 +51,7 @@ int print_to_standard_output(const char* text) {
   std::fputs(text, stdout);
   if (std::fflush(stdout) != 0) {
     std::fprintf(stderr, "Failed to write standard output.\n");
+    std::clearerr(stdout);  // told already
     return 1;
   }
   return 0;
@@ -67,9 +69,8 @@ int reject(const parsed_command& parsed) {
   return 1;
 }
 
-}  // namespace
-
-int run_command_line(int argc, char** argv) {
+// The run, before what went to standard output is checked.
+int run_unchecked(int argc, char** argv) {
   const parsed_command parsed = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.arguments.outcome != cli::parse_outcome::ok || !parsed.files_fit)
     return reject(parsed);
@@ -90,6 +91,12 @@ int run_command_line(int argc, char** argv) {
   int64_t lines = 0;
   return convert_file_pair(options.files[0].c_str(), options.files[1].c_str(), {options.quiet, ""},
                            &lines);
+}
+
+}  // namespace
+
+int run_command_line(int argc, char** argv) {
+  return cli::checked_standard_output("asciify", run_unchecked(argc, argv));
 }
 
 }  // namespace asciify

@@ -83,8 +83,15 @@ int convert_file_pair(const char* input_name, const char* output_name,
   const input_handle input = cli::open_input(kAsciify, input_name);
   if (input == nullptr) return 1;
   cli::destination target;
-  if (!cli::open_output_for(kAsciify, input_name, *input, output_name, nullptr, &target)) return 1;
-  return convert_into(*input, input_name, target, output_name, settings, lines_written);
+  if (!cli::open_output_for(kAsciify, input_name, *input, output_name, ".asciify-", &target)) {
+    return 1;
+  }
+  const int status = convert_into(*input, input_name, target, output_name, settings, lines_written);
+  // What was written goes in place after a failed conversion too: the lines before the error.
+  const int settle_error = cli::settle_destination(target, true);
+  if (settle_error == 0) return status;
+  cli::print_reason(kAsciify, output_name, settle_error);
+  return 2;
 }
 
 }  // namespace asciify

@@ -45,8 +45,13 @@ bool outputs_are_safe(const std::vector<std::string>& inputs,
 
 std::string text_file_name(const std::string& input) {
   std::string name = platform::utf8_from_path(platform::path_from_utf8(input).filename());
+  // The suffix in any case: X.BIN.GZ is X.BIN compressed.
+  std::string lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
   for (const char* suffix : kCompressionSuffixes) {
-    if (name.size() > std::strlen(suffix) && name.ends_with(suffix)) {
+    if (name.size() > std::strlen(suffix) && lower.ends_with(suffix)) {
       name.resize(name.size() - std::strlen(suffix));
       break;
     }
@@ -87,8 +92,9 @@ int convert_into_folder(const std::string& folder, const std::vector<std::string
     total_lines += lines;
   }
   if (!quiet) {
-    std::printf("Total: %zu files into %s, %d failed, %lld lines written.\n", inputs.size(),
-                folder.c_str(), failed, static_cast<long long>(total_lines));
+    std::printf("Total: %zu file%s into %s, %d failed, %lld lines written.\n", inputs.size(),
+                inputs.size() == 1 ? "" : "s", folder.c_str(), failed,
+                static_cast<long long>(total_lines));
   }
   return worst;
 }

@@ -70,6 +70,7 @@ int print_and_exit(const char* text) {
   std::fputs(text, stdout);
   if (std::fflush(stdout) != 0) {
     std::fprintf(stderr, "Failed to write standard output.\n");
+    std::clearerr(stdout);  // told already
     return 1;
   }
   return 0;
@@ -213,7 +214,8 @@ int report_end(const arguments& a, const input_stream& input, const pack_report&
 
 }  // namespace
 
-int run_binify(int argc, char** argv) {
+// The run, before what went to standard output is checked.
+static int run_unchecked(int argc, char** argv) {
   arguments a = parse(argc, argv);
   if (a.done) return *a.done;
   a.input = a.input_name.c_str();
@@ -231,6 +233,10 @@ int run_binify(int argc, char** argv) {
   if (input_failed(*input)) cli::close_destination(target);
   const int settle_error = cli::settle_destination(target, packed);
   return report_end(a, *input, packing_report(*p), packed, settle_error);
+}
+
+int run_binify(int argc, char** argv) {
+  return cli::checked_standard_output("binify", run_unchecked(argc, argv));
 }
 
 }  // namespace asciify

@@ -266,7 +266,7 @@ TEST(CommandLine, FileNamesOutsideAscii) {
        "asciify: Größe.dat and Größe.dat are the same file; nothing was written.\n", kTwoLines},
        {"Größe.dat"}},
       {{"-d", "Ordner-ß", "Größe.dat"}, "", {0, "Größe.dat: " + finished_summary(2) +
-       "Total: 1 files into Ordner-ß, 0 failed, 2 lines written.\n", "", kTwoLines},
+       "Total: 1 file into Ordner-ß, 0 failed, 2 lines written.\n", "", kTwoLines},
        {"Ordner-ß/Größe.txt"}},
   };
   // clang-format on
@@ -295,6 +295,13 @@ TEST(CommandLine, LinksDevicesAndRedirections) {
        "Failed to write 7 bytes to output file at line 1\nasciify: standard output: " + kNoSpace +
        failed_summary(0)}},
       {"\"$ASCIIFY\" --help > /dev/full", {1, "", "Failed to write standard output.\n"}},
+      // A summary or a listing that standard output loses fails the run.
+      {"\"$ASCIIFY\" in.dat out.txt > /dev/full", {2, "",
+       "asciify: standard output: " + kNoSpace, kTwoLines}},
+      {"\"$ASCIIFY\" -l in.dat > /dev/full", {2, "", "asciify: standard output: " + kNoSpace}},
+      {"\"$ASCIIFY\" -q in.dat out.txt > /dev/full", {0, "", "", kTwoLines}},
+      {"'" BINIFY_BINARY "' in.dat out.bin > /dev/full", {2, "",
+       "binify: standard output: " + kNoSpace}},
       // A directory is no input, and its output is not even created.
       {"\"$ASCIIFY\" dir out.txt", {1, "",
        "Couldn't open input binary file dir for reading.\nasciify: dir: Is a directory\n"}},
@@ -348,6 +355,8 @@ TEST(CommandLine, FullFileSystemKeepsExactlyTheLinesCounted) {
   for (const std::string& input : inputs) {
     write_file(dir.file("in.dat"), input);
     const std::string full = convert_file(input).output;
+    // The new text is written beside the old one, which would hold on to its room meanwhile.
+    std::filesystem::remove(dir.file("small/out.txt"));
     const command_result result = run_shell("\"$ASCIIFY\" in.dat small/out.txt", dir.path);
     const std::string kept = read_file(dir.file("small/out.txt"));
     const long long lines = std::count(kept.begin(), kept.end(), '\n');
