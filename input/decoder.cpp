@@ -1,5 +1,11 @@
 #include "input/decoder.h"
 
+#if defined(ASCIIFY_HAVE_LZMA)
+#include <lzma.h>
+#elif defined(ASCIIFY_HAVE_ZLIB)
+#include <zlib.h>
+#endif
+
 namespace asciify {
 namespace {
 
@@ -16,14 +22,18 @@ uint32_t little_endian_32(const uint8_t* bytes) {
          uint32_t{bytes[3]} << 24;
 }
 
-// The CRC-32 (polynomial 0xEDB88320) of a few bytes, bit by bit.
-uint32_t crc32_of(const uint8_t* bytes, size_t size) {
-  uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= bytes[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-  }
-  return ~crc;
+// Whether the CRC-32 of the stream flags is the one stored after them, computed by liblzma or
+// zlib (the same CRC). A build with neither tells xz by its magic and flags alone.
+bool xz_flags_check(const uint8_t* flags, const uint8_t* stored) {
+#if defined(ASCIIFY_HAVE_LZMA)
+  return lzma_crc32(flags, 2, 0) == little_endian_32(stored);
+#elif defined(ASCIIFY_HAVE_ZLIB)
+  return crc32(0, flags, 2) == little_endian_32(stored);
+#else
+  (void)flags;
+  (void)stored;
+  return true;
+#endif
 }
 
 // The 10-byte member header: signature, method 8 (deflate), no reserved flag.
@@ -37,7 +47,7 @@ bool gzip_header(const uint8_t* bytes, size_t size) {
 bool xz_header(const uint8_t* bytes, size_t size) {
   static constexpr uint8_t kXz[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
   return size >= 12 && starts_with(bytes, size, kXz, sizeof kXz) && bytes[6] == 0 &&
-         (bytes[7] & 0xF0) == 0 && crc32_of(bytes + 6, 2) == little_endian_32(bytes + 8);
+         (bytes[7] & 0xF0) == 0 && xz_flags_check(bytes + 6, bytes + 8);
 }
 
 // A frame's magic and its whole frame header, whose descriptor has the reserved bit clear; or
