@@ -28,10 +28,10 @@ std::string read_items(const uint8_t* data, size_t size, std::vector<double>& fi
     if (item->kind != asciify::item_kind::data_record) continue;
     if (asciify::render_values(*item) != item->text) violated("values that do not give the line");
     const asciify::field_value* v = item->fields.empty() ? nullptr : &item->fields[0];
-    firsts.push_back(v == nullptr                                ? 0
-                     : v->type == asciify::value_type::string    ? double(v->text.size())
-                     : v->type <= asciify::value_type::int64     ? double(v->integer)
-                                                                 : v->real);
+    firsts.push_back(v == nullptr                             ? 0
+                     : v->type == asciify::value_type::string ? double(v->text.size())
+                     : v->type <= asciify::value_type::int64  ? double(v->integer)
+                                                              : v->real);
   }
   if (asciify::next_item(*r) != nullptr) violated("an item after the end");
   return text;
