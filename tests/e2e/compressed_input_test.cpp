@@ -124,9 +124,10 @@ TEST(CompressedInput, ConvertsEveryDecodedLineBeforeBytesAfterTheStreams) {
 
 // Input that starts like a compressed stream but has no valid header is plain input.
 TEST(CompressedInput, ReadsBytesWithoutAWholeHeaderAsPlain) {
+  // "\xFD" and "7zXZ" apart: "\xFD7" would be one escape.
   const char* starts[] = {"\x1F\x8B\x08 not a member\n", "\x1F\x8B",
-                          "\xFD"
-                          "7zXZ",
+                          ("\xFD"
+                           "7zXZ"),
                           "(\xB5/\xFD(oops\n"};
   for (const char* start : starts) {
     SCOPED_TRACE(start);
