@@ -76,10 +76,12 @@ parsed_arguments parse_arguments(const std::vector<std::string>& arguments,
                                   table.long_options.data(), nullptr);
     if (found == -1) break;
     if (found == '?' || found == ':') {
-      parsed.outcome = found == '?' ? parse_outcome::unknown_option : parse_outcome::missing_value;
-      parsed.offending = offending_option(argv.data());
+      // mingw-w64 also answers ':' for a value given to an option that takes none (glibc '?').
       const option_spec* spec = spec_of(specs, optopt);
-      if (found == ':' && spec != nullptr) parsed.value_needed = spec->value_needed;
+      const bool missing = found == ':' && spec != nullptr && spec->value_needed != nullptr;
+      parsed.outcome = missing ? parse_outcome::missing_value : parse_outcome::unknown_option;
+      parsed.offending = offending_option(argv.data());
+      if (missing) parsed.value_needed = spec->value_needed;
       return parsed;
     }
     const option_spec* spec = spec_of(specs, found);

@@ -24,6 +24,9 @@
 namespace asciify::test_support {
 namespace {
 
+// Signals, links, modes and FIFOs are POSIX: on Windows none of these cases runs.
+#ifndef _WIN32
+
 // Lines of plain text, as many as asked.
 std::string text_lines(int count) {
   std::string text;
@@ -41,8 +44,6 @@ std::vector<std::string> names_in(const std::string& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
-
-#ifndef _WIN32
 
 // Whether a file of the folder has `part` in its name.
 bool has_name_with(const std::string& folder, const std::string& part) {
