@@ -24,11 +24,11 @@ uint32_t little_endian_32(const uint8_t* bytes) {
 
 // Whether the CRC-32 of the stream flags is the one stored after them, computed by liblzma or
 // zlib (the same CRC). A build with neither tells xz by its magic and flags alone.
-bool xz_flags_check(const uint8_t* flags, const uint8_t* stored) {
+bool xz_flags_check(const uint8_t* flags, uint32_t stored) {
 #if defined(ASCIIFY_HAVE_LZMA)
-  return lzma_crc32(flags, 2, 0) == little_endian_32(stored);
+  return lzma_crc32(flags, 2, 0) == stored;
 #elif defined(ASCIIFY_HAVE_ZLIB)
-  return crc32(0, flags, 2) == little_endian_32(stored);
+  return crc32(0, flags, 2) == stored;
 #else
   (void)flags;
   (void)stored;
@@ -47,7 +47,7 @@ bool gzip_header(const uint8_t* bytes, size_t size) {
 bool xz_header(const uint8_t* bytes, size_t size) {
   static constexpr uint8_t kXz[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
   return size >= 12 && starts_with(bytes, size, kXz, sizeof kXz) && bytes[6] == 0 &&
-         (bytes[7] & 0xF0) == 0 && xz_flags_check(bytes + 6, bytes + 8);
+         (bytes[7] & 0xF0) == 0 && xz_flags_check(bytes + 6, little_endian_32(bytes + 8));
 }
 
 // A frame's magic and its whole frame header, whose descriptor has the reserved bit clear; or
