@@ -100,6 +100,10 @@ int interrupt_piped_run(const std::string& program, const std::string& folder, i
 }
 
 TEST(OutputReplacement, ASignalLeavesTheOldOutAndTheFolderAsTheyWere) {
+#ifdef ASCIIFY_EMULATED
+  GTEST_SKIP() << "the signal would reach the emulator's wrapper, not the program; the native "
+                  "build tests it";
+#endif
   for (const char* program : {ASCIIFY_BINARY, BINIFY_BINARY}) {
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
       SCOPED_TRACE(std::string(program) + ", signal " + std::to_string(signal_number));
