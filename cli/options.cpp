@@ -10,7 +10,7 @@
 namespace asciify::cli {
 namespace {
 
-// getopt_long's value for the long name of spec `index`: above every byte, so that it never
+// getopt_long's value for the long name of option description `index`: above every byte, so that it never
 // is taken for a short letter.
 constexpr int kLongBase = 0x1000;
 
@@ -37,7 +37,7 @@ option_table table_of(std::span<const option_spec> specs) {
   return table;
 }
 
-// The spec getopt_long's answer `found` stands for, or nullptr.
+// The option description getopt_long's answer `found` stands for, or nullptr.
 const option_spec* spec_of(std::span<const option_spec> specs, int found) {
   if (found >= kLongBase) {
     const size_t index = static_cast<size_t>(found - kLongBase);
