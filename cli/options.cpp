@@ -10,8 +10,8 @@
 namespace asciify::cli {
 namespace {
 
-// getopt_long's value for the long name of option description `index`: above every byte, so that it never
-// is taken for a short letter.
+// getopt_long's value for the long name of option description `index`: above every byte, so
+// that it never is taken for a short letter.
 constexpr int kLongBase = 0x1000;
 
 struct option_table {
