@@ -14,16 +14,31 @@ constexpr size_t kPieceSize = 1 << 16;
 
 }  // namespace
 
-input_handle open_input(const program_words& words, const char* name) {
-  input_opening opening = is_standard_stream(name) ? open_standard_input() : open_input_file(name);
-  if (opening.stream == nullptr) {
-    // Windows refuses to open a folder with "access denied": say what it is.
-    const bool folder = !is_standard_stream(name) && identity_of_path(name).directory;
-    std::fprintf(stderr, "Couldn't open input %s file %s for reading.\n", words.input_kind, name);
-    std::fprintf(stderr, "%s: %s: %s\n", words.program, reason_name(name, "standard input"),
-                 folder ? system_error_text(EISDIR).c_str() : opening.reason.c_str());
-  }
-  return std::move(opening.stream);
+named_input try_open_input(const program_words& words, const char* name,
+                           const input_options& options) {
+  input_opening opening =
+      is_standard_stream(name) ? open_standard_input(options) : open_input_file(name, options);
+  named_input opened{std::move(opening.stream), "", ""};
+  if (opened.stream != nullptr) return opened;
+  // Windows refuses to open a folder with "access denied": say what it is.
+  const bool folder = !is_standard_stream(name) && identity_of_path(name).directory;
+  opened.message =
+      std::string("Couldn't open input ") + words.input_kind + " file " + name + " for reading.";
+  opened.reason = folder ? system_error_text(EISDIR) : opening.reason;
+  return opened;
+}
+
+void print_open_failure(const program_words& words, const char* name, const named_input& opened,
+                        message_log& log) {
+  log_format(log, line_stream::error, "%s\n%s: %s: %s\n", opened.message.c_str(), words.program,
+             reason_name(name, "standard input"), opened.reason.c_str());
+}
+
+input_handle open_input(const program_words& words, const char* name, const input_options& options,
+                        message_log& log) {
+  named_input opened = try_open_input(words, name, options);
+  if (opened.stream == nullptr) print_open_failure(words, name, opened, log);
+  return std::move(opened.stream);
 }
 
 file_identity identity_of_input(const input_stream& input) {
@@ -32,13 +47,14 @@ file_identity identity_of_input(const input_stream& input) {
 }
 
 bool open_output_for(const program_words& words, const char* input_name, const input_stream& input,
-                     const char* output_name, const char* beside_suffix, destination* target) {
+                     const char* output_name, const char* beside_suffix, destination* target,
+                     message_log& log) {
   const file_identity output_identity = is_standard_stream(output_name)
                                             ? identity_of_descriptor(platform::kStandardOutput)
                                             : identity_of_path(output_name);
   if (same_stored_file(identity_of_input(input), output_identity)) {
-    std::fprintf(stderr, "%s: %s and %s are the same file; nothing was written.\n", words.program,
-                 input_name, output_name);
+    log_format(log, line_stream::error, "%s: %s and %s are the same file; nothing was written.\n",
+               words.program, input_name, output_name);
     return false;
   }
   if (is_standard_stream(output_name)) {
@@ -49,9 +65,9 @@ bool open_output_for(const program_words& words, const char* input_name, const i
                         ? open_destination_beside(output_name, beside_suffix, target)
                         : open_destination(output_name, target);
   if (error == 0) return true;
-  std::fprintf(stderr, "Couldn't open output %s file %s for writing.\n", words.output_kind,
-               output_name);
-  print_reason(words, output_name, error);
+  log_format(log, line_stream::error, "Couldn't open output %s file %s for writing.\n",
+             words.output_kind, output_name);
+  print_reason(words, output_name, error, log);
   return false;
 }
 

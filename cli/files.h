@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "cli/message_log.h"
 #include "cli/messages.h"
 #include "cli/output_file.h"
 #include "input/input_stream.h"
@@ -13,9 +15,26 @@ namespace asciify::cli {
 
 class progress_display;
 
+// An input opened by its name, or the message and the system's reason why it could not be.
+struct named_input {
+  input_handle stream;
+  std::string message;  // "Couldn't open input binary file NAME for reading."
+  std::string reason;   // "No such file or directory"
+};
+
 // Opens the input, which must be something that can be read as a file; a compressed one is
-// decompressed as it is read. Returns nothing after the messages.
-input_handle open_input(const program_words& words, const char* name);
+// decompressed as it is read unless `options` say otherwise.
+named_input try_open_input(const program_words& words, const char* name,
+                           const input_options& options);
+
+// Prints why `opened` could not be opened: its message, then "PROGRAM: NAME: REASON".
+void print_open_failure(const program_words& words, const char* name, const named_input& opened,
+                        message_log& log);
+
+// As try_open_input, printing the message and the reason to `log` when it fails. Returns
+// nothing then.
+input_handle open_input(const program_words& words, const char* name, const input_options& options,
+                        message_log& log);
 
 // The identity of the open input, to keep an output from being the input itself.
 file_identity identity_of_input(const input_stream& input);
@@ -24,7 +43,8 @@ file_identity identity_of_input(const input_stream& input);
 // opening would empty. With a `beside_suffix` a regular file is written beside its name
 // (settle_destination puts it in place). Returns false after the messages.
 bool open_output_for(const program_words& words, const char* input_name, const input_stream& input,
-                     const char* output_name, const char* beside_suffix, destination* target);
+                     const char* output_name, const char* beside_suffix, destination* target,
+                     message_log& log);
 
 // What takes the input's bytes: `take` returns false to stop; `lines` tells the display how
 // many lines were made so far.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/message_log.h"
+
 namespace asciify::cli {
 
 bool is_standard_stream(const char* name) {
@@ -14,8 +16,8 @@ const char* reason_name(const char* name, const char* standard_stream) {
   return is_standard_stream(name) ? standard_stream : name;
 }
 
-void print_reason(const program_words& words, const char* name, int error) {
-  std::fprintf(stderr, "%s: %s: %s\n", words.program, name, std::strerror(error));
+void print_reason(const program_words& words, const char* name, int error, message_log& log) {
+  log_format(log, line_stream::error, "%s: %s: %s\n", words.program, name, std::strerror(error));
 }
 
 int checked_standard_output(const char* program, int status) {

@@ -3,6 +3,8 @@
 
 namespace asciify::cli {
 
+struct message_log;
+
 struct program_words {
   const char* program;      // "asciify": the start of the lines that give a system's reason
   const char* input_kind;   // "binary": "Couldn't open input binary file NAME for reading."
@@ -16,8 +18,9 @@ bool is_standard_stream(const char* name);
 // `standard_stream` ("standard input").
 const char* reason_name(const char* name, const char* standard_stream);
 
-// Prints "PROGRAM: NAME: REASON" on standard error for the system's error number `error`.
-void print_reason(const program_words& words, const char* name, int error);
+// Prints "PROGRAM: NAME: REASON" on standard error (through `log`) for the system's error
+// number `error`.
+void print_reason(const program_words& words, const char* name, int error, message_log& log);
 
 // Flushes standard output at the end of a run whose exit status is `status`. When what went
 // there (a summary, a listing) was lost, prints "PROGRAM: standard output: REASON" and returns

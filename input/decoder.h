@@ -18,6 +18,11 @@ constexpr size_t kSignatureBytes = 18;
 // header); none for anything else, a header cut short included: such input is plain.
 compression_kind detect_compression(const uint8_t* bytes, size_t size);
 
+// Whether `bytes`, the first bytes of a file, agree with the magic bytes that open a gzip, xz
+// or zstd stream as far as they go: then the file, with what follows them, could be taken for
+// compressed input.
+bool may_begin_compressed_stream(const uint8_t* bytes, size_t size);
+
 enum class decode_state {
   inside_stream,    // more input is needed to complete the stream
   between_streams,  // the input so far ends a complete stream: the input may end here

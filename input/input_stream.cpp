@@ -100,7 +100,8 @@ input_opening open_source(std::unique_ptr<decoding> source, int64_t raw_size, bo
   input_handle stream(new input_stream);
   stream->raw_size = raw_size;
   stream->may_block = may_block;
-  stream->kind = detect_compression(raw.buffer.get(), raw.end);
+  stream->kind =
+      options.decompress ? detect_compression(raw.buffer.get(), raw.end) : compression_kind::none;
   stream->source = std::move(source);
   if (stream->kind == compression_kind::none) {
     take_plain_bytes(*stream, true);

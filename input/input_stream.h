@@ -44,6 +44,9 @@ struct raw_reader {
 struct input_options {
   // Decompress on a thread of the input's own, a few blocks ahead of the reader.
   bool decode_in_thread = true;
+  // Tell a compressed input by its header and decompress it; when off, every input is read as
+  // it is.
+  bool decompress = true;
 };
 
 struct input_stream;

@@ -1,5 +1,6 @@
 #include "asciify/packer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "format/format_codes.h"
 #include "format/markers.h"
 #include "format/section_header.h"
+#include "input/decoder.h"
 #include "pack/field_records.h"
 #include "pack/format_cache.h"
 #include "pack/line_batches.h"
@@ -66,8 +68,9 @@ struct packer {
   pack_report report;
   format_cache cache;
   std::vector<uint8_t> out;
-  bool binary = false;   // the output is in a binary section
-  bool started = false;  // a binary section was started
+  bool binary = false;         // the output is in a binary section
+  bool started = false;        // a binary section was started
+  bool start_checked = false;  // the first line was checked for a compressed stream's start
   bool stopped = false;
   // A partial line at the end of the bytes fed so far.
   uint8_t carry[kMaxRecordLine + 2];
@@ -273,10 +276,26 @@ void refuse(packer& p, int64_t number, const uint8_t* text, int32_t length, bool
   p.stopped = true;
 }
 
+// A packed file never starts like a compressed stream, which a reader would decompress: when
+// the first line, written as text, could begin one, an empty binary section goes before it.
+void keep_start_plain(packer& p, const uint8_t* text, int32_t length, bool has_eol, bool paired) {
+  if (p.start_checked) return;
+  p.start_checked = true;
+  if (paired || p.binary) return;  // "$" or "*START_BINARY" comes first
+  uint8_t start[kSignatureBytes];
+  size_t size = std::min(static_cast<size_t>(length), kSignatureBytes);
+  std::memcpy(start, text, size);
+  if (has_eol && size < kSignatureBytes) start[size++] = '\n';
+  if (!may_begin_compressed_stream(start, size)) return;
+  switch_mode(p, true);
+  switch_mode(p, false);
+}
+
 // Places one line (and a "$" line before it when `paired`): in the current mode, or held back
 // until the lines that would rather be in the other mode gain more than switching costs.
 void place_line(packer& p, const uint8_t* text, int32_t length, bool has_eol, bool paired,
                 int64_t number) {
+  keep_start_plain(p, text, length, has_eol, paired);
   const line_costs c = cost_line(p, text, length, has_eol, paired);
   if (c.ascii >= kImpossible && c.binary >= kImpossible) {
     return refuse(p, number, text, length, has_eol);
@@ -339,6 +358,7 @@ void start_long_line(packer& p, const uint8_t* text, int32_t length) {
   place_held_dollar(p);
   if (p.stopped) return;
   if (leading_marker(text, length) != nullptr) return refuse(p, number, text, length, true);
+  keep_start_plain(p, text, length, true, false);
   switch_mode(p, false);
   release_pending(p);
   note_extension(p, number, extension::long_line);

@@ -33,6 +33,7 @@ constexpr const char* kHelp =
     "      --json           with --list: one JSON object\n"
     "  -q, --quiet          leave out the notes (byte order, \"Finished ...\"), never a\n"
     "                       warning or an error\n"
+    "      --no-decompress  read IN as it is, also when it looks compressed\n"
     "  -h, --help           print this help and exit\n"
     "  -V, --version        print the version and exit\n"
     "\n"
@@ -81,15 +82,17 @@ int run_unchecked(int argc, char** argv) {
     case command_mode::version:
       return print_to_standard_output("asciify " ASCIIFY_VERSION "\n");
     case command_mode::list:
-      return list_input(options.files[0].c_str(), options.json);
+      return list_input(options.files[0].c_str(), options.json, options.decompress);
     case command_mode::convert:
       break;
   }
+  const report_settings settings{options.quiet, options.decompress};
   if (options.use_directory) {
-    return convert_into_folder(options.directory, options.files, options.quiet);
+    return convert_into_folder(options.directory, options.files, settings);
   }
   int64_t lines = 0;
-  return convert_file_pair(options.files[0].c_str(), options.files[1].c_str(), {options.quiet, ""},
+  cli::message_log log;
+  return convert_file_pair(options.files[0].c_str(), options.files[1].c_str(), settings, log,
                            &lines);
 }
 

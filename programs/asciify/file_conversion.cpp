@@ -18,13 +18,14 @@ constexpr size_t kStreamBufferSize = 1 << 16;
 // Messages as the command prints them: errors and warnings on standard error, the notes on
 // standard output, or on standard error when standard output carries the text.
 struct message_streams {
-  FILE* errors = stderr;
-  FILE* notes = stdout;
+  cli::message_log* log;
+  cli::line_stream notes = cli::line_stream::output;
 };
 
 void print_message(void* context, message_kind kind, const char* text, size_t size) {
   const auto* streams = static_cast<const message_streams*>(context);
-  std::fwrite(text, 1, size, kind == message_kind::error ? streams->errors : streams->notes);
+  log_text(*streams->log, kind == message_kind::error ? cli::line_stream::error : streams->notes,
+           text, size);
 }
 
 bool take_bytes(void* context, const uint8_t* bytes, size_t size) {
@@ -37,9 +38,11 @@ int64_t lines_so_far(void* context) {
 
 // Converts the open input into the destination and reports; returns the exit status.
 int convert_into(input_stream& input, const char* input_name, cli::destination& target,
-                 const char* output_name, const report_settings& settings, int64_t* lines_written) {
+                 const char* output_name, const report_settings& settings, cli::message_log& log,
+                 int64_t* lines_written) {
   const bool to_standard_output = cli::is_standard_stream(output_name);
-  message_streams streams{stderr, to_standard_output ? stderr : stdout};
+  message_streams streams{&log,
+                          to_standard_output ? cli::line_stream::error : cli::line_stream::output};
   convert_options options;
   options.input_name = input_name;
   options.input_reason_name = reason_name(input_name, "standard input");
@@ -50,7 +53,6 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
   options.second_thread = true;
   options.buffer_size = target.regular ? kOutputBufferSize : kStreamBufferSize;
   options.line_buffered = target.terminal;
-  options.summary_label = settings.label;
 
   std::optional<cli::progress_display> progress;
   if (cli::progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
@@ -78,19 +80,23 @@ int feed_and_finish(converter& c, input_stream& input, cli::progress_display* pr
 }
 
 int convert_file_pair(const char* input_name, const char* output_name,
-                      const report_settings& settings, int64_t* lines_written) {
+                      const report_settings& settings, cli::message_log& log,
+                      int64_t* lines_written) {
   *lines_written = 0;
-  const input_handle input = cli::open_input(kAsciify, input_name);
+  input_options reading;
+  reading.decompress = settings.decompress;
+  const input_handle input = cli::open_input(kAsciify, input_name, reading, log);
   if (input == nullptr) return 1;
   cli::destination target;
-  if (!cli::open_output_for(kAsciify, input_name, *input, output_name, ".asciify-", &target)) {
+  if (!cli::open_output_for(kAsciify, input_name, *input, output_name, ".asciify-", &target, log)) {
     return 1;
   }
-  const int status = convert_into(*input, input_name, target, output_name, settings, lines_written);
+  const int status =
+      convert_into(*input, input_name, target, output_name, settings, log, lines_written);
   // What was written goes in place after a failed conversion too: the lines before the error.
   const int settle_error = cli::settle_destination(target, true);
   if (settle_error == 0) return status;
-  cli::print_reason(kAsciify, output_name, settle_error);
+  cli::print_reason(kAsciify, output_name, settle_error, log);
   return 2;
 }
 

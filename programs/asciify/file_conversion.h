@@ -6,6 +6,7 @@
 #include <string>
 
 #include "asciify/converter.h"
+#include "cli/message_log.h"
 #include "cli/messages.h"
 #include "cli/progress.h"
 #include "input/input_stream.h"
@@ -17,17 +18,18 @@ inline constexpr cli::program_words kAsciify{"asciify", "binary", "ascii"};
 
 // How a file conversion reports.
 struct report_settings {
-  bool quiet = false;  // leave out the informational lines
-  std::string label;   // put before the summary (with many files: the input's name)
+  bool quiet = false;      // leave out the informational lines
+  bool decompress = true;  // decompress an input that starts with a compressed stream
 };
 
 // Feeds the whole input to the converter (telling the display, when there is one, how far it
 // is) and finishes the conversion, also after a failed read. Returns the exit status.
 int feed_and_finish(converter& c, input_stream& input, cli::progress_display* progress);
 
-// Converts the input `input_name` into `output_name` and prints the summary. Returns the exit
-// status; *lines_written receives the lines in the output.
+// Converts the input `input_name` into `output_name`, its messages and summary going to `log`.
+// Returns the exit status; *lines_written receives the lines in the output.
 int convert_file_pair(const char* input_name, const char* output_name,
-                      const report_settings& settings, int64_t* lines_written);
+                      const report_settings& settings, cli::message_log& log,
+                      int64_t* lines_written);
 
 }  // namespace asciify

@@ -86,6 +86,7 @@ listing take_listing(input_stream& input, const char* name) {
   taken.size = progress.raw_size >= 0 ? progress.raw_size : progress.raw_bytes_read;
   taken.compression = input_compression(input);
   taken.report = converting_report(*c);
+  if (input_failed(input)) taken.read_reason = input_failure_reason(input);
   return taken;
 }
 
@@ -109,6 +110,7 @@ std::string listing_text(const listing& taken) {
   text += "Fields written as '*': " + std::to_string(report.starred_fields) + "\n";
   if (report.finished) return text + "Error: none\n";
   text += "Error: " + report.failure_message + "\n";
+  if (!taken.read_reason.empty()) text += "  reason: " + taken.read_reason + "\n";
   if (report.failure_input_byte >= 0) {
     text += "  at input byte " + std::to_string(report.failure_input_byte) + ": " +
             report.failure_explanation + "\n";
@@ -138,16 +140,32 @@ std::string listing_json(const listing& taken) {
   json += "}, \"error\": ";
   if (report.finished) return json + "null}\n";
   const int64_t at = report.failure_input_byte;
-  json += "{\"message\": " + quoted(report.failure_message) +
-          ", \"input_byte\": " + (at >= 0 ? std::to_string(at) : "null") + ", \"explanation\": " +
-          (at >= 0 ? quoted(report.failure_explanation) : std::string("null")) + "}}\n";
+  const std::string reason = taken.read_reason.empty() ? "null" : quoted(taken.read_reason);
+  // A failed read is explained by its reason.
+  const std::string explanation = at >= 0 ? quoted(report.failure_explanation) : reason;
+  json += "{\"message\": " + quoted(report.failure_message) + ", \"reason\": " + reason +
+          ", \"input_byte\": " + (at >= 0 ? std::to_string(at) : "null") +
+          ", \"explanation\": " + explanation + "}}\n";
   return json;
 }
 
-int list_input(const char* name, bool json) {
-  const input_handle input = cli::open_input(kAsciify, name);
-  if (input == nullptr) return 1;
-  const listing taken = take_listing(*input, name);
+std::string unopened_json(const char* name, const std::string& message, const std::string& reason) {
+  return "{\"input\": " + quoted(name) + ", \"error\": {\"message\": " + quoted(message) +
+         ", \"reason\": " + quoted(reason) + "}}\n";
+}
+
+int list_input(const char* name, bool json, bool decompress) {
+  input_options reading;
+  reading.decompress = decompress;
+  cli::named_input opened = cli::try_open_input(kAsciify, name, reading);
+  if (opened.stream == nullptr) {
+    cli::message_log log;
+    cli::print_open_failure(kAsciify, name, opened, log);
+    // A script that reads the answer gets one also now.
+    if (json) std::fputs(unopened_json(name, opened.message, opened.reason).c_str(), stdout);
+    return 1;
+  }
+  const listing taken = take_listing(*opened.stream, name);
   const std::string text = json ? listing_json(taken) : listing_text(taken);
   // A listing that cannot be written is told at the end of the run, with status 2.
   std::fputs(text.c_str(), stdout);

@@ -62,7 +62,7 @@ std::string text_file_name(const std::string& input) {
 }
 
 int convert_into_folder(const std::string& folder, const std::vector<std::string>& inputs,
-                        bool quiet) {
+                        const report_settings& settings) {
   if (std::find(inputs.begin(), inputs.end(), "-") != inputs.end()) {
     std::fprintf(stderr, "asciify: standard input has no name to convert into a folder\n");
     return 1;
@@ -85,13 +85,15 @@ int convert_into_folder(const std::string& folder, const std::vector<std::string
   int64_t total_lines = 0;
   for (size_t i = 0; i < inputs.size(); ++i) {
     int64_t lines = 0;
+    cli::message_log log = cli::kept_log_of(inputs[i]);
     const int status =
-        convert_file_pair(inputs[i].c_str(), outputs[i].c_str(), {quiet, inputs[i]}, &lines);
+        convert_file_pair(inputs[i].c_str(), outputs[i].c_str(), settings, log, &lines);
+    print_kept_lines(log);
     worst = std::max(worst, status);
     if (status != 0) ++failed;
     total_lines += lines;
   }
-  if (!quiet) {
+  if (!settings.quiet) {
     std::printf("Total: %zu file%s into %s, %d failed, %lld lines written.\n", inputs.size(),
                 inputs.size() == 1 ? "" : "s", folder.c_str(), failed,
                 static_cast<long long>(total_lines));

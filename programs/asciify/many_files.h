@@ -13,10 +13,11 @@ namespace asciify {
 std::string text_file_name(const std::string& input);
 
 // Converts each input into `folder` (made if missing): one summary per file, then a total.
-// Goes on after a failed file. Refuses before anything is written when two inputs would
-// give the same output, or an output would be one of the inputs. Returns the highest exit
-// status of the files.
+// Every line about a file starts with its name, and a file's lines (on standard output and
+// standard error) are all out before the next file's. Goes on after a failed file. Refuses
+// before anything is written when two inputs would give the same output, or an output would
+// be one of the inputs. Returns the highest exit status of the files.
 int convert_into_folder(const std::string& folder, const std::vector<std::string>& inputs,
-                        bool quiet);
+                        const report_settings& settings);
 
 }  // namespace asciify

@@ -7,13 +7,14 @@
 namespace asciify {
 namespace {
 
-enum option_id { kDirectory, kList, kJson, kQuiet, kHelp, kVersion };
+enum option_id { kDirectory, kList, kJson, kQuiet, kNoDecompress, kHelp, kVersion };
 
 constexpr cli::option_spec kOptions[] = {
     {kDirectory, 'd', "directory", "a folder"},
     {kList, 'l', "list", nullptr},
     {kJson, 0, "json", nullptr},
     {kQuiet, 'q', "quiet", nullptr},
+    {kNoDecompress, 0, "no-decompress", nullptr},
     {kHelp, 'h', "help", nullptr},
     {kVersion, 'V', "version", nullptr},
 };
@@ -33,6 +34,9 @@ void apply(const cli::given_option& given, command_options& options) {
       break;
     case kQuiet:
       options.quiet = true;
+      break;
+    case kNoDecompress:
+      options.decompress = false;
       break;
     case kHelp:
       options.mode = command_mode::help;

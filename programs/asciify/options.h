@@ -14,6 +14,7 @@ struct command_options {
   command_mode mode = command_mode::convert;
   bool quiet = false;          // leave out the informational lines
   bool json = false;           // (list) one JSON object instead of text
+  bool decompress = true;      // decompress an input that starts with a compressed stream
   bool use_directory = false;  // convert each input into `directory`; else IN OUT
   std::string directory;
   std::vector<std::string> files;

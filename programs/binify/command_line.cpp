@@ -35,6 +35,7 @@ constexpr const char* kHelp =
     "\n"
     "  -b, --byte-order little|big  byte order of the numbers (default: this machine's)\n"
     "  -q, --quiet                  leave out the notes and the summary, never an error\n"
+    "      --no-decompress          read IN as it is, also when it looks compressed\n"
     "  -h, --help                   print this help and exit\n"
     "  -V, --version                print the version and exit\n"
     "\n"
@@ -47,11 +48,12 @@ constexpr const char* kHelp =
 
 constexpr const char* kTry = "Try 'binify --help' for more information.\n";
 
-enum option_id { kByteOrder, kQuiet, kHelpOption, kVersion };
+enum option_id { kByteOrder, kQuiet, kNoDecompress, kHelpOption, kVersion };
 
 constexpr cli::option_spec kOptions[] = {
     {kByteOrder, 'b', "byte-order", "a byte order, little or big"},
     {kQuiet, 'q', "quiet", nullptr},
+    {kNoDecompress, 0, "no-decompress", nullptr},
     {kHelpOption, 'h', "help", nullptr},
     {kVersion, 'V', "version", nullptr},
 };
@@ -63,6 +65,7 @@ struct arguments {
   const char* output = nullptr;  // output_name's text
   byte_order order = native_byte_order();
   bool quiet = false;
+  bool decompress = true;   // a compressed IN is decompressed
   std::optional<int> done;  // set when the call is answered without packing
 };
 
@@ -89,6 +92,7 @@ void apply_options(const cli::parsed_arguments& parsed, arguments& a) {
     if (given.id == kHelpOption) help = true;
     if (given.id == kVersion) version = true;
     if (given.id == kQuiet) a.quiet = true;
+    if (given.id == kNoDecompress) a.decompress = false;
     if (given.id != kByteOrder || a.done) continue;
     if (given.value == "little" || given.value == "big") {
       a.order = given.value == "little" ? byte_order::little : byte_order::big;
@@ -196,7 +200,8 @@ int report_end(const arguments& a, const input_stream& input, const pack_report&
     std::fprintf(stderr, "Failed to write output file %s.\n", a.output);
     const int error = settle_error != 0 ? settle_error : r.write_error;
     if (error != 0) {
-      cli::print_reason(kBinify, cli::reason_name(a.output, "standard output"), error);
+      cli::message_log log;
+      cli::print_reason(kBinify, cli::reason_name(a.output, "standard output"), error, log);
     }
   }
   if (!read_ok || !packed || settle_error != 0) {
@@ -220,10 +225,15 @@ static int run_unchecked(int argc, char** argv) {
   if (a.done) return *a.done;
   a.input = a.input_name.c_str();
   a.output = a.output_name.c_str();
-  const input_handle input = cli::open_input(kBinify, a.input);
+  cli::message_log log;
+  input_options reading;
+  reading.decompress = a.decompress;
+  const input_handle input = cli::open_input(kBinify, a.input, reading, log);
   if (input == nullptr) return 1;
   cli::destination target;
-  if (!cli::open_output_for(kBinify, a.input, *input, a.output, ".binify-", &target)) return 1;
+  if (!cli::open_output_for(kBinify, a.input, *input, a.output, ".binify-", &target, log)) {
+    return 1;
+  }
   pack_options options;
   options.order = a.order;
   options.second_thread = true;

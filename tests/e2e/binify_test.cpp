@@ -9,6 +9,7 @@
 #include <string>
 
 #include "asciify/version.h"
+#include "input/decoder.h"
 #include "tests/e2e/run_asciify.h"
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/compression.h"
@@ -200,6 +201,48 @@ TEST(Binify, PacksTheTextInsideACompressedInput) {
     EXPECT_EQ(packed.status, 0) << packed.err;
     EXPECT_EQ(packed.out, plain.out);
     EXPECT_EQ(read_file(dir.file("packed.bin")), plain.output);
+  }
+}
+
+// The bytes of a string literal, zero bytes included.
+template <size_t size>
+std::string bytes_of(const char (&literal)[size]) {
+  return std::string(literal, size - 1);
+}
+
+// Read as it is, a text that starts like a compressed stream (or a compressed file itself) is
+// packed into a file that never starts like one: asciify gives back every byte, with and
+// without --no-decompress.
+TEST(Binify, RoundTripsTextsThatStartLikeACompressedStream) {
+  // Each signature with a whole, valid header behind it, and a line of numbers after it.
+  std::vector<std::string> texts = {
+      bytes_of("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03 1 2 3\n") + kRow,
+      bytes_of("\xFD"
+               "7zXZ\x00\x00\x04\xE6\xD6\xB4\x46 rest\n") +
+          kRow,
+      bytes_of("\x28\xB5\x2F\xFD\x00\x58\x00\x00 abc\n") + kRow,
+      bytes_of("\x50\x2A\x4D\x18\x04\x00\x00\x00"
+               "abc\n"),
+      "\x1F\x8B",  // a two-byte file without an end of line
+  };
+  for (const compression_kind kind :
+       {compression_kind::gzip, compression_kind::xz, compression_kind::zstd}) {
+    if (compression_supported(kind)) texts.push_back(compress(kind, kRealsRow1 + kRow));
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(testing::PrintToString(text.substr(0, 8)));
+    scratch_dir dir;
+    const command_result packed = binify(dir, "-q --no-decompress in.txt out.bin", text);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    EXPECT_EQ(detect_compression(reinterpret_cast<const uint8_t*>(packed.output.data()),
+                                 packed.output.size()),
+              compression_kind::none);
+    for (const char* option : {"-q", "--no-decompress"}) {
+      const command_result back =
+          run_command({option, "-q", dir.file("out.bin"), dir.file("back.txt")});
+      EXPECT_EQ(back.status, 0) << back.err;
+      EXPECT_TRUE(read_file(dir.file("back.txt")) == text) << option;
+    }
   }
 }
 

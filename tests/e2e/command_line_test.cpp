@@ -39,6 +39,17 @@ std::string end_in_ascii_at(size_t at) {
 }
 const std::string kTwoLines = "a line\nanother line\n";
 
+// `text` with "NAME: " before each of its lines, as a conversion among many files prints them.
+std::string named(const std::string& name, const std::string& text) {
+  std::string lines;
+  for (size_t begin = 0; begin < text.size();) {
+    const size_t end = std::min(text.find('\n', begin), text.size() - 1) + 1;
+    lines += name + ": " + text.substr(begin, end - begin);
+    begin = end;
+  }
+  return lines;
+}
+
 // ASCII lines adding up to at least `bytes` bytes; `count` receives their number.
 std::string ascii_lines(size_t bytes, long long* count) {
   std::string text;
@@ -218,13 +229,15 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
       {{"-d"}, "", {1, "", "asciify: option '-d' needs a folder\n" + kTry}},
       // Many files into a folder: a summary each, then the total; a failure does not stop it.
       {{"-d", "conv", "in.dat", "section.dat", "failing.dat"}, "", {2,
-       "in.dat: " + finished_summary(2) + kSwappedNote + "section.dat: " + finished_summary(4) +
-           "Total: 3 files into conv, 1 failed, 7 lines written.\n",
-       wide_value_warning(8, 3) + kEndInAscii + end_in_ascii_at(2) + "failing.dat: " +
-           failed_summary(1),
+       named("in.dat", finished_summary(2)) + named("section.dat", kSwappedNote +
+           finished_summary(4)) + "Total: 3 files into conv, 1 failed, 7 lines written.\n",
+       named("section.dat", wide_value_warning(8, 3)) +
+           named("failing.dat", kEndInAscii + end_in_ascii_at(2) + failed_summary(1)),
        kTwoLines + kSectionLines + "a\n"}, {"conv/in.txt", "conv/section.txt", "conv/failing.txt"}},
-      {{"-q", "-d", "conv", "failing.dat", "in.dat"}, "", {2, "",
-       kEndInAscii + end_in_ascii_at(2) + "failing.dat: " + failed_summary(1), "a\n" + kTwoLines},
+      {{"-q", "-d", "conv", "failing.dat", "missing.dat", "in.dat"}, "", {2, "",
+       named("failing.dat", kEndInAscii + end_in_ascii_at(2) + failed_summary(1)) +
+           named("missing.dat", "Couldn't open input binary file missing.dat for reading.\n"
+                 "asciify: missing.dat: " + kNoFile), "a\n" + kTwoLines},
        {"conv/failing.txt", "conv/in.txt"}},
       {{"-d", "conv", "in.dat", "sub/in.dat"}, "", {1, "",
        "asciify: in.dat and sub/in.dat would both be converted into conv" + kSeparator +
@@ -242,10 +255,16 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        "\"starred_fields\": 0, \"sections\": [], \"records\": {\"text_lines\": 0, "
        "\"format_resets\": 0, \"cached_definitions\": 0, \"cached_data\": 0, "
        "\"line_specific_packed\": 0, \"line_specific_plain\": 0}, \"error\": {\"message\": "
-       "\"Encountered *END_BINARY when already in ASCII mode.\", \"input_byte\": 2, "
+       "\"Encountered *END_BINARY when already in ASCII mode.\", \"reason\": null, "
+       "\"input_byte\": 2, "
        "\"explanation\": \"a marker that closes a binary section stands where none is open: a "
        "stray marker line in the text, or the section's start is damaged\"}}\n", ""}},
       {{"-l", "missing.dat"}, "", {1, "",
+       "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile}},
+      // A script that asks for JSON gets one answer also when there is no file.
+      {{"-l", "--json", "missing.dat"}, "", {1,
+       "{\"input\": \"missing.dat\", \"error\": {\"message\": \"Couldn't open input binary "
+       "file missing.dat for reading.\", \"reason\": \"No such file or directory\"}}\n",
        "Couldn't open input binary file missing.dat for reading.\nasciify: missing.dat: " + kNoFile}},
       {{"--json", "in.dat", "out.txt"}, "", {1, "", usage_because("option '--json' goes with '--list'")}},
   };
@@ -265,7 +284,7 @@ TEST(CommandLine, FileNamesOutsideAscii) {
       {{"Größe.dat", "Größe.dat"}, "", {1, "",
        "asciify: Größe.dat and Größe.dat are the same file; nothing was written.\n", kTwoLines},
        {"Größe.dat"}},
-      {{"-d", "Ordner-ß", "Größe.dat"}, "", {0, "Größe.dat: " + finished_summary(2) +
+      {{"-d", "Ordner-ß", "Größe.dat"}, "", {0, named("Größe.dat", finished_summary(2)) +
        "Total: 1 file into Ordner-ß, 0 failed, 2 lines written.\n", "", kTwoLines},
        {"Ordner-ß/Größe.txt"}},
   };
@@ -302,6 +321,12 @@ TEST(CommandLine, LinksDevicesAndRedirections) {
       {"\"$ASCIIFY\" -q in.dat out.txt > /dev/full", {0, "", "", kTwoLines}},
       {"'" BINIFY_BINARY "' in.dat out.bin > /dev/full", {2, "",
        "binify: standard output: " + kNoSpace}},
+      // Through one pipe, each file's lines come together, in the order of the files.
+      {"\"$ASCIIFY\" -d conv in.dat failing.dat section.dat 2>&1", {2,
+       named("in.dat", finished_summary(2)) +
+       named("failing.dat", kEndInAscii + end_in_ascii_at(2) + failed_summary(1)) +
+       named("section.dat", kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)) +
+       "Total: 3 files into conv, 1 failed, 7 lines written.\n", ""}},
       // A directory is no input, and its output is not even created.
       {"\"$ASCIIFY\" dir out.txt", {1, "",
        "Couldn't open input binary file dir for reading.\nasciify: dir: Is a directory\n"}},

@@ -73,6 +73,18 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
       EXPECT_TRUE(run.err.starts_with("Failed to read input file ")) << run.err;
       EXPECT_NE(run.err.find("\nasciify: "), std::string::npos) << run.err;
     }
+    // A listing gives the reason too, in both forms; read as it is, the file is plain.
+    dir.write("cut.dat", whole.substr(0, whole.size() / 2));
+    const command_result text = run_command({"-l", "cut.dat"}, "", dir.path);
+    const command_result json = run_command({"-l", "--json", "cut.dat"}, "", dir.path);
+    EXPECT_EQ(text.status, 2);
+    EXPECT_NE(text.out.find("\n  reason: unexpected end of "), std::string::npos) << text.out;
+    EXPECT_EQ(json.status, 2);
+    EXPECT_NE(json.out.find("\"reason\": \"unexpected end of "), std::string::npos) << json.out;
+    const command_result as_is = run_command({"-l", "--no-decompress", "b.dat"}, "", dir.path);
+    EXPECT_NE(as_is.out.find("Input: b.dat, " + std::to_string(whole.size()) + " bytes\n"),
+              std::string::npos)
+        << as_is.out;
   }
 }
 
