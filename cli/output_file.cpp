@@ -228,9 +228,10 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
     const int descriptor = create_new_file(temporary);
     if (descriptor >= 0) {
       platform::catch_ending_signals();
-      platform::set_file_to_remove(temporary);
+      const int slot = platform::add_file_to_remove(temporary);
       if (existing.exists) take_over_mode(descriptor, file);
       *opened = described(descriptor, true);
+      opened->removal_slot = slot;
       opened->final_name = file;
       opened->temporary_name = temporary;
       return 0;
@@ -244,7 +245,8 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
 namespace {
 
 // Puts the file written beside its name in place (or removes it), then forgets it.
-int move_into_place(const std::string& temporary, const std::string& final_name, bool keep) {
+int move_into_place(const std::string& temporary, const std::string& final_name, bool keep,
+                    int removal_slot) {
   int result = 0;
   if (keep) {
     // Replaces an existing file, on Windows too, where the system's rename does not.
@@ -254,7 +256,7 @@ int move_into_place(const std::string& temporary, const std::string& final_name,
     if (error) result = error_number(error);
   }
   if (!keep || result != 0) remove_file(temporary);
-  platform::set_file_to_remove("");
+  platform::drop_file_to_remove(removal_slot);
   platform::release_ending_signals();
   return result;
 }
@@ -265,7 +267,9 @@ int settle_destination(destination& target, bool keep) {
   if (target.temporary_name.empty()) return 0;
   const std::string temporary = std::move(target.temporary_name);
   target.temporary_name.clear();
-  return move_into_place(temporary, target.final_name, keep);
+  const int slot = target.removal_slot;
+  target.removal_slot = -1;
+  return move_into_place(temporary, target.final_name, keep, slot);
 }
 
 int close_destination(destination& target) {

@@ -42,6 +42,7 @@ struct destination {
   // written under (both empty when written in place).
   std::string final_name;
   std::string temporary_name;
+  int removal_slot = -1;  // of the temporary file, among those a signal removes
 };
 
 // Standard output as the destination.

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 #include "platform/files.h"
 
@@ -33,11 +34,26 @@ using name_char = char;
 #endif
 
 signal_action previous_actions[std::size(kEndingSignals)];
+std::mutex holders_lock;  // the handlers are put in place and taken away under it
 int holders = 0;
 std::atomic<size_t> erased_length{0};
 char blanks[kMaxErased + 2];  // "\r", spaces, "\r"
-std::atomic<bool> removal_armed{false};
-name_char removed_name[kMaxName + 1];
+
+// A file to remove: free, being filled in (the handler leaves it alone), or armed.
+enum slot_state : int { kFree, kFilling, kArmed };
+struct removal_slot {
+  std::atomic<int> state{kFree};
+  name_char name[kMaxName + 1];
+};
+removal_slot removals[kMaxFilesToRemove];
+
+void remove_file_now(const name_char* name) {
+#ifdef _WIN32
+  _wunlink(name);
+#else
+  unlink(name);
+#endif
+}
 
 void end_by_signal(int signal_number) {
   const size_t length = erased_length.load();
@@ -45,12 +61,8 @@ void end_by_signal(int signal_number) {
     blanks[length + 1] = '\r';
     write_some(kStandardError, blanks, length + 2);
   }
-  if (removal_armed.load()) {
-#ifdef _WIN32
-    _wunlink(removed_name);
-#else
-    unlink(removed_name);
-#endif
+  for (removal_slot& slot : removals) {
+    if (slot.state.load() == kArmed) remove_file_now(slot.name);
   }
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
@@ -92,6 +104,7 @@ void restore_handlers() {
 }  // namespace
 
 void catch_ending_signals() {
+  const std::lock_guard<std::mutex> lock(holders_lock);
   if (holders++ > 0) return;
   std::memset(blanks, ' ', sizeof blanks);
   blanks[0] = '\r';
@@ -99,6 +112,7 @@ void catch_ending_signals() {
 }
 
 void release_ending_signals() {
+  const std::lock_guard<std::mutex> lock(holders_lock);
   if (holders == 0 || --holders > 0) return;
   restore_handlers();
 }
@@ -107,17 +121,26 @@ void set_line_to_erase(size_t length) {
   erased_length.store(std::min(length, kMaxErased));
 }
 
-void set_file_to_remove(const std::string& name) {
-  removal_armed.store(false);
+int add_file_to_remove(const std::string& name) {
 #ifdef _WIN32
   const std::wstring wide = wide_from_utf8(name);
 #else
   const std::string& wide = name;
 #endif
-  if (name.empty() || wide.size() > kMaxName) return;
-  std::copy(wide.begin(), wide.end(), removed_name);
-  removed_name[wide.size()] = 0;
-  removal_armed.store(true);
+  if (name.empty() || wide.size() > kMaxName) return -1;
+  for (size_t i = 0; i < std::size(removals); ++i) {
+    int expected = kFree;
+    if (!removals[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::copy(wide.begin(), wide.end(), removals[i].name);
+    removals[i].name[wide.size()] = 0;
+    removals[i].state.store(kArmed);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void drop_file_to_remove(int slot) {
+  if (slot >= 0 && slot < static_cast<int>(std::size(removals))) removals[slot].state.store(kFree);
 }
 
 }  // namespace asciify::platform

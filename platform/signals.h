@@ -17,7 +17,13 @@ void release_ending_signals();
 // The characters of a line on standard error that the handler blanks out; 0: none.
 void set_line_to_erase(size_t length);
 
-// The file (UTF-8) that the handler removes; "" for none.
-void set_file_to_remove(const std::string& name);
+// Files being written under temporary names at once (one a conversion running).
+constexpr size_t kMaxFilesToRemove = 64;
+
+// Adds a file (UTF-8) that the handler removes, and returns its slot for
+// drop_file_to_remove; -1 when it cannot be added (all slots taken, a name too long). Threads
+// may add and drop files at once.
+int add_file_to_remove(const std::string& name);
+void drop_file_to_remove(int slot);
 
 }  // namespace asciify::platform

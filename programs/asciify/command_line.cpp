@@ -29,6 +29,8 @@ constexpr const char* kHelp =
     "Options (anywhere among the files; -- ends them; -qd DIR bundles -q -d DIR):\n"
     "  -d, --directory DIR  convert each IN into DIR/NAME.txt (NAME: IN's file name\n"
     "                       without its extension); DIR is made if missing\n"
+    "  -j, --jobs N         with -d: convert N files at once (0: one per processor);\n"
+    "                       what is printed stays the same, in the same order\n"
     "  -l, --list           read IN and tell what it holds, writing no text\n"
     "      --json           with --list: one JSON object\n"
     "  -q, --quiet          leave out the notes (byte order, \"Finished ...\"), never a\n"
@@ -88,7 +90,7 @@ int run_unchecked(int argc, char** argv) {
   }
   const report_settings settings{options.quiet, options.decompress};
   if (options.use_directory) {
-    return convert_into_folder(options.directory, options.files, settings);
+    return convert_into_folder(options.directory, options.files, settings, options.jobs);
   }
   int64_t lines = 0;
   cli::message_log log;

@@ -55,7 +55,8 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
   options.line_buffered = target.terminal;
 
   std::optional<cli::progress_display> progress;
-  if (cli::progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
+  if (settings.progress &&
+      cli::progress_wanted(platform::is_terminal(input_descriptor(input)), target.terminal)) {
     progress.emplace("asciify", input_progress_of(input).raw_size, !to_standard_output,
                      cli::progress_delay_from_environment("ASCIIFY_PROGRESS_DELAY_MS"));
   }

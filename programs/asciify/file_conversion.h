@@ -20,6 +20,7 @@ inline constexpr cli::program_words kAsciify{"asciify", "binary", "ascii"};
 struct report_settings {
   bool quiet = false;      // leave out the informational lines
   bool decompress = true;  // decompress an input that starts with a compressed stream
+  bool progress = true;    // show the progress line on a terminal (one conversion at a time)
 };
 
 // Feeds the whole input to the converter (telling the display, when there is one, how far it

@@ -1,11 +1,15 @@
 #include "programs/asciify/many_files.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "cli/output_file.h"
 #include "platform/files.h"
@@ -41,6 +45,48 @@ bool outputs_are_safe(const std::vector<std::string>& inputs,
   return true;
 }
 
+// One input's conversion into its text file, and what it printed.
+struct file_job {
+  const std::string* input = nullptr;
+  const std::string* output = nullptr;
+  cli::message_log log;
+  int status = 0;
+  int64_t lines = 0;
+  bool done = false;  // (with several at once) under the lock of the run
+};
+
+void convert_one(file_job& file, const report_settings& settings) {
+  file.status =
+      convert_file_pair(file.input->c_str(), file.output->c_str(), settings, file.log, &file.lines);
+}
+
+// Converts the files on `jobs` threads, each taking the next file not yet taken, and prints
+// each file's lines in the order of the files as soon as it and those before it are done.
+void convert_at_once(std::vector<file_job>& files, const report_settings& settings, int jobs) {
+  std::mutex lock;
+  std::condition_variable finished;
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+      convert_one(files[i], settings);
+      const std::lock_guard<std::mutex> hold(lock);
+      files[i].done = true;
+      finished.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  const size_t count = std::min(files.size(), static_cast<size_t>(jobs));
+  for (size_t t = 0; t < count; ++t) threads.emplace_back(work);
+  for (file_job& file : files) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      finished.wait(hold, [&file] { return file.done; });
+    }
+    print_kept_lines(file.log);
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
 }  // namespace
 
 std::string text_file_name(const std::string& input) {
@@ -62,7 +108,7 @@ std::string text_file_name(const std::string& input) {
 }
 
 int convert_into_folder(const std::string& folder, const std::vector<std::string>& inputs,
-                        const report_settings& settings) {
+                        const report_settings& settings, int jobs) {
   if (std::find(inputs.begin(), inputs.end(), "-") != inputs.end()) {
     std::fprintf(stderr, "asciify: standard input has no name to convert into a folder\n");
     return 1;
@@ -80,18 +126,29 @@ int convert_into_folder(const std::string& folder, const std::vector<std::string
     std::fprintf(stderr, "asciify: %s: %s\n", folder.c_str(), error.message().c_str());
     return 1;
   }
+  std::vector<file_job> files(inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    files[i].input = &inputs[i];
+    files[i].output = &outputs[i];
+    files[i].log = cli::kept_log_of(inputs[i]);
+  }
+  if (jobs <= 1 || inputs.size() <= 1) {
+    for (file_job& file : files) {
+      convert_one(file, settings);
+      print_kept_lines(file.log);
+    }
+  } else {
+    report_settings quiet_terminal = settings;
+    quiet_terminal.progress = false;  // one progress line cannot tell of several files
+    convert_at_once(files, quiet_terminal, jobs);
+  }
   int worst = 0;
   int failed = 0;
   int64_t total_lines = 0;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    int64_t lines = 0;
-    cli::message_log log = cli::kept_log_of(inputs[i]);
-    const int status =
-        convert_file_pair(inputs[i].c_str(), outputs[i].c_str(), settings, log, &lines);
-    print_kept_lines(log);
-    worst = std::max(worst, status);
-    if (status != 0) ++failed;
-    total_lines += lines;
+  for (const file_job& file : files) {
+    worst = std::max(worst, file.status);
+    if (file.status != 0) ++failed;
+    total_lines += file.lines;
   }
   if (!settings.quiet) {
     std::printf("Total: %zu file%s into %s, %d failed, %lld lines written.\n", inputs.size(),

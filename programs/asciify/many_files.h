@@ -16,8 +16,9 @@ std::string text_file_name(const std::string& input);
 // Every line about a file starts with its name, and a file's lines (on standard output and
 // standard error) are all out before the next file's. Goes on after a failed file. Refuses
 // before anything is written when two inputs would give the same output, or an output would
-// be one of the inputs. Returns the highest exit status of the files.
+// be one of the inputs. With `jobs` above 1, that many files are converted at once; what is
+// printed stays the same, in the same order. Returns the highest exit status of the files.
 int convert_into_folder(const std::string& folder, const std::vector<std::string>& inputs,
-                        const report_settings& settings);
+                        const report_settings& settings, int jobs);
 
 }  // namespace asciify

@@ -1,16 +1,19 @@
 #include "programs/asciify/options.h"
 
+#include <algorithm>
 #include <iterator>
+#include <thread>
 
 #include "cli/options.h"
 
 namespace asciify {
 namespace {
 
-enum option_id { kDirectory, kList, kJson, kQuiet, kNoDecompress, kHelp, kVersion };
+enum option_id { kDirectory, kJobs, kList, kJson, kQuiet, kNoDecompress, kHelp, kVersion };
 
 constexpr cli::option_spec kOptions[] = {
     {kDirectory, 'd', "directory", "a folder"},
+    {kJobs, 'j', "jobs", "a number of files at once"},
     {kList, 'l', "list", nullptr},
     {kJson, 0, "json", nullptr},
     {kQuiet, 'q', "quiet", nullptr},
@@ -25,6 +28,9 @@ void apply(const cli::given_option& given, command_options& options) {
     case kDirectory:
       options.use_directory = true;
       options.directory = given.value;
+      break;
+    case kJobs:
+      options.jobs_given = given.value;
       break;
     case kList:
       if (options.mode == command_mode::convert) options.mode = command_mode::list;
@@ -73,6 +79,20 @@ std::string files_problem(const command_options& options) {
   return "";
 }
 
+// The number of files at once: a whole number up to kMaxJobs, 0 for one per processor; -1 when
+// `text` is none.
+int jobs_of(const std::string& text) {
+  if (text.empty() || text.size() > 4) return -1;
+  int jobs = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    jobs = jobs * 10 + (c - '0');
+  }
+  if (jobs > kMaxJobs) return -1;
+  if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return std::min(jobs, kMaxJobs);
+}
+
 }  // namespace
 
 parsed_command parse_command_line(const std::vector<std::string>& arguments) {
@@ -83,6 +103,13 @@ parsed_command parse_command_line(const std::vector<std::string>& arguments) {
   for (const cli::given_option& given : parsed.arguments.options) apply(given, options);
   options.files = parsed.arguments.names;
   parsed.problem = files_problem(options);
+  if (!options.jobs_given.empty()) {
+    options.jobs = jobs_of(options.jobs_given);
+    if (options.jobs < 0) {
+      parsed.problem = "option '--jobs' needs a number of files at once (0 to " +
+                       std::to_string(kMaxJobs) + "), not '" + options.jobs_given + "'";
+    }
+  }
   parsed.files_fit = parsed.problem.empty();
   // With no arguments at all the usage line says it all.
   if (arguments.empty()) parsed.problem.clear();

@@ -17,8 +17,13 @@ struct command_options {
   bool decompress = true;      // decompress an input that starts with a compressed stream
   bool use_directory = false;  // convert each input into `directory`; else IN OUT
   std::string directory;
+  int jobs = 1;            // files converted at once into the folder
+  std::string jobs_given;  // the value of --jobs, "" when not given
   std::vector<std::string> files;
 };
+
+// The most files converted at once (each takes a few threads and a few MiB).
+constexpr int kMaxJobs = 64;
 
 struct parsed_command {
   cli::parsed_arguments arguments;  // its outcome tells whether the options were understood

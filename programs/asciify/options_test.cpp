@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace asciify {
@@ -83,6 +85,37 @@ TEST(Options, TakeOptionsAnywhereUntilTheEndOfOptions) {
     EXPECT_EQ(parsed.options.files, words(c.files));
     EXPECT_EQ(parsed.options.directory, c.offending_or_folder);
     EXPECT_EQ(parsed.problem, c.problem);
+  }
+}
+
+// The number of files at once: a whole number, 0 for one per processor, at most kMaxJobs.
+TEST(Options, TakeTheNumberOfFilesAtOnce) {
+  const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const struct {
+    const char* arguments;
+    int jobs;  // -1: refused
+  } cases[] = {
+      {"-d o a", 1},
+      {"-d o -j 3 a", 3},
+      {"-j3 -d o a", 3},
+      {"-d o --jobs=2 a", 2},
+      {"-d o -j 0 a", std::min(processors, kMaxJobs)},
+      {"-d o -j 64 a", 64},
+      {"-d o -j 65 a", -1},
+      {"-d o -j x a", -1},
+      {"-d o -j -1 a", -1},
+      {"-d o -j 2x a", -1},
+      {"-d o -j 00003 a", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const parsed_command parsed = parse_command_line(words(c.arguments));
+    EXPECT_EQ(parsed.files_fit, c.jobs > 0);
+    if (c.jobs > 0) {
+      EXPECT_EQ(parsed.options.jobs, c.jobs);
+    } else {
+      EXPECT_TRUE(parsed.problem.starts_with("option '--jobs' needs")) << parsed.problem;
+    }
   }
 }
 

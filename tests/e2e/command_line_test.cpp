@@ -14,6 +14,7 @@
 #include "tests/e2e/terminal_runner.h"
 #include "tests/support/convert_in_memory.h"
 #include "tests/support/encoder.h"
+#include "tests/support/random_input.h"
 
 namespace asciify::test_support {
 namespace {
@@ -398,6 +399,35 @@ TEST(CommandLine, FullFileSystemKeepsExactlyTheLinesCounted) {
     EXPECT_TRUE(std::regex_match(result.err.substr(0, reason), failure)) << result.err;
     EXPECT_EQ(result.err.substr(reason),
               "asciify: small/out.txt: " + kNoSpace + failed_summary(lines));
+  }
+}
+
+// Several files at once print what one at a time prints, in the same order, through one pipe
+// for both streams; the texts are the same.
+TEST(CommandLine, FilesAtOnceGiveWhatOneAtATimeGives) {
+  if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell";
+  scratch_dir dir;
+  fill_scratch_dir(dir);
+  std::string names;
+  for (uint32_t seed = 1; seed <= 9; ++seed) {
+    std::string bytes = make_random_input(seed).bytes;
+    // Every third file fails part way, after some of its lines.
+    if (seed % 3 == 0) bytes = bytes.substr(0, bytes.size() / 2) + "\n*END_BINARY\n";
+    const std::string name = "random" + std::to_string(seed) + ".dat";
+    write_file(dir.file(name), bytes);
+    names += " " + name;
+  }
+  names += " section.dat missing.dat failing.dat in.dat";
+  const command_result one = run_shell("\"$ASCIIFY\" -d out -j 1" + names + " 2>&1", dir.path);
+  const command_result three =
+      run_shell("\"$ASCIIFY\" -d out3 --jobs=3" + names + " 2>&1", dir.path);
+  EXPECT_EQ(one.status, 2);
+  EXPECT_EQ(three.status, one.status);
+  EXPECT_NE(one.out.find("Total: 13 files into out, "), std::string::npos) << one.out;
+  EXPECT_EQ(std::regex_replace(three.out, std::regex("out3"), "out"), one.out);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(read_file(dir.file("out3/" + name)) == read_file(entry.path().string())) << name;
   }
 }
 

@@ -116,6 +116,26 @@ TEST(OutputReplacement, ASignalLeavesTheOldOutAndTheFolderAsTheyWere) {
   }
 }
 
+// A signal while several files are converted at once removes every temporary file: two inputs
+// are pipes, fed a little, so both conversions are under way when it comes.
+TEST(OutputReplacement, ASignalRemovesTheTemporaryFilesOfFilesAtOnce) {
+#ifdef ASCIIFY_EMULATED
+  GTEST_SKIP() << "the signal would reach the emulator's wrapper, not the program";
+#endif
+  if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell and named pipes";
+  scratch_dir dir;
+  const command_result run = run_shell(
+      "mkfifo p1.dat p2.dat\n"
+      "\"$ASCIIFY\" -q -d out -j 2 p1.dat p2.dat & pid=$!\n"
+      "exec 3>p1.dat 4>p2.dat\n"
+      "printf 'a first line of text\\nand a second\\n' >&3\n"
+      "printf 'another first line\\nand a second\\n' >&4\n"
+      "for i in $(seq 400); do [ \"$(ls out | wc -l)\" -eq 2 ] && break; sleep 0.02; done\n"
+      "ls out | wc -l; kill -TERM $pid; wait $pid; echo \"status $?\"; ls -A out",
+      dir.path);
+  EXPECT_EQ(run.out, "2\nstatus 143\n") << run.err;
+}
+
 // Two runs into one OUT at once: it ends up as one of the two texts, whole.
 TEST(OutputReplacement, TwoRunsIntoOneOutLeaveOneWholeText) {
   scratch_dir dir;
