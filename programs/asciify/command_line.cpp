@@ -31,6 +31,8 @@ constexpr const char* kHelp =
     "                       without its extension); DIR is made if missing\n"
     "  -j, --jobs N         with -d: convert N files at once (0: one per processor);\n"
     "                       what is printed stays the same, in the same order\n"
+    "  -T, --threads N      threads of one conversion (default 0: as many as help;\n"
+    "                       1: one thread); with -j the files share the processors\n"
     "  -l, --list           read IN and tell what it holds, writing no text\n"
     "      --json           with --list: one JSON object\n"
     "  -q, --quiet          leave out the notes (byte order, \"Finished ...\"), never a\n"
@@ -88,7 +90,8 @@ int run_unchecked(int argc, char** argv) {
     case command_mode::convert:
       break;
   }
-  const report_settings settings{options.quiet, options.decompress};
+  report_settings settings{options.quiet, options.decompress};
+  settings.threads = threads_per_file(options);
   if (options.use_directory) {
     return convert_into_folder(options.directory, options.files, settings, options.jobs);
   }

@@ -50,7 +50,7 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
   options.quiet = settings.quiet;
   options.decompress = false;  // the input decompresses itself, on a thread of its own
   // Lines are rendered and written on a second core while the input is read.
-  options.second_thread = true;
+  options.second_thread = settings.threads > 1;
   options.buffer_size = target.regular ? kOutputBufferSize : kStreamBufferSize;
   options.line_buffered = target.terminal;
 
@@ -86,6 +86,7 @@ int convert_file_pair(const char* input_name, const char* output_name,
   *lines_written = 0;
   input_options reading;
   reading.decompress = settings.decompress;
+  reading.decode_in_thread = settings.threads > 1;
   const input_handle input = cli::open_input(kAsciify, input_name, reading, log);
   if (input == nullptr) return 1;
   cli::destination target;

@@ -21,6 +21,7 @@ struct report_settings {
   bool quiet = false;      // leave out the informational lines
   bool decompress = true;  // decompress an input that starts with a compressed stream
   bool progress = true;    // show the progress line on a terminal (one conversion at a time)
+  int threads = 2;  // 1: everything on one thread; more: reading, decompressing and writing apart
 };
 
 // Feeds the whole input to the converter (telling the display, when there is one, how far it

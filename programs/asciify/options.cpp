@@ -9,11 +9,22 @@
 namespace asciify {
 namespace {
 
-enum option_id { kDirectory, kJobs, kList, kJson, kQuiet, kNoDecompress, kHelp, kVersion };
+enum option_id {
+  kDirectory,
+  kJobs,
+  kThreads,
+  kList,
+  kJson,
+  kQuiet,
+  kNoDecompress,
+  kHelp,
+  kVersion
+};
 
 constexpr cli::option_spec kOptions[] = {
     {kDirectory, 'd', "directory", "a folder"},
     {kJobs, 'j', "jobs", "a number of files at once"},
+    {kThreads, 'T', "threads", "a number of threads"},
     {kList, 'l', "list", nullptr},
     {kJson, 0, "json", nullptr},
     {kQuiet, 'q', "quiet", nullptr},
@@ -31,6 +42,9 @@ void apply(const cli::given_option& given, command_options& options) {
       break;
     case kJobs:
       options.jobs_given = given.value;
+      break;
+    case kThreads:
+      options.threads_given = given.value;
       break;
     case kList:
       if (options.mode == command_mode::convert) options.mode = command_mode::list;
@@ -79,21 +93,48 @@ std::string files_problem(const command_options& options) {
   return "";
 }
 
-// The number of files at once: a whole number up to kMaxJobs, 0 for one per processor; -1 when
-// `text` is none.
-int jobs_of(const std::string& text) {
+// A count of files or threads: a whole number from 0 to `most`; -1 when `text` is none.
+int count_of(const std::string& text, int most) {
   if (text.empty() || text.size() > 4) return -1;
-  int jobs = 0;
+  int count = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return -1;
-    jobs = jobs * 10 + (c - '0');
+    count = count * 10 + (c - '0');
   }
-  if (jobs > kMaxJobs) return -1;
-  if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::min(jobs, kMaxJobs);
+  return count <= most ? count : -1;
+}
+
+int processors() {
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Reads --jobs and --threads; returns what is wrong with them, "" when nothing.
+std::string take_counts(command_options& options) {
+  if (!options.jobs_given.empty()) {
+    options.jobs = count_of(options.jobs_given, kMaxJobs);
+    if (options.jobs < 0) {
+      return "option '--jobs' needs a number of files at once (0 to " + std::to_string(kMaxJobs) +
+             "), not '" + options.jobs_given + "'";
+    }
+    if (options.jobs == 0) options.jobs = std::min(processors(), kMaxJobs);
+  }
+  if (!options.threads_given.empty()) {
+    options.threads = count_of(options.threads_given, kMaxThreads);
+    if (options.threads < 0) {
+      return "option '--threads' needs a number of threads (0 to " + std::to_string(kMaxThreads) +
+             "), not '" + options.threads_given + "'";
+    }
+  }
+  return "";
 }
 
 }  // namespace
+
+int threads_per_file(const command_options& options) {
+  if (options.threads > 0) return options.threads;
+  const int files_at_once = options.use_directory ? options.jobs : 1;
+  return std::max(1, processors() / std::max(1, files_at_once));
+}
 
 parsed_command parse_command_line(const std::vector<std::string>& arguments) {
   parsed_command parsed;
@@ -103,13 +144,8 @@ parsed_command parse_command_line(const std::vector<std::string>& arguments) {
   for (const cli::given_option& given : parsed.arguments.options) apply(given, options);
   options.files = parsed.arguments.names;
   parsed.problem = files_problem(options);
-  if (!options.jobs_given.empty()) {
-    options.jobs = jobs_of(options.jobs_given);
-    if (options.jobs < 0) {
-      parsed.problem = "option '--jobs' needs a number of files at once (0 to " +
-                       std::to_string(kMaxJobs) + "), not '" + options.jobs_given + "'";
-    }
-  }
+  const std::string counts_problem = take_counts(options);
+  if (!counts_problem.empty()) parsed.problem = counts_problem;
   parsed.files_fit = parsed.problem.empty();
   // With no arguments at all the usage line says it all.
   if (arguments.empty()) parsed.problem.clear();

@@ -17,13 +17,17 @@ struct command_options {
   bool decompress = true;      // decompress an input that starts with a compressed stream
   bool use_directory = false;  // convert each input into `directory`; else IN OUT
   std::string directory;
-  int jobs = 1;            // files converted at once into the folder
-  std::string jobs_given;  // the value of --jobs, "" when not given
+  int jobs = 1;               // files converted at once into the folder
+  std::string jobs_given;     // the value of --jobs, "" when not given
+  int threads = 0;            // threads of one conversion; 0: as many as help
+  std::string threads_given;  // the value of --threads, "" when not given
   std::vector<std::string> files;
 };
 
-// The most files converted at once (each takes a few threads and a few MiB).
+// The most files converted at once (each takes a few threads and a few MiB), and the most
+// threads one conversion is given.
 constexpr int kMaxJobs = 64;
+constexpr int kMaxThreads = 64;
 
 struct parsed_command {
   cli::parsed_arguments arguments;  // its outcome tells whether the options were understood
@@ -33,6 +37,10 @@ struct parsed_command {
   std::string problem;
   command_options options;
 };
+
+// The threads each conversion may take: those of --threads, else the processors shared by
+// the files converted at once.
+int threads_per_file(const command_options& options);
 
 // Takes apart the arguments after the program name. Options may stand anywhere until "--",
 // which ends them, and "-" alone is a file (a standard stream). Checks the files for the mode.

@@ -88,33 +88,44 @@ TEST(Options, TakeOptionsAnywhereUntilTheEndOfOptions) {
   }
 }
 
-// The number of files at once: a whole number, 0 for one per processor, at most kMaxJobs.
-TEST(Options, TakeTheNumberOfFilesAtOnce) {
+// The number of files at once: a whole number, 0 for one per processor, at most kMaxJobs; the
+// threads of each file: those given, else the processors shared by the files at once.
+TEST(Options, TakeTheNumberOfFilesAtOnceAndTheirThreads) {
   const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int shared_by_two = std::max(1, processors / 2);
   const struct {
     const char* arguments;
     int jobs;  // -1: refused
+    int threads;
   } cases[] = {
-      {"-d o a", 1},
-      {"-d o -j 3 a", 3},
-      {"-j3 -d o a", 3},
-      {"-d o --jobs=2 a", 2},
-      {"-d o -j 0 a", std::min(processors, kMaxJobs)},
-      {"-d o -j 64 a", 64},
-      {"-d o -j 65 a", -1},
-      {"-d o -j x a", -1},
-      {"-d o -j -1 a", -1},
-      {"-d o -j 2x a", -1},
-      {"-d o -j 00003 a", -1},
+      {"-d o a", 1, processors},
+      {"-d o -j 3 a", 3, std::max(1, processors / 3)},
+      {"-j3 -d o a", 3, std::max(1, processors / 3)},
+      {"-d o --jobs=2 a", 2, shared_by_two},
+      {"-d o -j 0 a", std::min(processors, kMaxJobs), 1},
+      {"-d o -j 64 a", 64, 1},
+      {"-d o -j 2 -T 3 a", 2, 3},
+      {"a b -T1", 1, 1},
+      {"--threads=0 a b", 1, processors},
+      {"-j 2 a b", 2, processors},  // without a folder, one file at a time
+      {"-d o -j 65 a", -1, 0},
+      {"-d o -j x a", -1, 0},
+      {"-d o -j -1 a", -1, 0},
+      {"-d o -j 2x a", -1, 0},
+      {"-d o -j 00003 a", -1, 0},
+      {"-T 65 a b", -1, 0},
+      {"-T many a b", -1, 0},
   };
+
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
     const parsed_command parsed = parse_command_line(words(c.arguments));
     EXPECT_EQ(parsed.files_fit, c.jobs > 0);
     if (c.jobs > 0) {
       EXPECT_EQ(parsed.options.jobs, c.jobs);
+      EXPECT_EQ(threads_per_file(parsed.options), c.threads);
     } else {
-      EXPECT_TRUE(parsed.problem.starts_with("option '--jobs' needs")) << parsed.problem;
+      EXPECT_TRUE(parsed.problem.starts_with("option '--")) << parsed.problem;
     }
   }
 }

@@ -191,6 +191,8 @@ TEST(CommandLine, ArgumentsFilesAndOptions) {
        wide_value_warning(8, 3), kSectionLines}},
       {{"section.dat", "-"}, "", {0, kSectionLines,
        kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
+      {{"-T", "1", "section.dat", "-"}, "", {0, kSectionLines,
+       kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "section.dat", {0, kSectionLines,
        kSwappedNote + wide_value_warning(8, 3) + finished_summary(4)}},
       {{"-", "-"}, "", {0, "", finished_summary(0)}},
