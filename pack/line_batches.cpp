@@ -30,7 +30,11 @@ void helper_loop(batch_splitter* s) {
     }
     work_on(s->numbers, *batch);
     // After this the helper touches the batch no more: it may be filled again.
-    s->left.store(seen, std::memory_order_release);
+    {
+      std::lock_guard lock(s->mutex);
+      s->left = seen;
+    }
+    s->left_batch.notify_one();
   }
 }
 
@@ -81,8 +85,10 @@ void publish_batch(batch_splitter& s, line_batch& batch) {
 
 void complete_batch(batch_splitter& s, line_batch& batch) {
   work_on(s.numbers, batch);
-  // The helper finishes every line it claimed before it leaves the batch.
-  while (s.left.load(std::memory_order_acquire) < batch.round) std::this_thread::yield();
+  // The helper finishes every line it claimed before it leaves the batch; until then the
+  // packer sleeps.
+  std::unique_lock lock(s.mutex);
+  s.left_batch.wait(lock, [&] { return s.left >= batch.round; });
 }
 
 }  // namespace asciify

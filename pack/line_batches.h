@@ -32,11 +32,12 @@ struct batch_splitter {
   line_batch batches[2];
   std::thread helper;
   std::mutex mutex;
-  std::condition_variable wake;
-  line_batch* published = nullptr;  // the batch the helper works on
-  uint64_t round = 0;               // counts the batches published
+  std::condition_variable wake;        // tells the helper of a new batch or of the stop
+  std::condition_variable left_batch;  // tells the packer that the helper left its batch
+  line_batch* published = nullptr;     // the batch the helper works on
+  uint64_t round = 0;                  // counts the batches published
   bool stop = false;
-  std::atomic<uint64_t> left{0};  // the last round whose batch the helper has left
+  uint64_t left = 0;  // the last round whose batch the helper has left
 };
 
 // Starts the helper thread.
