@@ -2,7 +2,8 @@
 //
 //   measure COMMAND [ARGS...]
 //
-// prints "<seconds> <peak resident KiB> <exit status>" on standard output. The command's own
+// prints "<seconds> <peak resident KiB> <exit status> <processor seconds>" on standard output
+// (the processor time is the child's user and system time). The command's own
 // standard output is discarded; its standard error passes through.
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   const int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::printf("%.6f %ld %d\n", elapsed.count(), usage.ru_maxrss, exit_status);
+  const double processor =
+      static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  std::printf("%.6f %ld %d %.6f\n", elapsed.count(), usage.ru_maxrss, exit_status, processor);
   return 0;
 }
