@@ -117,7 +117,8 @@ def main():
           f"processor {statistics.median(loop_processor):6.2f} s")
     print(f"asciify.dask.convert, {options.workers} workers     {distributed:8.2f} s  "
           f"{deck_mb / distributed:7.1f} MB/s in  processor "
-          f"{statistics.median(dask_processor):6.2f} s  {loop / distributed:5.2f}x the loop's speed")
+          f"{statistics.median(dask_processor):6.2f} s  "
+          f"{loop / distributed:5.2f}x the loop's speed")
     # Processes of other sessions on the machine take their share of the cores: the speed-up
     # then stays below the number of workers.
     print("  (the processor seconds are those of this process for the loop, of the workers for "

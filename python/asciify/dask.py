@@ -123,8 +123,11 @@ def _convert_file(src: str, dst: str) -> tuple[int, int, str, int | None]:
         written = 0
         if not opening and os.path.exists(dst):
             with builtins.open(dst, "rb") as text:
-                written = sum(block.count(b"\n") for block in iter(lambda: text.read(1 << 20), b""))
+                blocks = iter(lambda: text.read(1 << 20), b"")
+                written = sum(block.count(b"\n") for block in blocks)
         return (1 if opening else 2), written, str(error), None
+    except Exception as error:  # noqa: BLE001 - a failing file does not stop the others
+        return 2, 0, f"{type(error).__name__}: {error}", None
 
 
 def convert(paths, out_dir, *, client=None) -> pandas.DataFrame:
@@ -187,20 +190,20 @@ def _chunks(runs, limit: int) -> list[tuple[int, int]]:
     return chunks
 
 
-def _frame(path: str, batches: list, meta: pandas.DataFrame) -> pandas.DataFrame:
+def _frame(path: str, batches: list) -> pandas.DataFrame:
     """The rows of runs of one layout as a partition: file, line, then the fields."""
     lines = numpy.concatenate([numpy.arange(b.first_line, b.first_line + b.rows, dtype="int64")
                                for b in batches])
     columns = {"file": pandas.Series(numpy.full(len(lines), path, dtype=object), dtype=object),
                "line": lines}
-    for index, name in enumerate(meta.columns[2:]):
+    for index in range(len(batches[0].columns)):
         values = numpy.concatenate([b.columns[index] for b in batches])
-        columns[name] = values.astype(object) if values.dtype.kind == "S" else values
+        columns[f"f{index + 1}"] = values.astype(object) if values.dtype.kind == "S" else values
     return pandas.DataFrame(columns)
 
 
-def _read_chunk(path: str, first: int, end: int, metas: dict) -> dict:
-    """Runs ``first`` to ``end`` of the file, a partition per layout in ``metas`` found there."""
+def _read_chunk(path: str, first: int, end: int) -> dict:
+    """Runs ``first`` to ``end`` of the file: a partition per layout found there."""
     found: dict[bytes, list] = {}
     try:
         with asciify.open(path) as reader:
@@ -211,7 +214,7 @@ def _read_chunk(path: str, first: int, end: int, metas: dict) -> dict:
                     found.setdefault(batch.layout, []).append(batch)
     except asciify.FormatError as error:
         raise _format_error_of(path, error) from None
-    return {layout: _frame(path, batches, metas[layout]) for layout, batches in found.items()}
+    return {layout: _frame(path, batches) for layout, batches in found.items()}
 
 
 def _meta(types: list[str]) -> pandas.DataFrame:
@@ -224,6 +227,7 @@ def _meta(types: list[str]) -> pandas.DataFrame:
 
 
 def _take(parts: dict, layout: bytes) -> pandas.DataFrame:
+    """The partition of one layout among a range's."""
     return parts[layout]
 
 
@@ -253,7 +257,7 @@ def read_tables(paths, *, client=None,
     parts: dict[bytes, list] = {layout: [] for layout in metas}
     for path, runs in zip(files, scans):
         for first, end in _chunks(runs, partition_rows):
-            chunk = dask.delayed(_read_chunk, pure=True)(path, first, end, metas)
+            chunk = dask.delayed(_read_chunk, pure=True)(path, first, end)
             for layout in {runs[index][0] for index in range(first, end)}:
                 parts[layout].append(dask.delayed(_take, pure=True)(chunk, layout))
     return {layout: dask.dataframe.from_delayed(parts[layout], meta=metas[layout],
