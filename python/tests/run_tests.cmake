@@ -14,8 +14,9 @@ set(ENV{ASCIIFY_DUMP_VALUES} ${DUMP_VALUES})
 set(ENV{ASCIIFY_EXAMPLE} ${EXAMPLE})
 set(ENV{ASCIIFY_DATA} ${DATA})
 set(ENV{PYTHONDONTWRITEBYTECODE} 1)
+# A hung test (a cluster of asciify.dask's tests that never answers) ends the run.
 execute_process(COMMAND ${PYTHON} -m pytest -q -p no:cacheprovider ${TESTS}
-  WORKING_DIRECTORY ${PREFIX} RESULT_VARIABLE status)
+  WORKING_DIRECTORY ${PREFIX} RESULT_VARIABLE status TIMEOUT 1200)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the Python tests failed")
 endif()
