@@ -27,7 +27,6 @@ except ImportError as error:
         f"({error})") from error
 
 import builtins
-import ctypes
 import glob
 import os
 
@@ -52,29 +51,6 @@ class _WorkerFormatError(asciify.FormatError):
 
     def __reduce__(self):
         return asciify.FormatError, (self.message, self.input_byte, self.line)
-
-
-# glibc's mallopt parameters.
-_M_TRIM_THRESHOLD, _M_MMAP_THRESHOLD = -1, -3
-_malloc_settled = False
-
-
-def _settle_malloc() -> None:
-    """Lets a worker keep up to 64 MB of freed memory for its next allocations.
-
-    Dask starts its worker processes with MALLOC_TRIM_THRESHOLD_ set, which turns off glibc's
-    growing mmap threshold: every buffer the conversion allocates and frees (about a megabyte
-    each) is then mapped and unmapped anew, which costs a conversion a fifth more time."""
-    global _malloc_settled
-    if _malloc_settled or "MALLOC_TRIM_THRESHOLD_" not in os.environ:
-        return
-    _malloc_settled = True
-    try:
-        mallopt = ctypes.CDLL(None).mallopt
-    except (AttributeError, OSError):
-        return
-    mallopt(_M_TRIM_THRESHOLD, 64 << 20)
-    mallopt(_M_MMAP_THRESHOLD, 32 << 20)
 
 
 def _run(client, tasks: list) -> list:
@@ -137,7 +113,6 @@ def _plan_conversions(paths, out_dir: str) -> tuple[list[str], list[str]]:
 def _convert_file(src: str, dst: str) -> tuple[int, int, str, int | None]:
     """Converts one file as ``asciify -d`` does: its exit status, the lines written, the
     message ("" when none) and the input byte of the failure (None when none)."""
-    _settle_malloc()
     try:
         return 0, asciify.convert(src, dst, quiet=True), "", None
     except asciify.FormatError as error:
@@ -190,7 +165,6 @@ def _format_error_of(path: str, error: asciify.FormatError) -> _WorkerFormatErro
 
 def _scan_file(path: str) -> list[tuple[bytes, int, list[str]]]:
     """Each run of the file's records: its layout, its rows and its fields' numpy types."""
-    _settle_malloc()
     runs = []
     try:
         with asciify.open(path) as reader:
@@ -230,7 +204,6 @@ def _frame(path: str, batches: list) -> pandas.DataFrame:
 
 def _read_chunk(path: str, first: int, end: int) -> dict:
     """Runs ``first`` to ``end`` of the file: a partition per layout found there."""
-    _settle_malloc()
     found: dict[bytes, list] = {}
     try:
         with asciify.open(path) as reader:
