@@ -27,7 +27,12 @@ size_t write_to_python(void* context, const char* data, size_t size, int* error)
   auto* output = static_cast<python_output*>(context);
   py::gil_scoped_acquire lock;
   try {
-    output->write(py::bytes(data, size));
+    // A view of the buffer, not a copy of it (a copy of each megabyte costs more than the
+    // writing); released after the call, so that a writer that kept it cannot read the
+    // buffer's later contents.
+    py::memoryview view = py::memoryview::from_memory(data, static_cast<py::ssize_t>(size));
+    output->write(view);
+    view.attr("release")();
     return size;
   } catch (py::error_already_set& e) {
     output->error = e.value();
