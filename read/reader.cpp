@@ -21,6 +21,9 @@ namespace {
 
 // Input handed to the converter at a time: what one piece can make is what the reader holds.
 constexpr size_t kPieceSize = 16384;
+// Read for runs: pieces of one read of the converter's, so that few of the records a piece
+// makes after its run has ended wait in the queue.
+constexpr size_t kRunPieceSize = 512;
 // Where an item's text lies: in the reader's buffer of texts, in the buffer of texts written
 // from values, still to be written from its values, still to come from the converter's text
 // sink, or come from it.
@@ -40,6 +43,7 @@ struct queued_item {
   uint32_t staged_zero_fill;
   item_kind kind;
   record_source source;
+  bool only_numbers;  // see observed_line
   int16_t format_code;
   uint8_t layout_size;
   text_place text_in;
@@ -73,6 +77,7 @@ struct reader {
   // runs of values: it only checks the lines, the texts are written from values when asked.
   bool started = false;
   bool texts_from_sink = false;
+  size_t piece_size = kPieceSize;
   sink_texts sink;  // outlives the converter, which writes to it until it is gone
   converter_ptr conv;
   bool done = false;
@@ -112,6 +117,7 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.zero_fill_marker_4 = line.settings.zero_fill_marker_4;
   q.zero_fill_marker_8 = line.settings.zero_fill_marker_8;
   q.staged_zero_fill = origin.origin == line_origin::hardwired ? origin.staged_zero_fill : 0;
+  q.only_numbers = line.only_numbers;
   q.text_at = r.texts.size();
   if (r.texts_from_sink) {
     // The text comes in order through the sink; a line of fields' length is not known yet.
@@ -135,8 +141,29 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   r.queue.push_back(q);
 }
 
+// A checked data record, as kept where the converter holds it.
+kept_record record_of(const item_origin& origin, const observed_line& line) {
+  kept_record k;
+  k.layout = std::span<const uint8_t>(line.format->bytes, line.format->count);
+  k.data = line.data + line.start;
+  k.size = line.limit - line.start;
+  k.settings = line.settings;
+  k.staged = origin.origin == line_origin::hardwired;
+  k.staged_zero_fill = k.staged ? origin.staged_zero_fill : 0;
+  k.only_numbers = line.only_numbers;
+  return k;
+}
+
 void take_line(void* context, const item_origin& origin, const observed_line& line) {
   auto& r = *static_cast<reader*>(context);
+  // Read for runs with nothing queued: a record of the run goes straight into it.
+  if (r.batches.accepting && line.format != nullptr && r.taken == r.queue.size() &&
+      r.open_line.empty() &&
+      take_row(r.batches, record_of(origin, line), r.lines_seen + 1,
+               origin.input_byte)) {
+    ++r.lines_seen;
+    return;
+  }
   if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
   if (r.open_line.empty()) r.open_origin = origin;
   r.open_line.append(line.text, static_cast<size_t>(line.length));
@@ -186,7 +213,7 @@ bool fill_queue(reader& r) {
   const size_t before = r.queue.size();
   while (r.queue.size() == before && !r.done) {
     const uint8_t* bytes = nullptr;
-    const size_t got = next_input_bytes(*r.input, &bytes, kPieceSize);
+    const size_t got = next_input_bytes(*r.input, &bytes, r.piece_size);
     if (got == 0 || !convert_bytes(*r.conv, bytes, got)) finish(r);
   }
   return r.taken < r.queue.size();
@@ -201,6 +228,7 @@ kept_record kept_of(const reader& r, const queued_item& q) {
   k.settings = {q.zero_fill_marker_4, q.zero_fill_marker_8, q.swapped ? 1 : 0};
   k.staged = q.source == record_source::hardwired;
   k.staged_zero_fill = q.staged_zero_fill;
+  k.only_numbers = q.only_numbers;
   return k;
 }
 
@@ -313,6 +341,7 @@ reader_opening open_on(input_opening opening) {
 void start(reader& r, bool for_lines) {
   r.started = true;
   r.texts_from_sink = for_lines;
+  r.piece_size = for_lines ? kPieceSize : kRunPieceSize;
   convert_options options;
   options.quiet = true;
   options.decompress = false;  // the input decompresses itself
@@ -382,6 +411,14 @@ const run_item* peek_run_item(reader& r) {
 
 void skip_item(reader& r) {
   ++r.taken;
+}
+
+bool items_queued(const reader& r) {
+  return r.taken < r.queue.size();
+}
+
+bool convert_for_run(reader& r) {
+  return !r.done && fill_queue(r);
 }
 
 const line_item* next_item(reader& r) {
