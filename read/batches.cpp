@@ -70,7 +70,9 @@ void append_numbers(batch_builder& b, const kept_record& record) {
   // A hard-wired line's fields zero-filled before staging: their staged bytes are zeros.
   for (uint32_t filled = record.staged ? record.staged_zero_fill : 0; filled != 0;
        filled &= filled - 1) {
-    b.stores[static_cast<size_t>(__builtin_ctz(filled))].zero_fill[static_cast<size_t>(row)] = 1;
+    column_store& store = b.stores[static_cast<size_t>(__builtin_ctz(filled))];
+    store.zero_fill[static_cast<size_t>(row)] = 1;
+    store.filled_rows = row + 1;
   }
 }
 
@@ -79,7 +81,10 @@ void append_fields(batch_builder& b, const kept_record& record) {
   const bool swap = record.settings.swap_needed != 0;
   visit_fields(record, [&](size_t index, const raw_field& field) {
     column_store& store = b.stores[index];
-    if (field.zero_fill) store.zero_fill[static_cast<size_t>(row)] = 1;
+    if (field.zero_fill) {
+      store.zero_fill[static_cast<size_t>(row)] = 1;
+      store.filled_rows = row + 1;
+    }
     const bool holds = holds_value(record, field);
     switch (field.type) {
       case value_type::int32:
@@ -108,29 +113,40 @@ void append_row(batch_builder& b, const kept_record& record) {
   ++b.batch.rows;
 }
 
+bool same_layout(const batch_builder& b, std::span<const uint8_t> layout) {
+  return b.layout.size() == layout.size() &&
+         std::memcmp(b.layout.data(), layout.data(), layout.size()) == 0;
+}
+
 // Begins a run with the layout and position of its first record.
 void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_number,
                int64_t input_byte) {
   b.started = true;
-  b.layout.assign(layout.begin(), layout.end());
-  if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
-  uint32_t offset = 0;
+  if (!same_layout(b, layout)) {
+    b.layout.assign(layout.begin(), layout.end());
+    if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
+    uint32_t offset = 0;
+    for (size_t index = 0; index < layout.size(); ++index) {
+      column_store& store = b.stores[index];
+      const field_format& f = decompose_field_format(layout[index]);
+      store.type = value_type_of(f.type);
+      store.size = static_cast<uint32_t>(f.size);
+      store.offset = offset;
+      offset += store.size;
+      if (store.offsets.empty()) store.offsets.resize(1);
+    }
+    b.capacity = room_of(b);
+  }
   for (size_t index = 0; index < layout.size(); ++index) {
     column_store& store = b.stores[index];
-    const field_format& f = decompose_field_format(layout[index]);
-    store.type = value_type_of(f.type);
-    store.size = static_cast<uint32_t>(f.size);
-    store.offset = offset;
-    offset += store.size;
-    store.chars.clear();
-    if (store.offsets.empty()) store.offsets.resize(1);
-    store.offsets[0] = 0;
+    if (store.size == 0) store.chars.clear();
     // Zero fill of the rows a run before left (the rest is zeros).
-    std::fill_n(store.zero_fill.begin(), store.filled_rows, uint8_t{0});
-    store.filled_rows = 0;
+    if (store.filled_rows != 0) {
+      std::fill_n(store.zero_fill.begin(), store.filled_rows, uint8_t{0});
+      store.filled_rows = 0;
+    }
   }
-  b.capacity = room_of(b);
-  b.batch = record_batch{};
+  b.batch.rows = 0;
   b.batch.first_line = line_number;
   b.batch.first_input_byte = input_byte;
   b.batch_heading = b.heading;
@@ -140,8 +156,7 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
 const record_batch* end_run(batch_builder& b) {
   b.columns.resize(b.layout.size());
   for (size_t index = 0; index < b.layout.size(); ++index) {
-    column_store& store = b.stores[index];
-    store.filled_rows = b.batch.rows;
+    const column_store& store = b.stores[index];
     b.columns[index] = {store.type, store.values.data(), store.chars.data(), store.offsets.data(),
                         store.zero_fill.data()};
   }
@@ -149,11 +164,6 @@ const record_batch* end_run(batch_builder& b) {
   b.batch.columns = b.columns;
   b.batch.heading = b.batch_heading;
   return &b.batch;
-}
-
-bool same_layout(const batch_builder& b, std::span<const uint8_t> layout) {
-  return b.layout.size() == layout.size() &&
-         std::memcmp(b.layout.data(), layout.data(), layout.size()) == 0;
 }
 
 }  // namespace

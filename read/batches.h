@@ -38,7 +38,7 @@ struct column_store {
   std::string chars;
   std::vector<uint32_t> offsets;
   std::vector<uint8_t> zero_fill;  // zeros beyond the first `filled_rows`
-  int64_t filled_rows = 0;         // rows of zero_fill that may hold a 1
+  int64_t filled_rows = 0;         // zero_fill holds no 1 from here on
 };
 
 struct batch_builder {

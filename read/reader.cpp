@@ -26,7 +26,7 @@ constexpr size_t kPieceSize = 16384;
 constexpr size_t kRunPieceSize = 512;
 // Where an item's text lies: in the reader's buffer of texts, in the buffer of texts written
 // from values, still to be written from its values, still to come from the converter's text
-// sink, or come from it.
+// sink, or come from it (the head item's, as the reader keeps it).
 enum class text_place : uint8_t { texts, written, unwritten, sink, arrived };
 
 // A line as the piece made it; its text, layout and fields lie in the reader's buffers. Kept
@@ -79,6 +79,7 @@ struct reader {
   bool texts_from_sink = false;
   size_t piece_size = kPieceSize;
   sink_texts sink;  // outlives the converter, which writes to it until it is gone
+  std::string_view head_text;  // the text taken from the sink: the head item's
   converter_ptr conv;
   bool done = false;
   bool failed = false;
@@ -240,7 +241,7 @@ std::string_view text_of(const reader& r, const queued_item& q) {
     case text_place::written:
       return std::string_view(r.written).substr(q.text_at, q.text_size);
     case text_place::arrived:
-      return std::string_view(r.sink.arrived).substr(q.text_at, q.text_size);
+      return r.head_text;
     case text_place::unwritten:
     case text_place::sink:
       break;
@@ -274,7 +275,7 @@ void take_head_text(reader& r) {
     const std::optional<std::string_view> text = take_text(r.sink, extent_of(r, q), r.done);
     if (text) {
       q.text_in = text_place::arrived;
-      q.text_at = static_cast<size_t>(text->data() - r.sink.arrived.data());
+      r.head_text = *text;
       q.text_size = text->size();
       return;
     }
