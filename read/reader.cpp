@@ -13,6 +13,7 @@
 #include "input/input_stream.h"
 #include "read/batches.h"
 #include "read/field_values.h"
+#include "read/next_text.h"
 #include "read/sink_texts.h"
 #include "text/line_writer.h"
 
@@ -316,11 +317,12 @@ void write_texts(reader& r, size_t begin) {
   }
 }
 
-// The item at the head of the queue, its views set.
-const line_item& view_of(reader& r, const queued_item& q) {
-  if (q.kind == item_kind::data_record) values_of(kept_of(r, q), r.fields);
+// The item at the head of the queue, its views set (its fields only `with_fields`).
+const line_item& view_of(reader& r, const queued_item& q, bool with_fields) {
+  const bool fields = with_fields && q.kind == item_kind::data_record;
+  if (fields) values_of(kept_of(r, q), r.fields);
   r.current = item_of(r, q, r.fields);
-  if (q.kind != item_kind::data_record) r.current.fields = {};
+  if (!fields) r.current.fields = {};
   return r.current;
 }
 
@@ -389,11 +391,20 @@ reader_opening open_reader_callback(read_function read, void* context) {
   return opening;
 }
 
-static const line_item* peek_item(reader& r) {
+static const line_item* peek_item(reader& r, bool with_fields) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
   if (r.texts_from_sink) take_head_text(r);
   if (r.want_texts && r.queue[r.taken].text_in == text_place::unwritten) write_texts(r, r.taken);
-  return &view_of(r, r.queue[r.taken]);
+  return &view_of(r, r.queue[r.taken], with_fields);
+}
+
+// next_item, or the next line without its fields.
+static const line_item* next_line(reader& r, bool with_fields) {
+  if (!r.started) start(r, true);
+  r.want_texts = true;
+  const line_item* item = peek_item(r, with_fields);
+  if (item != nullptr) skip_item(r);
+  return item;
 }
 
 const run_item* peek_run_item(reader& r) {
@@ -423,11 +434,11 @@ bool convert_for_run(reader& r) {
 }
 
 const line_item* next_item(reader& r) {
-  if (!r.started) start(r, true);
-  r.want_texts = true;
-  const line_item* item = peek_item(r);
-  if (item != nullptr) skip_item(r);
-  return item;
+  return next_line(r, true);
+}
+
+const line_item* next_text_item(reader& r) {
+  return next_line(r, false);
 }
 
 const record_batch* next_batch(reader& r, int64_t max_rows) {
