@@ -255,6 +255,7 @@ std::string_view text_of(const reader& r, const queued_item& q) {
 text_extent extent_of(const reader& r, const queued_item& q) {
   if (q.kind != item_kind::data_record) return {q.text_size, 1};
   text_extent extent;
+  if (q.only_numbers) return extent;
   const kept_record record = kept_of(r, q);
   const bool has_strings = std::any_of(record.layout.begin(), record.layout.end(), [](uint8_t b) {
     return decompose_field_format(b).type == field_type::string;
