@@ -109,10 +109,11 @@ std::optional<rendered_text> render_or_report(output& out, const line_settings& 
 // Tells the observer, when there is one, of a line of fields without its text: the data it
 // is written from, up to the end of what it uses.
 void observe_fields(output& out, const line_settings& settings, const format_entry& format,
-                    const uint8_t* data, int32_t start, int32_t limit, int32_t end) {
+                    const uint8_t* data, int32_t start, int32_t limit, int32_t end,
+                    bool only_numbers) {
   if (out.observer.take == nullptr) return;
-  const observed_line observed{nullptr, 0, true, &format, data, start, std::min(limit, end),
-                               settings};
+  const observed_line observed{nullptr, 0,        true,    &format,     data,
+                               start,   std::min(limit, end), settings, only_numbers};
   out.observer.take(out.observer.context, out.item, observed);
 }
 
@@ -125,7 +126,7 @@ void observe_fields(output& out, const line_settings& settings, const format_ent
     return false;
   }
   ++out.lines_written;
-  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size);
+  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size, true);
   return true;
 }
 
@@ -136,7 +137,8 @@ std::optional<int32_t> observe_unrendered(output& out, const line_settings& sett
                                           int32_t start, int32_t limit,
                                           const line_measure& measure) {
   ++out.lines_written;
-  observe_fields(out, settings, format, data, start, limit, measure.end);
+  observe_fields(out, settings, format, data, start, limit, measure.end,
+                 measure.only_numbers && format.plain_size >= 0);
   return measure.end;
 }
 
@@ -365,7 +367,11 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
   }
   if (!end) return end;
   ++out.lines_written;
-  if (out.observer.take != nullptr) observe_fields(out, settings, format, data, start, limit, *end);
+  if (out.observer.take != nullptr) {
+    observe_fields(out, settings, format, data, start, limit, *end,
+                   result == layout_result::complete && measure.only_numbers &&
+                       format.plain_size >= 0);
+  }
   return end;
 }
 

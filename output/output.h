@@ -60,6 +60,9 @@ struct observed_line {
   int32_t start = 0;
   int32_t limit = 0;
   line_settings settings{};
+  // The line's fields are numbers in fixed columns, none of them the zero-fill marker: its
+  // data are the format's plain_size bytes, one field after the other.
+  bool only_numbers = false;
 };
 struct line_observer {
   void (*take)(void* context, const item_origin& origin, const observed_line& line) = nullptr;

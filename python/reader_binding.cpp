@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "asciify/reader.h"
+#include "read/next_text.h"
 #include "python/bindings.h"
 
 namespace asciify::python {
@@ -23,6 +24,27 @@ py::str text_of(std::string_view text) {
       PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
   if (s == nullptr) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(s);
+}
+
+// Whether every byte is below 0x80: then each byte is its character.
+bool is_ascii(std::string_view text) {
+  uint64_t high = 0;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080u) == 0;
+}
+
+// A new str of ASCII text (what text_of gives for it), made without decoding.
+PyObject* ascii_text_of(std::string_view text) {
+  PyObject* s = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+  if (s == nullptr) throw py::error_already_set();
+  std::memcpy(PyUnicode_DATA(s), text.data(), text.size());
+  return s;
 }
 
 // Lines handed over per call: enough that the lock is taken rarely.
@@ -121,7 +143,7 @@ py::list python_reader::next_lines() {
     block_.clear();
     ends_.clear();
     while (ends_.size() < kBlockLines && block_.size() < kBlockBytes) {
-      const line_item* item = asciify::next_item(r);
+      const line_item* item = asciify::next_text_item(r);
       if (item == nullptr) break;
       block_.append(item->text);
       ends_.push_back(block_.size());
@@ -130,8 +152,12 @@ py::list python_reader::next_lines() {
   });
   py::list lines(ends_.size());
   size_t begin = 0;
+  const bool ascii = is_ascii(block_);
   for (size_t i = 0; i < ends_.size(); ++i) {
-    lines[i] = text_of(std::string_view(block_).substr(begin, ends_[i] - begin));
+    const std::string_view text = std::string_view(block_).substr(begin, ends_[i] - begin);
+    // Set in the list as made: PyList_SET_ITEM takes the new reference.
+    PyList_SET_ITEM(lines.ptr(), static_cast<Py_ssize_t>(i),
+                    ascii ? ascii_text_of(text) : text_of(text).release().ptr());
     begin = ends_[i];
   }
   return lines;

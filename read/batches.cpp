@@ -2,62 +2,153 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#include "format/byte_order.h"
 
 namespace asciify {
 namespace {
 
-// Appends a number to the column, growing its room by doubling.
-template <typename T>
-void append_number(column_store& store, const kept_record& record, const raw_field& field) {
-  const bool swap = record.settings.swap_needed != 0;
-  const T value = holds_value(record, field) ? number_from<T>(field.bytes, swap) : T{};
-  if (store.used + sizeof value > store.values.size()) {
-    store.values.resize(std::max<size_t>(2 * store.values.size(), 1024));
+// Rows every column of the run has room for.
+int64_t room_of(const batch_builder& b) {
+  int64_t room = std::numeric_limits<int64_t>::max();
+  for (size_t index = 0; index < b.layout.size(); ++index) {
+    const column_store& store = b.stores[index];
+    room = std::min<int64_t>(room, static_cast<int64_t>(store.zero_fill.size()));
+    if (store.size != 0) {
+      room = std::min<int64_t>(room, static_cast<int64_t>(store.values.size() / store.size));
+    } else {
+      room = std::min<int64_t>(room, static_cast<int64_t>(store.offsets.size()) - 1);
+    }
   }
-  std::memcpy(store.values.data() + store.used, &value, sizeof value);
-  store.used += sizeof value;
+  return room;
 }
 
-void append_row(batch_builder& b, const kept_record& record) {
+// Makes room for one row more, doubling the room of every column of the run.
+void make_room(batch_builder& b) {
+  const int64_t rows = b.batch.rows;
+  if (rows < b.capacity) return;
+  b.capacity = std::max<int64_t>(rows + 1, std::min<int64_t>(std::max<int64_t>(2 * rows, 1024),
+                                                              b.max_rows));
+  const auto capacity = static_cast<size_t>(b.capacity);
+  for (size_t index = 0; index < b.layout.size(); ++index) {
+    column_store& store = b.stores[index];
+    if (store.values.size() < capacity * store.size) store.values.resize(capacity * store.size);
+    if (store.zero_fill.size() < capacity) store.zero_fill.resize(capacity);  // zeros
+    if (store.size == 0 && store.offsets.size() < capacity + 1) store.offsets.resize(capacity + 1);
+  }
+}
+
+template <typename T>
+void put_value(column_store& store, int64_t row, T value) {
+  std::memcpy(store.values.data() + static_cast<size_t>(row) * sizeof value, &value,
+              sizeof value);
+}
+
+// Appends a record of numbers in fixed columns without a zero-fill marker: each number is
+// copied where it lies.
+void append_numbers(batch_builder& b, const kept_record& record) {
+  const int64_t row = b.batch.rows;
+  const size_t count = b.layout.size();
+  const bool swap = record.settings.swap_needed != 0;
+  for (size_t index = 0; index < count; ++index) {
+    column_store& store = b.stores[index];
+    const uint8_t* bytes = record.data + store.offset;
+    unsigned char* to = store.values.data() + static_cast<size_t>(row) * store.size;
+    if (store.size == 4) {
+      uint32_t value;
+      std::memcpy(&value, bytes, sizeof value);
+      if (swap) value = reversed(value);
+      std::memcpy(to, &value, sizeof value);
+    } else {
+      uint64_t value;
+      std::memcpy(&value, bytes, sizeof value);
+      if (swap) value = reversed(value);
+      std::memcpy(to, &value, sizeof value);
+    }
+  }
+  // A hard-wired line's fields zero-filled before staging: their staged bytes are zeros.
+  for (uint32_t filled = record.staged ? record.staged_zero_fill : 0; filled != 0;
+       filled &= filled - 1) {
+    column_store& store = b.stores[static_cast<size_t>(__builtin_ctz(filled))];
+    store.zero_fill[static_cast<size_t>(row)] = 1;
+    store.filled_rows = row + 1;
+  }
+}
+
+void append_fields(batch_builder& b, const kept_record& record) {
+  const int64_t row = b.batch.rows;
+  const bool swap = record.settings.swap_needed != 0;
   visit_fields(record, [&](size_t index, const raw_field& field) {
     column_store& store = b.stores[index];
-    store.zero_fill.push_back(field.zero_fill ? 1 : 0);
+    if (field.zero_fill) {
+      store.zero_fill[static_cast<size_t>(row)] = 1;
+      store.filled_rows = row + 1;
+    }
+    const bool holds = holds_value(record, field);
     switch (field.type) {
       case value_type::int32:
-        return append_number<int32_t>(store, record, field);
+        return put_value(store, row, holds ? number_from<int32_t>(field.bytes, swap) : 0);
       case value_type::int64:
-        return append_number<int64_t>(store, record, field);
+        return put_value(store, row, holds ? number_from<int64_t>(field.bytes, swap) : 0);
       case value_type::real32:
-        return append_number<float>(store, record, field);
+        return put_value(store, row, holds ? number_from<float>(field.bytes, swap) : 0.0f);
       case value_type::real64:
-        return append_number<double>(store, record, field);
+        return put_value(store, row, holds ? number_from<double>(field.bytes, swap) : 0.0);
       case value_type::string:
         break;
     }
-    if (holds_value(record, field)) {
-      store.chars.append(reinterpret_cast<const char*>(field.bytes), field.size);
-    }
-    store.offsets.push_back(static_cast<uint32_t>(store.chars.size()));
+    if (holds) store.chars.append(reinterpret_cast<const char*>(field.bytes), field.size);
+    store.offsets[static_cast<size_t>(row) + 1] = static_cast<uint32_t>(store.chars.size());
   });
+}
+
+void append_row(batch_builder& b, const kept_record& record) {
+  make_room(b);
+  if (record.only_numbers) {
+    append_numbers(b, record);
+  } else {
+    append_fields(b, record);
+  }
   ++b.batch.rows;
 }
 
-// Begins a run with the layout and position of `item`.
-void begin_run(batch_builder& b, const run_item& item) {
-  const std::span<const uint8_t> layout = item.record.layout;
-  b.layout.assign(layout.begin(), layout.end());
-  if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
+bool same_layout(const batch_builder& b, std::span<const uint8_t> layout) {
+  return b.layout.size() == layout.size() &&
+         std::memcmp(b.layout.data(), layout.data(), layout.size()) == 0;
+}
+
+// Begins a run with the layout and position of its first record.
+void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_number,
+               int64_t input_byte) {
+  b.started = true;
+  if (!same_layout(b, layout)) {
+    b.layout.assign(layout.begin(), layout.end());
+    if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
+    uint32_t offset = 0;
+    for (size_t index = 0; index < layout.size(); ++index) {
+      column_store& store = b.stores[index];
+      const field_format& f = decompose_field_format(layout[index]);
+      store.type = value_type_of(f.type);
+      store.size = static_cast<uint32_t>(f.size);
+      store.offset = offset;
+      offset += store.size;
+      if (store.offsets.empty()) store.offsets.resize(1);
+    }
+    b.capacity = room_of(b);
+  }
   for (size_t index = 0; index < layout.size(); ++index) {
     column_store& store = b.stores[index];
-    store.type = value_type_of(decompose_field_format(layout[index]).type);
-    store.used = 0;
-    store.chars.clear();
-    store.offsets.assign(1, 0);
-    store.zero_fill.clear();
+    if (store.size == 0) store.chars.clear();
+    // Zero fill of the rows a run before left (the rest is zeros).
+    if (store.filled_rows != 0) {
+      std::fill_n(store.zero_fill.begin(), store.filled_rows, uint8_t{0});
+      store.filled_rows = 0;
+    }
   }
-  b.batch = record_batch{};
-  b.batch.first_line = item.line_number;
-  b.batch.first_input_byte = item.input_byte;
+  b.batch.rows = 0;
+  b.batch.first_line = line_number;
+  b.batch.first_input_byte = input_byte;
   b.batch_heading = b.heading;
 }
 
@@ -75,36 +166,49 @@ const record_batch* end_run(batch_builder& b) {
   return &b.batch;
 }
 
-bool same_layout(const batch_builder& b, const run_item& item) {
-  const std::span<const uint8_t> layout = item.record.layout;
-  return std::equal(b.layout.begin(), b.layout.end(), layout.begin(), layout.end());
-}
-
 }  // namespace
 
+bool take_row(batch_builder& b, const kept_record& record, int64_t line_number, int64_t input_byte) {
+  if (!b.accepting) return false;
+  if (!b.started) {
+    begin_run(b, record.layout, line_number, input_byte);
+  } else if (b.batch.rows == b.max_rows || !same_layout(b, record.layout)) {
+    return false;
+  }
+  append_row(b, record);
+  return true;
+}
+
 const record_batch* next_run(batch_builder& b, reader& r, int64_t max_rows) {
-  bool started = false;
-  for (const run_item* item; (item = peek_run_item(r)) != nullptr; skip_item(r)) {
+  b.started = false;
+  b.max_rows = max_rows;
+  while (!b.started || b.batch.rows < max_rows) {
+    if (!items_queued(r)) {
+      // Nothing waits: the records the converter checks next go straight into the run.
+      b.accepting = true;
+      const bool more = convert_for_run(r);
+      b.accepting = false;
+      if (!more) break;
+      continue;
+    }
+    const run_item* item = peek_run_item(r);
     if (item->kind != item_kind::data_record) {
-      if (started) break;
+      if (b.started) break;
       std::string_view text = item->text;
       if (text.ends_with('\n')) text.remove_suffix(1);
       b.heading.assign(text);
+      skip_item(r);
       continue;
     }
-    if (!started) {
-      begin_run(b, *item);
-      started = true;
-    } else if (!same_layout(b, *item)) {
+    if (!b.started) {
+      begin_run(b, item->record.layout, item->line_number, item->input_byte);
+    } else if (!same_layout(b, item->record.layout)) {
       break;
     }
     append_row(b, item->record);
-    if (b.batch.rows == max_rows) {
-      skip_item(r);
-      break;
-    }
+    skip_item(r);
   }
-  return started ? end_run(b) : nullptr;
+  return b.started ? end_run(b) : nullptr;
 }
 
 }  // namespace asciify

@@ -1,4 +1,5 @@
-// Runs of data records of one layout gathered as columns, from the items of a reader.
+// Runs of data records of one layout gathered as columns, from the items of a reader, or
+// straight from the lines the converter checks while the reader has nothing queued.
 #pragma once
 
 #include <cstdint>
@@ -22,25 +23,42 @@ struct run_item {
 const run_item* peek_run_item(reader& r);
 // Takes the item at the head of the reader.
 void skip_item(reader& r);
+// Whether the reader has items queued that were not taken.
+bool items_queued(const reader& r);
+// Converts input, with nothing queued, until a line is queued or the input ends (rows the
+// run takes straight, see take_row, are not queued). Returns false at the end.
+bool convert_for_run(reader& r);
 
-// One field's values of a run.
+// One field's values of a run; room for `capacity` rows of the builder.
 struct column_store {
   value_type type = value_type::int32;
-  std::vector<unsigned char> values;  // the first `used` bytes hold values, the rest is room
-  size_t used = 0;
+  uint32_t size = 0;                  // bytes of a value; 0 for a string
+  uint32_t offset = 0;                // where a number lies in a record of only numbers
+  std::vector<unsigned char> values;  // a value per row
   std::string chars;
   std::vector<uint32_t> offsets;
-  std::vector<uint8_t> zero_fill;
+  std::vector<uint8_t> zero_fill;  // zeros beyond the first `filled_rows`
+  int64_t filled_rows = 0;         // zero_fill holds no 1 from here on
 };
 
 struct batch_builder {
   std::vector<uint8_t> layout;
   std::vector<column_store> stores;  // the first layout.size() are the run's; never shrunk
   std::vector<batch_column> columns;
+  int64_t capacity = 0;  // rows the stores have room for
+  int64_t max_rows = 0;
+  bool started = false;
+  // Rows are taken straight from the converter (nothing is queued before them).
+  bool accepting = false;
   std::string heading;  // the last text line met so far, without its newline
   std::string batch_heading;
   record_batch batch;
 };
+
+// Takes a record the converter has checked (line number `line_number`) into the run being
+// gathered, when it may go there: returns false, taking nothing, when the builder is not
+// accepting rows, the run is full, or its layout is another.
+bool take_row(batch_builder& b, const kept_record& record, int64_t line_number, int64_t input_byte);
 
 // Gathers the next run of at most `max_rows` rows. nullptr when no data record is left.
 const record_batch* next_run(batch_builder& b, reader& r, int64_t max_rows);

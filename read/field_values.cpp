@@ -46,8 +46,48 @@ string_span string_at(const field_format& f, const uint8_t* data, int32_t offset
   return {static_cast<uint32_t>(length), offset + length + (length < room || f.open_ended ? 1 : 0)};
 }
 
+namespace {
+
+// values_of for a record of numbers in fixed columns without a zero-fill marker: each field
+// lies where the one before ends, and holds its value (a hard-wired line's zero-filled fields
+// were staged as zeros).
+void values_of_numbers(const kept_record& record, std::vector<field_value>& fields) {
+  const bool swap = record.settings.swap_needed != 0;
+  const uint8_t* bytes = record.data;
+  const uint32_t filled = record.staged ? record.staged_zero_fill : 0;
+  for (size_t index = 0; index < record.layout.size(); ++index) {
+    const field_format& f = decompose_field_format(record.layout[index]);
+    field_value& v = fields[index];
+    v.type = value_type_of(f.type);
+    v.zero_fill = (filled >> index & 1) != 0;
+    v.integer = 0;
+    v.real = 0;
+    v.text = {};
+    switch (f.type) {
+      case field_type::int32:
+        v.integer = number_from<int32_t>(bytes, swap);
+        break;
+      case field_type::int64:
+        v.integer = number_from<int64_t>(bytes, swap);
+        break;
+      case field_type::float32:
+        v.real = number_from<float>(bytes, swap);
+        break;
+      case field_type::float64:
+        v.real = number_from<double>(bytes, swap);
+        break;
+      case field_type::string:
+        break;
+    }
+    bytes += f.size;
+  }
+}
+
+}  // namespace
+
 void values_of(const kept_record& record, std::vector<field_value>& fields) {
   fields.resize(record.layout.size());
+  if (record.only_numbers) return values_of_numbers(record, fields);
   const bool swap = record.settings.swap_needed != 0;
   visit_fields(record, [&](size_t index, const raw_field& raw) {
     field_value& v = fields[index];

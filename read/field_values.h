@@ -24,6 +24,9 @@ struct kept_record {
   line_settings settings{};
   bool staged = false;            // a hard-wired line: its zero fill was done before staging
   uint32_t staged_zero_fill = 0;  // then bit p set when field p was zero-filled
+  // Numbers in fixed columns without a zero-fill marker (as the converter found): each field
+  // lies at a fixed offset.
+  bool only_numbers = false;
 };
 
 // One field as it lies in a kept record: a number's 4 or 8 bytes in the record's byte order, a

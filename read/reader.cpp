@@ -13,6 +13,7 @@
 #include "input/input_stream.h"
 #include "read/batches.h"
 #include "read/field_values.h"
+#include "read/next_text.h"
 #include "read/sink_texts.h"
 #include "text/line_writer.h"
 
@@ -21,9 +22,12 @@ namespace {
 
 // Input handed to the converter at a time: what one piece can make is what the reader holds.
 constexpr size_t kPieceSize = 16384;
+// Read for runs: pieces of one read of the converter's, so that few of the records a piece
+// makes after its run has ended wait in the queue.
+constexpr size_t kRunPieceSize = 512;
 // Where an item's text lies: in the reader's buffer of texts, in the buffer of texts written
 // from values, still to be written from its values, still to come from the converter's text
-// sink, or come from it.
+// sink, or come from it (the head item's, as the reader keeps it).
 enum class text_place : uint8_t { texts, written, unwritten, sink, arrived };
 
 // A line as the piece made it; its text, layout and fields lie in the reader's buffers. Kept
@@ -40,6 +44,7 @@ struct queued_item {
   uint32_t staged_zero_fill;
   item_kind kind;
   record_source source;
+  bool only_numbers;  // see observed_line
   int16_t format_code;
   uint8_t layout_size;
   text_place text_in;
@@ -73,7 +78,9 @@ struct reader {
   // runs of values: it only checks the lines, the texts are written from values when asked.
   bool started = false;
   bool texts_from_sink = false;
+  size_t piece_size = kPieceSize;
   sink_texts sink;  // outlives the converter, which writes to it until it is gone
+  std::string_view head_text;  // the text taken from the sink: the head item's
   converter_ptr conv;
   bool done = false;
   bool failed = false;
@@ -112,6 +119,7 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.zero_fill_marker_4 = line.settings.zero_fill_marker_4;
   q.zero_fill_marker_8 = line.settings.zero_fill_marker_8;
   q.staged_zero_fill = origin.origin == line_origin::hardwired ? origin.staged_zero_fill : 0;
+  q.only_numbers = line.only_numbers;
   q.text_at = r.texts.size();
   if (r.texts_from_sink) {
     // The text comes in order through the sink; a line of fields' length is not known yet.
@@ -135,8 +143,29 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   r.queue.push_back(q);
 }
 
+// A checked data record, as kept where the converter holds it.
+kept_record record_of(const item_origin& origin, const observed_line& line) {
+  kept_record k;
+  k.layout = std::span<const uint8_t>(line.format->bytes, line.format->count);
+  k.data = line.data + line.start;
+  k.size = line.limit - line.start;
+  k.settings = line.settings;
+  k.staged = origin.origin == line_origin::hardwired;
+  k.staged_zero_fill = k.staged ? origin.staged_zero_fill : 0;
+  k.only_numbers = line.only_numbers;
+  return k;
+}
+
 void take_line(void* context, const item_origin& origin, const observed_line& line) {
   auto& r = *static_cast<reader*>(context);
+  // Read for runs with nothing queued: a record of the run goes straight into it.
+  if (r.batches.accepting && line.format != nullptr && r.taken == r.queue.size() &&
+      r.open_line.empty() &&
+      take_row(r.batches, record_of(origin, line), r.lines_seen + 1,
+               origin.input_byte)) {
+    ++r.lines_seen;
+    return;
+  }
   if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
   if (r.open_line.empty()) r.open_origin = origin;
   r.open_line.append(line.text, static_cast<size_t>(line.length));
@@ -186,7 +215,7 @@ bool fill_queue(reader& r) {
   const size_t before = r.queue.size();
   while (r.queue.size() == before && !r.done) {
     const uint8_t* bytes = nullptr;
-    const size_t got = next_input_bytes(*r.input, &bytes, kPieceSize);
+    const size_t got = next_input_bytes(*r.input, &bytes, r.piece_size);
     if (got == 0 || !convert_bytes(*r.conv, bytes, got)) finish(r);
   }
   return r.taken < r.queue.size();
@@ -201,6 +230,7 @@ kept_record kept_of(const reader& r, const queued_item& q) {
   k.settings = {q.zero_fill_marker_4, q.zero_fill_marker_8, q.swapped ? 1 : 0};
   k.staged = q.source == record_source::hardwired;
   k.staged_zero_fill = q.staged_zero_fill;
+  k.only_numbers = q.only_numbers;
   return k;
 }
 
@@ -212,7 +242,7 @@ std::string_view text_of(const reader& r, const queued_item& q) {
     case text_place::written:
       return std::string_view(r.written).substr(q.text_at, q.text_size);
     case text_place::arrived:
-      return std::string_view(r.sink.arrived).substr(q.text_at, q.text_size);
+      return r.head_text;
     case text_place::unwritten:
     case text_place::sink:
       break;
@@ -225,6 +255,7 @@ std::string_view text_of(const reader& r, const queued_item& q) {
 text_extent extent_of(const reader& r, const queued_item& q) {
   if (q.kind != item_kind::data_record) return {q.text_size, 1};
   text_extent extent;
+  if (q.only_numbers) return extent;
   const kept_record record = kept_of(r, q);
   const bool has_strings = std::any_of(record.layout.begin(), record.layout.end(), [](uint8_t b) {
     return decompose_field_format(b).type == field_type::string;
@@ -246,7 +277,7 @@ void take_head_text(reader& r) {
     const std::optional<std::string_view> text = take_text(r.sink, extent_of(r, q), r.done);
     if (text) {
       q.text_in = text_place::arrived;
-      q.text_at = static_cast<size_t>(text->data() - r.sink.arrived.data());
+      r.head_text = *text;
       q.text_size = text->size();
       return;
     }
@@ -287,11 +318,12 @@ void write_texts(reader& r, size_t begin) {
   }
 }
 
-// The item at the head of the queue, its views set.
-const line_item& view_of(reader& r, const queued_item& q) {
-  if (q.kind == item_kind::data_record) values_of(kept_of(r, q), r.fields);
+// The item at the head of the queue, its views set (its fields only `with_fields`).
+const line_item& view_of(reader& r, const queued_item& q, bool with_fields) {
+  const bool fields = with_fields && q.kind == item_kind::data_record;
+  if (fields) values_of(kept_of(r, q), r.fields);
   r.current = item_of(r, q, r.fields);
-  if (q.kind != item_kind::data_record) r.current.fields = {};
+  if (!fields) r.current.fields = {};
   return r.current;
 }
 
@@ -313,6 +345,7 @@ reader_opening open_on(input_opening opening) {
 void start(reader& r, bool for_lines) {
   r.started = true;
   r.texts_from_sink = for_lines;
+  r.piece_size = for_lines ? kPieceSize : kRunPieceSize;
   convert_options options;
   options.quiet = true;
   options.decompress = false;  // the input decompresses itself
@@ -359,11 +392,20 @@ reader_opening open_reader_callback(read_function read, void* context) {
   return opening;
 }
 
-static const line_item* peek_item(reader& r) {
+static const line_item* peek_item(reader& r, bool with_fields) {
   if (r.taken == r.queue.size() && !fill_queue(r)) return nullptr;
   if (r.texts_from_sink) take_head_text(r);
   if (r.want_texts && r.queue[r.taken].text_in == text_place::unwritten) write_texts(r, r.taken);
-  return &view_of(r, r.queue[r.taken]);
+  return &view_of(r, r.queue[r.taken], with_fields);
+}
+
+// next_item, or the next line without its fields.
+static const line_item* next_line(reader& r, bool with_fields) {
+  if (!r.started) start(r, true);
+  r.want_texts = true;
+  const line_item* item = peek_item(r, with_fields);
+  if (item != nullptr) skip_item(r);
+  return item;
 }
 
 const run_item* peek_run_item(reader& r) {
@@ -384,12 +426,20 @@ void skip_item(reader& r) {
   ++r.taken;
 }
 
+bool items_queued(const reader& r) {
+  return r.taken < r.queue.size();
+}
+
+bool convert_for_run(reader& r) {
+  return !r.done && fill_queue(r);
+}
+
 const line_item* next_item(reader& r) {
-  if (!r.started) start(r, true);
-  r.want_texts = true;
-  const line_item* item = peek_item(r);
-  if (item != nullptr) skip_item(r);
-  return item;
+  return next_line(r, true);
+}
+
+const line_item* next_text_item(reader& r) {
+  return next_line(r, false);
 }
 
 const record_batch* next_batch(reader& r, int64_t max_rows) {

@@ -1,5 +1,6 @@
 #include "read/sink_texts.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace asciify {
@@ -12,7 +13,16 @@ size_t append_arriving(void* context, const char* data, size_t size, int*) {
   return size;
 }
 
-// The length of the next line's text in what has arrived, if all of it has.
+// What is still to come of the next line's text after the start of it in `straddle`.
+text_extent rest_of(const sink_texts& texts, text_extent extent) {
+  if (texts.straddle.empty()) return extent;
+  if (extent.size != 0) return {extent.size - texts.straddle.size(), 1};
+  extent.newlines -=
+      static_cast<int32_t>(std::count(texts.straddle.begin(), texts.straddle.end(), '\n'));
+  return extent;
+}
+
+// The length of the rest of the next line's text in what has arrived, if all of it has.
 std::optional<size_t> length_in_arrived(const sink_texts& texts, text_extent extent) {
   const size_t left = texts.arrived.size() - texts.at;
   if (extent.size != 0)
@@ -27,13 +37,15 @@ std::optional<size_t> length_in_arrived(const sink_texts& texts, text_extent ext
   return static_cast<size_t>(from - begin);
 }
 
-// Moves what has arrived since over, dropping the texts already taken.
-void move_arriving(sink_texts& texts) {
-  texts.arrived.erase(0, texts.at);
+// Keeps what is left of the buffer taken as the start of the next line's text and takes over
+// what has arrived since, the buffers changing places. Returns false when nothing has.
+bool take_arriving(sink_texts& texts) {
+  texts.straddle.append(texts.arrived, texts.at);
+  texts.arrived.clear();
   texts.at = 0;
   const std::lock_guard<std::mutex> lock(texts.mutex);
-  texts.arrived.append(texts.arriving);
-  texts.arriving.clear();
+  texts.arrived.swap(texts.arriving);
+  return !texts.arrived.empty();
 }
 
 }  // namespace
@@ -43,16 +55,30 @@ byte_sink sink_into(sink_texts& texts) {
 }
 
 std::optional<std::string_view> take_text(sink_texts& texts, text_extent extent, bool all_written) {
-  std::optional<size_t> length = length_in_arrived(texts, extent);
-  if (!length) {
-    move_arriving(texts);
-    length = length_in_arrived(texts, extent);
+  if (texts.straddle_taken) {
+    texts.straddle.clear();
+    texts.straddle_taken = false;
   }
-  if (!length && all_written) length = texts.arrived.size() - texts.at;
-  if (!length) return std::nullopt;
-  const std::string_view text = std::string_view(texts.arrived).substr(texts.at, *length);
-  texts.at += *length;
-  return text;
+  for (;;) {
+    const std::optional<size_t> length = length_in_arrived(texts, rest_of(texts, extent));
+    if (length && texts.straddle.empty()) {
+      const std::string_view text = std::string_view(texts.arrived).substr(texts.at, *length);
+      texts.at += *length;
+      return text;
+    }
+    if (length) {
+      // Its text began in the buffer taken before.
+      texts.straddle.append(texts.arrived, texts.at, *length);
+      texts.at += *length;
+      texts.straddle_taken = true;
+      return texts.straddle;
+    }
+    if (!take_arriving(texts)) break;
+  }
+  if (!all_written) return std::nullopt;
+  // All is written: the line is what is left.
+  texts.straddle_taken = true;
+  return texts.straddle;
 }
 
 }  // namespace asciify

@@ -16,8 +16,12 @@ namespace asciify {
 struct sink_texts {
   std::mutex mutex;
   std::string arriving;  // written by the converter, under the lock
-  std::string arrived;   // moved over by the reader; the next line's text begins at `at`
+  // Taken over by the reader (the buffers change places): the next line's text begins at `at`,
+  // after the start of it that `straddle` holds when it began in the buffer taken before.
+  std::string arrived;
   size_t at = 0;
+  std::string straddle;
+  bool straddle_taken = false;  // the last text taken lies in `straddle`
 };
 
 // A text sink that appends to `texts`.
