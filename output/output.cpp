@@ -112,8 +112,8 @@ void observe_fields(output& out, const line_settings& settings, const format_ent
                     const uint8_t* data, int32_t start, int32_t limit, int32_t end,
                     bool only_numbers) {
   if (out.observer.take == nullptr) return;
-  const observed_line observed{nullptr, 0,        true,    &format,     data,
-                               start,   std::min(limit, end), settings, only_numbers};
+  const observed_line observed{
+      nullptr, 0, true, &format, data, start, std::min(limit, end), settings, only_numbers};
   out.observer.take(out.observer.context, out.item, observed);
 }
 
@@ -368,9 +368,9 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
   if (!end) return end;
   ++out.lines_written;
   if (out.observer.take != nullptr) {
-    observe_fields(out, settings, format, data, start, limit, *end,
-                   result == layout_result::complete && measure.only_numbers &&
-                       format.plain_size >= 0);
+    observe_fields(
+        out, settings, format, data, start, limit, *end,
+        result == layout_result::complete && measure.only_numbers && format.plain_size >= 0);
   }
   return end;
 }

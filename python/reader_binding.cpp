@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "asciify/reader.h"
-#include "read/next_text.h"
 #include "python/bindings.h"
+#include "read/next_text.h"
 
 namespace asciify::python {
 namespace {

@@ -28,8 +28,8 @@ int64_t room_of(const batch_builder& b) {
 void make_room(batch_builder& b) {
   const int64_t rows = b.batch.rows;
   if (rows < b.capacity) return;
-  b.capacity = std::max<int64_t>(rows + 1, std::min<int64_t>(std::max<int64_t>(2 * rows, 1024),
-                                                              b.max_rows));
+  b.capacity =
+      std::max<int64_t>(rows + 1, std::min<int64_t>(std::max<int64_t>(2 * rows, 1024), b.max_rows));
   const auto capacity = static_cast<size_t>(b.capacity);
   for (size_t index = 0; index < b.layout.size(); ++index) {
     column_store& store = b.stores[index];
@@ -41,8 +41,7 @@ void make_room(batch_builder& b) {
 
 template <typename T>
 void put_value(column_store& store, int64_t row, T value) {
-  std::memcpy(store.values.data() + static_cast<size_t>(row) * sizeof value, &value,
-              sizeof value);
+  std::memcpy(store.values.data() + static_cast<size_t>(row) * sizeof value, &value, sizeof value);
 }
 
 // Appends a record of numbers in fixed columns without a zero-fill marker: each number is
@@ -168,7 +167,8 @@ const record_batch* end_run(batch_builder& b) {
 
 }  // namespace
 
-bool take_row(batch_builder& b, const kept_record& record, int64_t line_number, int64_t input_byte) {
+bool take_row(batch_builder& b, const kept_record& record, int64_t line_number,
+              int64_t input_byte) {
   if (!b.accepting) return false;
   if (!b.started) {
     begin_run(b, record.layout, line_number, input_byte);

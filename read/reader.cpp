@@ -79,7 +79,7 @@ struct reader {
   bool started = false;
   bool texts_from_sink = false;
   size_t piece_size = kPieceSize;
-  sink_texts sink;  // outlives the converter, which writes to it until it is gone
+  sink_texts sink;             // outlives the converter, which writes to it until it is gone
   std::string_view head_text;  // the text taken from the sink: the head item's
   converter_ptr conv;
   bool done = false;
@@ -161,8 +161,7 @@ void take_line(void* context, const item_origin& origin, const observed_line& li
   // Read for runs with nothing queued: a record of the run goes straight into it.
   if (r.batches.accepting && line.format != nullptr && r.taken == r.queue.size() &&
       r.open_line.empty() &&
-      take_row(r.batches, record_of(origin, line), r.lines_seen + 1,
-               origin.input_byte)) {
+      take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)) {
     ++r.lines_seen;
     return;
   }
