@@ -24,10 +24,6 @@ constexpr int32_t kBatchText = 64 * 1024;   // their rendered text
 // the bound (a closing zero byte where the newline goes): this room lies behind the text.
 constexpr int32_t kRenderRoom = 64;
 
-// A thread without work polls for about this many pause instructions (some tens of
-// microseconds) before it sleeps: waking a sleeping thread costs more than a batch's wait.
-constexpr int32_t kSpins = 2000;
-
 // Any single line fits an empty batch: a format of 255 bytes with its data, a rendered line,
 // and the widest line text.
 static_assert(kMaxFormatFields + kMaxLineData <= kBatchBytes);
@@ -84,9 +80,8 @@ struct line_queue {
   std::thread worker;
   bool worker_running = false;
   bool closing = false;
-  int32_t sleepers = 0;                 // threads waiting on `changed`
-  std::atomic<uint64_t> generation{0};  // counts the changes, for the polling threads
-  bool writing = false;                 // a thread is writing batches
+  int32_t sleepers = 0;  // threads waiting on `changed`
+  bool writing = false;  // a thread is writing batches
 
   // Batch sequence numbers: batches [written, handed_over) are in the ring, the ones from
   // next_to_render on are not claimed by a renderer yet; handed_over is being filled.
@@ -166,28 +161,13 @@ void write_batch(line_queue& queue, const line_batch& batch) {
 
 // Tells the other thread that something changed; called with the lock held.
 void announce(line_queue& queue) {
-  queue.generation.fetch_add(1, std::memory_order_release);
   if (queue.sleepers > 0) queue.changed.notify_all();
 }
 
-inline void pause_briefly() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#else
-  std::this_thread::yield();
-#endif
-}
-
-// Waits until the other thread changes something; called with the lock held.
+// Waits until the other thread changes something; called with the lock held. The thread
+// sleeps rather than polls: it leaves its processor to other work, and batches are large
+// enough that the waking costs little.
 void wait_for_change(line_queue& queue, std::unique_lock<std::mutex>& lock) {
-  const uint64_t seen = queue.generation.load(std::memory_order_relaxed);
-  lock.unlock();
-  for (int32_t i = 0; i < kSpins; ++i) {
-    if (queue.generation.load(std::memory_order_acquire) != seen) break;
-    pause_briefly();
-  }
-  lock.lock();
-  if (queue.generation.load(std::memory_order_relaxed) != seen) return;
   ++queue.sleepers;
   queue.changed.wait(lock);
   --queue.sleepers;
