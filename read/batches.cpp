@@ -113,8 +113,9 @@ void append_row(batch_builder& b, const kept_record& record) {
 }
 
 bool same_layout(const batch_builder& b, std::span<const uint8_t> layout) {
+  // An empty layout may have no storage at all, which memcmp must not be given.
   return b.layout.size() == layout.size() &&
-         std::memcmp(b.layout.data(), layout.data(), layout.size()) == 0;
+         (layout.empty() || std::memcmp(b.layout.data(), layout.data(), layout.size()) == 0);
 }
 
 // Begins a run with the layout and position of its first record.

@@ -59,7 +59,7 @@ void values_of_numbers(const kept_record& record, std::vector<field_value>& fiel
     const field_format& f = decompose_field_format(record.layout[index]);
     field_value& v = fields[index];
     v.type = value_type_of(f.type);
-    v.zero_fill = (filled >> index & 1) != 0;
+    v.zero_fill = index < 32 && (filled >> index & 1) != 0;
     v.integer = 0;
     v.real = 0;
     v.text = {};
