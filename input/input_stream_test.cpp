@@ -364,5 +364,42 @@ TEST(InputKinds, ReadErrorsCarryTheSystemsReason) {
   }
 }
 
+// The source stalls before every piece, or the reader stalls between its reads so that the
+// decoding thread runs out of room; either may happen before the source fails. The waiting
+// side sleeps until the other goes on, and every byte or the source's failure comes through.
+// (Also run under ThreadSanitizer.)
+TEST(InputKinds, AStalledSourceOrReaderIsWaitedFor) {
+  const std::string payload = sample_input(1'000'000, 10);
+  for (const compression_kind kind : kAllKinds) {
+    if (!compression_supported(kind)) continue;  // built without it
+    const std::string stored = compress(kind, payload);
+    for (const bool fails : {false, true}) {
+      for (const bool source_stalls : {false, true}) {
+        SCOPED_TRACE(trace(kind, true) + (source_stalls ? ", the source" : ", the reader") +
+                     " stalls" + (fails ? ", then the source fails" : ""));
+        test_support::failing_source source{stored, fails ? stored.size() / 2 : SIZE_MAX, 4096,
+                                            source_stalls ? 200 : 0};
+        input_opening opened = open_input_reader(source.reader(), {true});
+        ASSERT_TRUE(opened.stream) << opened.reason;
+        std::string bytes;
+        std::vector<uint8_t> buffer(64 * 1024);
+        size_t got = 0;
+        do {
+          if (!source_stalls) test_support::pause_for(2000);
+          got = read_input(*opened.stream, buffer.data(), buffer.size());
+          bytes.append(reinterpret_cast<const char*>(buffer.data()), got);
+        } while (got == buffer.size());
+        EXPECT_EQ(input_failed(*opened.stream), fails);
+        if (fails) {
+          EXPECT_EQ(input_failure_reason(*opened.stream), "Input/output error");
+          EXPECT_TRUE(payload.starts_with(bytes));
+        } else {
+          EXPECT_TRUE(bytes == payload) << bytes.size() << " bytes";
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace asciify

@@ -53,13 +53,20 @@ const std::string& slow_lines_input() {
 }
 
 // Converts `input` with its lines written at once and through the queue; both runs must be
-// the same. Returns the run with lines written at once.
+// the same. Returns the run with lines written at once. The input fails with EIO after
+// `fail_read_at` bytes.
 conversion_capture same_run_queued(const std::string& input, const std::string& name,
-                                   memory_sink sink = {}, run_options options = {}) {
+                                   memory_sink sink = {}, run_options options = {},
+                                   size_t fail_read_at = SIZE_MAX) {
+  const auto run = [&](memory_sink& target, const run_options& settings) {
+    failing_source source{input, fail_read_at};
+    const input_opening opening = open_input_reader(source.reader(), {.decode_in_thread = false});
+    return convert_into_sink(*opening.stream, target, settings);
+  };
   memory_sink second = sink;
-  const conversion_capture at_once = convert_into_sink(*memory_input(input), sink, options);
+  const conversion_capture at_once = run(sink, options);
   options.use_line_queue = true;
-  const conversion_capture queued = convert_into_sink(*memory_input(input), second, options);
+  const conversion_capture queued = run(second, options);
   EXPECT_EQ(queued.status, at_once.status) << name;
   EXPECT_EQ(queued.lines_written, at_once.lines_written) << name;
   EXPECT_EQ(queued.messages, at_once.messages) << name;
@@ -148,6 +155,41 @@ TEST(LineQueue, FailedWriteEndsTheRunAtTheSameLine) {
             << name << ": " << run.messages;
       }
     }
+  }
+}
+
+// One side of the queue stalls, and may then fail: the reading thread waits for its input
+// between pieces, or the destination takes long over each write. The waiting threads sleep
+// through the stalls, and the run ends as writing at once ends it, also when the queue shuts
+// down with nothing or a single line in it. (Also run under ThreadSanitizer.)
+TEST(LineQueue, WaitsOutAStalledSideAndItsFailure) {
+  const std::string& input = slow_lines_input();
+  const size_t output_size = convert_in_memory(input).output.size();
+  const struct {
+    std::string name, input;
+    int32_t input_pause_us, output_pause_us;
+    size_t fail_read_at, output_capacity;
+  } cases[] = {
+      {"the input stalls", input, 300, 0, SIZE_MAX, SIZE_MAX},
+      {"the output stalls", input, 0, 300, SIZE_MAX, SIZE_MAX},
+      {"the input stalls, then fails", input, 300, 0, input.size() / 2, SIZE_MAX},
+      {"the output stalls, then fills up", input, 0, 300, SIZE_MAX, output_size / 2},
+      {"the output fills up while the input stalls", input, 300, 0, SIZE_MAX, output_size / 3},
+      {"both stall, then the input fails", input, 100, 100, input.size() * 3 / 4, SIZE_MAX},
+      {"nothing to write", "", 300, 300, SIZE_MAX, SIZE_MAX},
+      {"a single line", "one line\n", 300, 300, SIZE_MAX, SIZE_MAX},
+      {"a single line that fails to be written", "one line\n", 0, 300, SIZE_MAX, 4},
+  };
+  for (const auto& c : cases) {
+    memory_sink sink;
+    sink.step = 4096;
+    sink.pause_us = c.output_pause_us;
+    sink.capacity = c.output_capacity;
+    const conversion_capture run = same_run_queued(
+        c.input, c.name, sink, {.buffer_size = 8192, .pause_us = c.input_pause_us}, c.fail_read_at);
+    const bool fails = c.fail_read_at != SIZE_MAX || c.output_capacity != SIZE_MAX;
+    EXPECT_EQ(run.status, fails ? 2 : 0) << c.name;
+    EXPECT_EQ(run.messages.find("Failed to "), fails ? 0 : std::string::npos) << c.name;
   }
 }
 

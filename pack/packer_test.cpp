@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -241,6 +243,49 @@ TEST(Packer, AFailedWriteStopsThePacking) {
     EXPECT_FALSE(finish_packing(*p));
     EXPECT_TRUE(packing_report(*p).write_failed);
     EXPECT_EQ(packing_report(*p).write_error, r.error);
+  }
+}
+
+// Packing on two threads while the text comes in slowly, or the destination takes long over
+// each write and may then fail: the waiting thread sleeps until the other goes on, and the
+// output is the whole packing or stops with the sink's reason. (Also run under
+// ThreadSanitizer.)
+TEST(Packer, WaitsOutAStalledSideAndItsFailure) {
+  std::string text;
+  for (uint64_t seed = 20; text.size() < 200000; ++seed) text += text_maker{{seed}}.text() + "\n";
+  const std::string whole = pack_text(text).bytes;
+  struct slow_sink {
+    std::string bytes;
+    size_t capacity;
+    int32_t pause_us;
+  };
+  auto write = [](void* context, const char* data, size_t size, int* error) {
+    auto& sink = *static_cast<slow_sink*>(context);
+    test_support::pause_for(sink.pause_us);
+    const size_t taken = std::min({size, size_t{4096}, sink.capacity - sink.bytes.size()});
+    sink.bytes.append(data, taken);
+    if (taken == 0) *error = ENOSPC;
+    return taken;
+  };
+  const struct {
+    const char* name;
+    int32_t input_pause_us, output_pause_us;
+    size_t capacity;
+  } rows[] = {{"the text stalls", 300, 0, SIZE_MAX},
+              {"the output stalls", 0, 300, SIZE_MAX},
+              {"the output stalls, then fills up", 0, 300, whole.size() / 2},
+              {"the output fills up while the text stalls", 300, 0, whole.size() / 3}};
+  for (const auto& r : rows) {
+    slow_sink sink{"", r.capacity, r.output_pause_us};
+    packer_ptr p = make_packer({.second_thread = true}, {write, nullptr, nullptr, &sink});
+    for (size_t at = 0; at < text.size(); at += 4096) {
+      test_support::pause_for(r.input_pause_us);
+      pack_bytes(*p, text.data() + at, std::min<size_t>(4096, text.size() - at));
+    }
+    const bool fills_up = r.capacity != SIZE_MAX;
+    EXPECT_EQ(finish_packing(*p), !fills_up) << r.name;
+    EXPECT_EQ(packing_report(*p).write_error, fills_up ? ENOSPC : 0) << r.name;
+    EXPECT_TRUE(fills_up ? whole.starts_with(sink.bytes) : sink.bytes == whole) << r.name;
   }
 }
 

@@ -1,8 +1,10 @@
 #include "tests/support/convert_in_memory.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace asciify::test_support {
 namespace {
@@ -17,11 +19,16 @@ size_t count_of(std::string_view text, std::string_view word) {
 
 }  // namespace
 
+void pause_for(int32_t microseconds) {
+  if (microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
+
 byte_sink sink_into(memory_sink& sink) {
   byte_sink result;
   result.context = &sink;
   result.write = [](void* context, const char* bytes, size_t count, int* error) {
     auto& target = *static_cast<memory_sink*>(context);
+    pause_for(target.pause_us);
     const size_t room = target.capacity - std::min(target.capacity, target.bytes.size());
     const size_t taken = std::min({count, room, target.step});
     target.bytes.append(bytes, taken);
@@ -74,6 +81,7 @@ conversion_capture convert_in_memory(std::string_view input, run_options options
   const size_t step =
       options.piece_size == 0 ? std::max<size_t>(input.size(), 1) : options.piece_size;
   for (size_t at = 0; at < input.size(); at += step) {
+    pause_for(options.pause_us);
     if (!convert_bytes(*c, input.data() + at, std::min(step, input.size() - at))) break;
   }
   const int status = finish_converting(*c);

@@ -25,14 +25,18 @@ struct conversion_capture {
 
 // A destination in memory. It takes at most `step` bytes a write, and fails with `error`
 // once it holds `capacity` bytes, as a full device would; a `regular` one can be cut back as
-// a file.
+// a file. A write first waits `pause_us` microseconds, as a slow device would.
 struct memory_sink {
   std::string bytes;
   size_t capacity = SIZE_MAX;
   size_t step = SIZE_MAX;
   int error = ENOSPC;
   bool regular = true;
+  int32_t pause_us = 0;
 };
+
+// Sleeps for `microseconds` (nothing when 0 or less).
+void pause_for(int32_t microseconds);
 
 // A byte sink that writes into `sink`.
 byte_sink sink_into(memory_sink& sink);
@@ -46,13 +50,15 @@ struct message_capture {
 
 // How a conversion in memory is run: the byte the converter's scratch areas are filled with
 // first, whether lines go through the line queue (a second thread), the output buffer, and the
-// size of the pieces the input is fed in (0: all at once).
+// size of the pieces the input is fed in (0: all at once), and the microseconds the input
+// stalls before each piece.
 struct run_options {
   uint8_t scratch_fill = 0;
   bool use_line_queue = false;
   size_t buffer_size = 1 << 18;
   bool line_buffered = false;
   size_t piece_size = 0;
+  int32_t pause_us = 0;
 };
 
 // The converter's options for a run, and what a finished run gives.

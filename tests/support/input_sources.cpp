@@ -8,9 +8,10 @@ namespace asciify::test_support {
 
 raw_read failing_source::read(void* context, uint8_t* buffer, size_t capacity) {
   auto& self = *static_cast<failing_source*>(context);
+  pause_for(self.pause_us);
   if (self.served >= self.fail_at) return {0, EIO};
   const size_t count =
-      std::min({capacity, self.fail_at - self.served, self.bytes.size() - self.served});
+      std::min({capacity, self.piece, self.fail_at - self.served, self.bytes.size() - self.served});
   std::memcpy(buffer, self.bytes.data() + self.served, count);
   self.served += count;
   return {count, 0};
@@ -30,6 +31,7 @@ conversion_capture convert_into_sink(input_stream& in, memory_sink& sink, run_op
   uint8_t piece[4096];
   size_t got = 0;
   do {
+    pause_for(options.pause_us);
     got = read_input(in, piece, sizeof piece);
   } while (convert_bytes(*c, piece, got) && got == sizeof piece);
   const int status =

@@ -2,6 +2,7 @@
 // that fails part way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,10 +15,13 @@ namespace asciify::test_support {
 input_handle memory_input(std::string_view input);
 
 // A source that serves `bytes` and fails with EIO once it has served `fail_at` of them; its
-// reader() goes to open_input_reader.
+// reader() goes to open_input_reader. It serves at most `piece` bytes a read, each after a
+// stall of `pause_us` microseconds.
 struct failing_source {
   std::string bytes;
   size_t fail_at;
+  size_t piece = SIZE_MAX;
+  int32_t pause_us = 0;
   size_t served = 0;
   raw_reader reader() { return {read, this}; }
   static raw_read read(void* context, uint8_t* buffer, size_t capacity);
