@@ -174,6 +174,36 @@ TEST(Reader, BatchesAreRunsOfOneLayout) {
   EXPECT_EQ(next_batch(*r, 4), nullptr);
 }
 
+// A record of more numbers than a machine word has bits, and records of no field at all: every
+// value comes out, in lines and in runs.
+TEST(Reader, RecordsOfManyFieldsOrNone) {
+  encoder file = encoder{}.start_binary().define(60, std::vector<uint8_t>(40, 0x09));
+  for (int32_t row = 0; row < 2; ++row) {
+    file.byte(60);
+    for (int32_t field = 0; field < 40; ++field) file.i32(100 * row + field);
+  }
+  file.lsf8({}).lsf8({});
+  const std::string bytes = file.end_binary().bytes;
+  const std::string text = read_all(bytes, "many fields or none");
+  const reader_ptr lines = reader_of(bytes);
+  const line_item* item = next_item(*lines);
+  ASSERT_EQ(item->fields.size(), 40u);
+  for (int32_t field = 0; field < 40; ++field) {
+    EXPECT_EQ(item->fields[field].integer, field);
+    EXPECT_FALSE(item->fields[field].zero_fill) << field;
+  }
+  const reader_ptr runs = reader_of(bytes);
+  const record_batch* many = next_batch(*runs, 10);
+  ASSERT_NE(many, nullptr);
+  EXPECT_EQ(many->rows, 2);
+  EXPECT_EQ(static_cast<const int32_t*>(many->columns[39].values)[1], 139);
+  const record_batch* none = next_batch(*runs, 10);
+  ASSERT_NE(none, nullptr);
+  EXPECT_EQ(none->rows, 2);
+  EXPECT_TRUE(none->columns.empty());
+  EXPECT_EQ(next_batch(*runs, 10), nullptr);
+}
+
 // The first error ends the reading with the command's message, its input byte and its line;
 // every call after it says so.
 TEST(Reader, TheFirstErrorEndsTheReading) {
