@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "convert/explanation.h"
 #include "convert/mode_marker.h"
@@ -34,12 +35,19 @@ size_t take_arrived(input_intake& intake, uint8_t* destination, size_t wanted) {
   return from_carry + from_piece;
 }
 
-// Keeps the rest of the piece for the next refill (less than one read).
+// Keeps the rest of the piece for the next refill (at a pause, what fits_in_carry allowed).
 void carry_rest(input_intake& intake) {
   std::memcpy(intake.carry + intake.carried, intake.piece, intake.piece_left);
   intake.carried += static_cast<int32_t>(intake.piece_left);
   intake.piece = nullptr;
   intake.piece_left = 0;
+}
+
+// Whether the loop may pause here: the rest of the piece fits behind what is carried, and
+// more input is to come (the end runs through).
+bool fits_in_carry(const input_intake& intake) {
+  return !intake.ended &&
+         static_cast<size_t>(intake.carried) + intake.piece_left <= sizeof intake.carry;
 }
 
 enum class refill_step { not_needed, refilled, waiting };
@@ -224,6 +232,7 @@ bool run_conversion(conversion_loop& loop, conversion_state& state, output& out,
                     input_intake& intake) {
   conversion_run run{state, out, loop, loop.w};
   input_window_state& w = loop.w;
+  loop.paused = false;
   while (!loop.stopped) {
     if (refill(w, intake) == refill_step::waiting) {
       carry_rest(intake);
@@ -243,6 +252,10 @@ bool run_conversion(conversion_loop& loop, conversion_state& state, output& out,
       stop(run, finished);
     } else if (!convert_item(run)) {
       stop(run, false);
+    } else if (std::exchange(out.pause_requested, false) && fits_in_carry(intake)) {
+      carry_rest(intake);
+      loop.paused = true;
+      return true;
     }
   }
   return false;

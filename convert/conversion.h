@@ -51,9 +51,10 @@ struct conversion_result {
 };
 
 // Input that has arrived but not yet entered the window: the piece being fed, and what the
-// piece before left over (less than one read), which the next refill takes first.
+// piece before left over, which the next refill takes first (less than one read, or after a
+// pause up to two).
 struct input_intake {
-  uint8_t carry[kReadSize];
+  uint8_t carry[2 * kReadSize];
   int32_t carried = 0;
   const uint8_t* piece = nullptr;
   size_t piece_left = 0;
@@ -85,6 +86,7 @@ struct conversion_loop {
   conversion_mode mode = conversion_mode::ascii;
   bool inside_long_line = false;
   bool stopped = false;  // at the end of the input or at the first error
+  bool paused = false;   // returned after an item at the output's asking, input still to run
   conversion_result result;
   conversion_census census;
   input_names names;
@@ -94,8 +96,10 @@ struct conversion_loop {
 void start_conversion(conversion_loop& loop, input_names names);
 
 // Converts as far as the intake reaches: until a refill needs bytes that have not arrived
-// (then the piece's rest is kept in the intake's carry), or until the loop stops. Returns
-// false once the loop has stopped.
+// (then the piece's rest is kept in the intake's carry), or until the loop stops. When the
+// output asks for a pause after an item and the piece's rest fits in the carry, it returns
+// after that item with `loop.paused` set; running it again, with or without a new piece,
+// goes on from there. Returns false once the loop has stopped.
 bool run_conversion(conversion_loop& loop, conversion_state& state, output& out,
                     input_intake& intake);
 

@@ -195,6 +195,20 @@ void observe_lines(converter& c, line_observer observer, bool observe_only) {
   c.out->observe_only = observe_only && c.out->queue == nullptr;
 }
 
+void pause_after_item(converter& c) {
+  c.out->pause_requested = true;
+}
+
+bool converting_paused(const converter& c) {
+  return c.loop.paused;
+}
+
+bool resume_converting(converter& c) {
+  feed_loop(c, nullptr, 0);
+  c.report.lines_written = c.out->lines_written;
+  return !c.loop.stopped;
+}
+
 const convert_report& converting_report(const converter& c) {
   return c.report;
 }

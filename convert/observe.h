@@ -14,4 +14,15 @@ namespace asciify {
 // their text.
 void observe_lines(converter& c, line_observer observer, bool observe_only);
 
+// Asks `c`, from the observer, to return from convert_bytes after the item being converted
+// (it returns at once when the rest of the piece fits in its carry, else the request lapses).
+void pause_after_item(converter& c);
+
+// Whether `c` returned at a pause, with input that has arrived still to convert.
+bool converting_paused(const converter& c);
+
+// Goes on converting what has arrived, as convert_bytes with no bytes would. Returns false once
+// the conversion has stopped.
+bool resume_converting(converter& c);
+
 }  // namespace asciify

@@ -95,6 +95,8 @@ struct output {
   // rendered (the observer is told of it without its text).
   line_observer observer;
   bool observe_only = false;
+  // Set by the observer: the loop returns after the item being converted, when it can.
+  bool pause_requested = false;
   item_origin item;
 
   std::unique_ptr<line_queue> queue;

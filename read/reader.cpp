@@ -158,12 +158,16 @@ kept_record record_of(const item_origin& origin, const observed_line& line) {
 
 void take_line(void* context, const item_origin& origin, const observed_line& line) {
   auto& r = *static_cast<reader*>(context);
-  // Read for runs with nothing queued: a record of the run goes straight into it.
-  if (r.batches.accepting && line.format != nullptr && r.taken == r.queue.size() &&
-      r.open_line.empty() &&
-      take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)) {
-    ++r.lines_seen;
-    return;
+  if (r.batches.accepting) {
+    // Read for runs with nothing queued: a record of the run goes straight into it.
+    if (line.format != nullptr && r.taken == r.queue.size() && r.open_line.empty() &&
+        take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)) {
+      ++r.lines_seen;
+      return;
+    }
+    // The run ends here: the converter stops after this line, which waits in the queue, so
+    // that the records after it go straight into the next run.
+    pause_after_item(*r.conv);
   }
   if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
   if (r.open_line.empty()) r.open_origin = origin;
@@ -213,6 +217,10 @@ bool fill_queue(reader& r) {
   }
   const size_t before = r.queue.size();
   while (r.queue.size() == before && !r.done) {
+    if (converting_paused(*r.conv)) {
+      if (!resume_converting(*r.conv)) finish(r);
+      continue;
+    }
     const uint8_t* bytes = nullptr;
     const size_t got = next_input_bytes(*r.input, &bytes, r.piece_size);
     if (got == 0 || !convert_bytes(*r.conv, bytes, got)) finish(r);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -172,6 +173,97 @@ TEST(Reader, BatchesAreRunsOfOneLayout) {
               expected.last_real);
   }
   EXPECT_EQ(next_batch(*r, 4), nullptr);
+}
+
+// A row as text for comparing: where it stands, its layout and every value (numbers by their
+// bits, so that NaN equals itself).
+std::string row_text(int64_t line, int64_t byte, std::span<const uint8_t> layout) {
+  std::string text = std::to_string(line) + "@" + std::to_string(byte) + ":";
+  for (const uint8_t b : layout) text += std::to_string(b) + ",";
+  return text;
+}
+
+// (A 4-byte real is compared as the items give it, widened.)
+void add_value(std::string& text, value_type type, const void* value, std::string_view chars,
+               bool zero_fill) {
+  uint64_t bits = 0;
+  const size_t size = type == value_type::int64 || type == value_type::real64 ? 8 : 4;
+  if (type == value_type::real32) {
+    float single;
+    std::memcpy(&single, value, sizeof single);
+    const double wide = single;
+    std::memcpy(&bits, &wide, sizeof bits);
+  } else if (type != value_type::string) {
+    std::memcpy(&bits, value, size);
+  }
+  text += " " + std::to_string(bits) + "'" + std::string(chars) + (zero_fill ? "'z" : "'");
+}
+
+// The data records of every item, as rows.
+std::vector<std::string> rows_of_items(const std::string& bytes) {
+  std::vector<std::string> rows;
+  const reader_ptr r = reader_of(bytes);
+  for (const line_item* item; (item = next_item(*r)) != nullptr;) {
+    if (item->kind != item_kind::data_record) continue;
+    std::string row = row_text(item->line_number, item->input_byte, item->layout);
+    for (const field_value& f : item->fields) {
+      const int32_t narrow = static_cast<int32_t>(f.integer);
+      const void* value = f.type == value_type::int32   ? static_cast<const void*>(&narrow)
+                          : f.type == value_type::int64 ? static_cast<const void*>(&f.integer)
+                                                        : static_cast<const void*>(&f.real);
+      add_value(row, f.type == value_type::real32 ? value_type::real64 : f.type, value, f.text,
+                f.zero_fill);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The rows of every batch of at most `max_rows`: rows of a run are records one after the other.
+std::vector<std::string> rows_of_batches(const std::string& bytes, int64_t max_rows) {
+  std::vector<std::string> rows;
+  const reader_ptr r = reader_of(bytes);
+  while (const record_batch* batch = next_batch(*r, max_rows)) {
+    EXPECT_LE(batch->rows, max_rows);
+    for (int64_t k = 0; k < batch->rows; ++k) {
+      const int64_t byte = k == 0 ? batch->first_input_byte : -1;
+      std::string row = row_text(batch->first_line + k, byte, batch->layout);
+      for (const batch_column& c : batch->columns) {
+        const size_t size = c.type == value_type::int64 || c.type == value_type::real64 ? 8 : 4;
+        const auto* value = static_cast<const uint8_t*>(c.values) + k * size;
+        const std::string_view chars =
+            c.type == value_type::string
+                ? std::string_view(c.chars + c.offsets[k], c.offsets[k + 1] - c.offsets[k])
+                : std::string_view();
+        add_value(row, c.type, value, chars, c.zero_fill[k] != 0);
+      }
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+// Runs hold every data record the items show, in order, with the same values, whatever the
+// bound of their rows; a batch tells where its first record began.
+TEST(Reader, RunsHoldTheRecordsOfTheItems) {
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    std::string input = test_support::make_random_input(seed).bytes;
+    if (seed % 4 == 0) input.resize(input.size() / 2);
+    std::vector<std::string> expected = rows_of_items(input);
+    for (const int64_t max_rows : {1, 3, 65536}) {
+      std::vector<std::string> rows = rows_of_batches(input, max_rows);
+      ASSERT_EQ(rows.size(), expected.size()) << "seed " << seed;
+      for (size_t k = 0; k < rows.size(); ++k) {
+        // A row past a run's first knows no input byte of its own.
+        if (rows[k].find("@-1:") == std::string::npos) {
+          EXPECT_EQ(rows[k], expected[k]) << "seed " << seed << ", max " << max_rows;
+        } else {
+          EXPECT_EQ(rows[k].substr(rows[k].find(':')), expected[k].substr(expected[k].find(':')))
+              << "seed " << seed << ", max " << max_rows;
+        }
+      }
+    }
+  }
 }
 
 // A record of more numbers than a machine word has bits, and records of no field at all: every
