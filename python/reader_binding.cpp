@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "asciify/reader.h"
@@ -241,14 +244,50 @@ py::object python_reader::next_batch(int64_t max_rows) {
                         text_of(batch->heading));
 }
 
+// Bytes appended to a block grown with realloc, which can move a large block's pages rather
+// than copy them; the block is handed to numpy as it stands.
+class grown_bytes {
+ public:
+  grown_bytes() = default;
+  grown_bytes(grown_bytes&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  grown_bytes& operator=(grown_bytes&&) = delete;
+  ~grown_bytes() { std::free(data_); }
+
+  void append(const void* bytes, size_t count) {
+    if (count > capacity_ - size_) grow(count);
+    std::memcpy(static_cast<uint8_t*>(data_) + size_, bytes, count);
+    size_ += count;
+  }
+  // The block, now the caller's to free (never null).
+  void* release() {
+    if (data_ == nullptr) grow(1);
+    size_ = capacity_ = 0;
+    return std::exchange(data_, nullptr);
+  }
+
+ private:
+  void grow(size_t count) {
+    const size_t capacity = std::max({2 * capacity_, size_ + count, size_t{1} << 16});
+    void* data = std::realloc(data_, capacity);
+    if (data == nullptr) throw std::bad_alloc();
+    data_ = data;
+    capacity_ = capacity;
+  }
+  void* data_ = nullptr;
+  size_t size_ = 0, capacity_ = 0;
+};
+
 // Every run of one layout joined, as the library gives them, gathered without the interpreter
 // lock; they become numpy arrays once at the end.
 struct column_store {
   value_type type = value_type::int32;
-  std::vector<uint8_t> numbers;  // the values one after the other
-  std::string chars;             // of a string column: the characters of every row
-  std::vector<size_t> ends;      // and where each row's end
-  size_t width = 1;              // the longest string
+  grown_bytes numbers;       // the values one after the other
+  std::string chars;         // of a string column: the characters of every row
+  std::vector<size_t> ends;  // and where each row's end
+  size_t width = 1;          // the longest string
 };
 
 struct table_store {
@@ -263,8 +302,7 @@ size_t size_of(value_type type) {
 
 void append_column(column_store& store, const batch_column& column, int64_t rows) {
   if (store.type != value_type::string) {
-    const auto* values = static_cast<const uint8_t*>(column.values);
-    store.numbers.insert(store.numbers.end(), values, values + rows * size_of(store.type));
+    store.numbers.append(column.values, static_cast<size_t>(rows) * size_of(store.type));
     return;
   }
   for (int64_t r = 0; r < rows; ++r) {
@@ -309,9 +347,9 @@ py::dtype dtype_of(value_type type) {
 py::array array_of(column_store& store, int64_t rows) {
   const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(rows)};
   if (store.type != value_type::string) {
-    auto* owned = new std::vector<uint8_t>(std::move(store.numbers));
-    py::capsule owner(owned, [](void* v) { delete static_cast<std::vector<uint8_t>*>(v); });
-    return py::array(dtype_of(store.type), shape, owned->data(), owner);
+    void* owned = store.numbers.release();
+    py::capsule owner(owned, [](void* v) { std::free(v); });
+    return py::array(dtype_of(store.type), shape, owned, owner);
   }
   py::array strings(py::dtype("S" + std::to_string(store.width)), shape);
   char* out = static_cast<char*>(strings.mutable_data());
