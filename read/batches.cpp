@@ -2,41 +2,36 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "format/byte_order.h"
 
 namespace asciify {
 namespace {
 
-// Rows every column of the run has room for.
-int64_t room_of(const batch_builder& b) {
-  int64_t room = std::numeric_limits<int64_t>::max();
-  for (size_t index = 0; index < b.layout.size(); ++index) {
-    const column_store& store = b.stores[index];
-    room = std::min<int64_t>(room, static_cast<int64_t>(store.zero_fill.size()));
-    if (store.size != 0) {
-      room = std::min<int64_t>(room, static_cast<int64_t>(store.values.size() / store.size));
-    } else {
-      room = std::min<int64_t>(room, static_cast<int64_t>(store.offsets.size()) - 1);
-    }
-  }
-  return room;
+// Gives the store room for `capacity` rows of values of any size.
+void size_store(column_store& store, size_t capacity) {
+  if (store.values.size() < capacity * 8) store.values.resize(capacity * 8);
+  if (store.zero_fill.size() < capacity) store.zero_fill.resize(capacity);  // zeros
+  if (store.offsets.size() < capacity + 1) store.offsets.resize(capacity + 1);
 }
 
-// Makes room for one row more, doubling the room of every column of the run.
+// Points the slots at the run's columns (again after they moved).
+void point_slots(batch_builder& b) {
+  b.slots.resize(b.layout.size());
+  for (size_t index = 0; index < b.layout.size(); ++index) {
+    column_store& store = b.stores[index];
+    b.slots[index] = {store.values.data(), store.offset, store.size};
+  }
+}
+
+// Makes room for one row more, doubling the room of every store.
 void make_room(batch_builder& b) {
   const int64_t rows = b.batch.rows;
   if (rows < b.capacity) return;
   b.capacity =
       std::max<int64_t>(rows + 1, std::min<int64_t>(std::max<int64_t>(2 * rows, 1024), b.max_rows));
-  const auto capacity = static_cast<size_t>(b.capacity);
-  for (size_t index = 0; index < b.layout.size(); ++index) {
-    column_store& store = b.stores[index];
-    if (store.values.size() < capacity * store.size) store.values.resize(capacity * store.size);
-    if (store.zero_fill.size() < capacity) store.zero_fill.resize(capacity);  // zeros
-    if (store.size == 0 && store.offsets.size() < capacity + 1) store.offsets.resize(capacity + 1);
-  }
+  for (column_store& store : b.stores) size_store(store, static_cast<size_t>(b.capacity));
+  point_slots(b);
 }
 
 template <typename T>
@@ -48,13 +43,11 @@ void put_value(column_store& store, int64_t row, T value) {
 // copied where it lies.
 void append_numbers(batch_builder& b, const kept_record& record) {
   const int64_t row = b.batch.rows;
-  const size_t count = b.layout.size();
   const bool swap = record.settings.swap_needed != 0;
-  for (size_t index = 0; index < count; ++index) {
-    column_store& store = b.stores[index];
-    const uint8_t* bytes = record.data + store.offset;
-    unsigned char* to = store.values.data() + static_cast<size_t>(row) * store.size;
-    if (store.size == 4) {
+  for (const number_slot& slot : b.slots) {
+    const uint8_t* bytes = record.data + slot.offset;
+    unsigned char* to = slot.values + static_cast<size_t>(row) * slot.size;
+    if (slot.size == 4) {
       uint32_t value;
       std::memcpy(&value, bytes, sizeof value);
       if (swap) value = reversed(value);
@@ -124,7 +117,10 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
   b.started = true;
   if (!same_layout(b, layout)) {
     b.layout.assign(layout.begin(), layout.end());
-    if (b.stores.size() < layout.size()) b.stores.resize(layout.size());
+    if (b.stores.size() < layout.size()) {
+      b.stores.resize(layout.size());
+      for (column_store& store : b.stores) size_store(store, static_cast<size_t>(b.capacity));
+    }
     uint32_t offset = 0;
     for (size_t index = 0; index < layout.size(); ++index) {
       column_store& store = b.stores[index];
@@ -133,9 +129,8 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
       store.size = static_cast<uint32_t>(f.size);
       store.offset = offset;
       offset += store.size;
-      if (store.offsets.empty()) store.offsets.resize(1);
     }
-    b.capacity = room_of(b);
+    point_slots(b);
   }
   for (size_t index = 0; index < layout.size(); ++index) {
     column_store& store = b.stores[index];

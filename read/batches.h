@@ -41,11 +41,21 @@ struct column_store {
   int64_t filled_rows = 0;         // zero_fill holds no 1 from here on
 };
 
+// Where a number of a record of only numbers goes: its column's values, its place in the
+// record and its size.
+struct number_slot {
+  unsigned char* values;
+  uint32_t offset;
+  uint32_t size;
+};
+
 struct batch_builder {
   std::vector<uint8_t> layout;
   std::vector<column_store> stores;  // the first layout.size() are the run's; never shrunk
+  std::vector<number_slot> slots;    // of the run's columns
   std::vector<batch_column> columns;
-  int64_t capacity = 0;  // rows the stores have room for
+  // Rows every store has room for, with values of 8 bytes, whatever the layout.
+  int64_t capacity = 0;
   int64_t max_rows = 0;
   bool started = false;
   // Rows are taken straight from the converter (nothing is queued before them).
