@@ -37,7 +37,9 @@ size_t take_arrived(input_intake& intake, uint8_t* destination, size_t wanted) {
 
 // Keeps the rest of the piece for the next refill (at a pause, what fits_in_carry allowed).
 void carry_rest(input_intake& intake) {
-  std::memcpy(intake.carry + intake.carried, intake.piece, intake.piece_left);
+  // (No piece at all when the loop goes on after a pause.)
+  if (intake.piece_left > 0)
+    std::memcpy(intake.carry + intake.carried, intake.piece, intake.piece_left);
   intake.carried += static_cast<int32_t>(intake.piece_left);
   intake.piece = nullptr;
   intake.piece_left = 0;
