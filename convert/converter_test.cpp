@@ -116,7 +116,9 @@ TEST(Converter, PausesAfterALineAndGoesOn) {
   for (uint32_t seed = 1; seed <= 8; ++seed) {
     std::string input = test_support::make_random_input(seed).bytes;
     if (seed % 2 == 0) input.resize(input.size() * 2 / 3);  // cut short: most end in a failure
-    if (seed == 3) input = test_support::compress(compression_kind::gzip, input);
+    if (seed == 3 && compression_supported(compression_kind::gzip)) {
+      input = test_support::compress(compression_kind::gzip, input);
+    }
     const conversion_capture expected = convert_in_memory(input);
     for (const size_t piece : test_support::kPieceSizes) {
       for (const bool resume : {true, false}) {
