@@ -8,11 +8,12 @@
 namespace asciify {
 namespace {
 
-// Gives the store room for `capacity` rows of values of any size.
+// Gives the store room for `capacity` rows of values of any size (a string column's offsets
+// too: only those have them).
 void size_store(column_store& store, size_t capacity) {
   if (store.values.size() < capacity * 8) store.values.resize(capacity * 8);
   if (store.zero_fill.size() < capacity) store.zero_fill.resize(capacity);  // zeros
-  if (store.offsets.size() < capacity + 1) store.offsets.resize(capacity + 1);
+  if (store.size == 0 && store.offsets.size() < capacity + 1) store.offsets.resize(capacity + 1);
 }
 
 // Points the slots at the run's columns (again after they moved).
@@ -129,6 +130,7 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
       store.size = static_cast<uint32_t>(f.size);
       store.offset = offset;
       offset += store.size;
+      if (store.size == 0) size_store(store, static_cast<size_t>(b.capacity));
     }
     point_slots(b);
   }
