@@ -223,12 +223,15 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
   if (file.empty() || (existing.exists && (!existing.regular || existing.links > 1))) {
     return open_destination(name, opened);
   }
+  // The handlers are in place before the file exists, so no signal can leave it behind.
+  platform::catch_ending_signals();
   for (int attempt = 0; attempt < 1000; ++attempt) {
     const std::string temporary = file + suffix + std::to_string(attempt);
+    const int slot = platform::hold_file_to_remove(temporary);
     const int descriptor = create_new_file(temporary);
+    const int error = errno;
+    platform::settle_file_to_remove(slot, descriptor >= 0);
     if (descriptor >= 0) {
-      platform::catch_ending_signals();
-      const int slot = platform::add_file_to_remove(temporary);
       if (existing.exists) take_over_mode(descriptor, file);
       *opened = described(descriptor, true);
       opened->removal_slot = slot;
@@ -236,9 +239,11 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
       opened->temporary_name = temporary;
       return 0;
     }
-    if (folder_refuses_new_files(errno)) return open_destination(name, opened);
-    if (errno != EEXIST) return errno;
+    if (error == EEXIST) continue;
+    platform::release_ending_signals();
+    return folder_refuses_new_files(error) ? open_destination(name, opened) : error;
   }
+  platform::release_ending_signals();
   return EEXIST;
 }
 

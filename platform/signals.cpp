@@ -13,7 +13,10 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
+#include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -39,7 +42,7 @@ int holders = 0;
 std::atomic<size_t> erased_length{0};
 char blanks[kMaxErased + 2];  // "\r", spaces, "\r"
 
-// A file to remove: free, being filled in (the handler leaves it alone), or armed.
+// A file to remove: free, being filled in or made (the handler waits), or armed.
 enum slot_state : int { kFree, kFilling, kArmed };
 struct removal_slot {
   std::atomic<int> state{kFree};
@@ -55,12 +58,30 @@ void remove_file_now(const name_char* name) {
 #endif
 }
 
+// Waits, up to a second, while another thread is between naming a file and making it, so the
+// file made then is removed too.
+void wait_for_filling_slots() {
+  for (int waited = 0; waited < 1000; ++waited) {
+    const bool filling =
+        std::any_of(std::begin(removals), std::end(removals),
+                    [](const removal_slot& s) { return s.state.load() == kFilling; });
+    if (!filling) return;
+#ifdef _WIN32
+    Sleep(1);
+#else
+    const timespec millisecond{0, 1000000};
+    nanosleep(&millisecond, nullptr);
+#endif
+  }
+}
+
 void end_by_signal(int signal_number) {
   const size_t length = erased_length.load();
   if (length > 0) {
     blanks[length + 1] = '\r';
     write_some(kStandardError, blanks, length + 2);
   }
+  wait_for_filling_slots();
   for (removal_slot& slot : removals) {
     if (slot.state.load() == kArmed) remove_file_now(slot.name);
   }
@@ -121,22 +142,51 @@ void set_line_to_erase(size_t length) {
   erased_length.store(std::min(length, kMaxErased));
 }
 
-int add_file_to_remove(const std::string& name) {
+#ifndef _WIN32
+// The signal mask of a thread holding a file back, restored when the file settles.
+thread_local sigset_t mask_before_hold;
+#endif
+
+// Holds the ending signals back on this thread (on Windows they reach the handler on a thread
+// of their own, so there is nothing to hold).
+void hold_signals_here() {
+#ifndef _WIN32
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int s : kEndingSignals) sigaddset(&ending, s);
+  pthread_sigmask(SIG_BLOCK, &ending, &mask_before_hold);
+#endif
+}
+
+void let_signals_through_here() {
+#ifndef _WIN32
+  pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
+#endif
+}
+
+int hold_file_to_remove(const std::string& name) {
 #ifdef _WIN32
   const std::wstring wide = wide_from_utf8(name);
 #else
   const std::string& wide = name;
 #endif
   if (name.empty() || wide.size() > kMaxName) return -1;
+  hold_signals_here();
   for (size_t i = 0; i < std::size(removals); ++i) {
     int expected = kFree;
     if (!removals[i].state.compare_exchange_strong(expected, kFilling)) continue;
     std::copy(wide.begin(), wide.end(), removals[i].name);
     removals[i].name[wide.size()] = 0;
-    removals[i].state.store(kArmed);
     return static_cast<int>(i);
   }
+  let_signals_through_here();
   return -1;
+}
+
+void settle_file_to_remove(int slot, bool made) {
+  if (slot < 0 || slot >= static_cast<int>(std::size(removals))) return;
+  removals[slot].state.store(made ? kArmed : kFree);
+  let_signals_through_here();
 }
 
 void drop_file_to_remove(int slot) {

@@ -20,10 +20,14 @@ void set_line_to_erase(size_t length);
 // Files being written under temporary names at once (one a conversion running).
 constexpr size_t kMaxFilesToRemove = 64;
 
-// Adds a file (UTF-8) that the handler removes, and returns its slot for
-// drop_file_to_remove; -1 when it cannot be added (all slots taken, a name too long). Threads
-// may add and drop files at once.
-int add_file_to_remove(const std::string& name);
+// A file (UTF-8) that the handler removes from the moment it exists. hold_file_to_remove()
+// takes a slot for the name before the file is made and holds the ending signals back on this
+// thread; settle_file_to_remove() then arms the slot (the file was made) or frees it, and lets
+// this thread's signals through again. A handler running on another thread meanwhile waits for
+// the slot to settle. The slot is -1 when none is free or the name is too long. Threads may
+// hold and drop files at once; drop_file_to_remove() forgets an armed file.
+int hold_file_to_remove(const std::string& name);
+void settle_file_to_remove(int slot, bool made);
 void drop_file_to_remove(int slot);
 
 }  // namespace asciify::platform
