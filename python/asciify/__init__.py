@@ -273,7 +273,19 @@ def _pieces(source, size, progress):
             if progress is not None:
                 progress(done, size)
         return
-    while piece := source.read(_PIECE):
+    # One buffer read into again and again: a fresh object of a megabyte per piece costs a
+    # mapping and its page faults each time where the allocator hands large blocks back early
+    # (as on the workers of a Dask cluster). Each piece is taken whole before the next read.
+    read_into = getattr(source, "readinto", None)
+    buffer = memoryview(bytearray(_PIECE)) if read_into is not None else None
+    while True:
+        if buffer is None:
+            piece = source.read(_PIECE)
+        else:
+            count = read_into(buffer)
+            piece = buffer[:count] if count else None
+        if not piece:
+            return
         done += len(piece)
         yield piece
         if progress is not None:

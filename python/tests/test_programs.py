@@ -12,6 +12,7 @@ import pytest
 
 import asciify
 from conftest import BINIFY, COMMAND, SAMPLE_NAMES, run_command, table_text
+from test_reading import ReadOnly
 
 
 def damaged_files(samples, folder):
@@ -139,6 +140,35 @@ def test_progress_only_grows_and_ends_at_the_file_size(large_files, tmp_path):
         for _ in reader.batches():
             pass
         assert reader.progress == (size, size)
+
+
+class ShortReads(io.RawIOBase):
+    """A raw file that gives at most a few thousand bytes a read, each read a different count."""
+
+    def __init__(self, data):
+        self._file = io.BytesIO(data)
+        self._reads = 0
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        self._reads += 1
+        return self._file.readinto(memoryview(buffer)[: 1000 + 4099 * (self._reads % 3)])
+
+
+def test_convert_and_pack_read_every_kind_of_file_object_alike(large_files, tmp_path):
+    path = large_files[0]
+    asciify.convert(path, tmp_path / "text", quiet=True)
+    asciify.pack(tmp_path / "text", tmp_path / "packed", quiet=True)
+    kinds = {"BytesIO": io.BytesIO, "short reads": ShortReads, "read only": ReadOnly}
+    for function, src in ((asciify.convert, path), (asciify.pack, tmp_path / "text")):
+        expected = (tmp_path / ("text" if function is asciify.convert else "packed")).read_bytes()
+        assert len(src.read_bytes()) > 3 << 20  # several pieces
+        for kind, make in kinds.items():
+            out = io.BytesIO()
+            function(make(src.read_bytes()), out, quiet=True)
+            assert out.getvalue() == expected, (function.__name__, kind)
 
 
 def best_time(run, times=5):
