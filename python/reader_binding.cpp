@@ -2,11 +2,15 @@
 // numpy arrays. Every call into the library runs without the interpreter lock; a reader that
 // reads a Python file object takes the lock back only to call its readinto.
 #include <pybind11/numpy.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -244,40 +248,97 @@ py::object python_reader::next_batch(int64_t max_rows) {
                         text_of(batch->heading));
 }
 
-// Bytes appended to a block grown with realloc, which can move a large block's pages rather
-// than copy them; the block is handed to numpy as it stands.
+// A block of memory that is handed to numpy: mapped or from the allocator.
+struct owned_block {
+  void* data = nullptr;
+  size_t capacity = 0;
+  bool mapped = false;
+};
+
+void free_block(const owned_block& block) {
+#ifdef __linux__
+  if (block.mapped) {
+    munmap(block.data, block.capacity);
+    return;
+  }
+#endif
+  std::free(block.data);
+}
+
+// The block with room for `capacity` bytes, its first `used` kept. On Linux a large block is a
+// mapping of its own, which grows without its bytes being copied (mremap); from the allocator
+// it would be copied at each doubling into fresh heap pages, all faulted in anew.
+owned_block grown_block(const owned_block& block, size_t used, size_t capacity) {
+#ifdef __linux__
+  constexpr size_t kMappedFrom = size_t{1} << 20;
+  if (capacity >= kMappedFrom) {
+    void* data = block.mapped ? mremap(block.data, block.capacity, capacity, MREMAP_MAYMOVE)
+                              : mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+    // The new room is written next: its pages at once cost less than a fault for each.
+    const size_t kept = block.mapped ? block.capacity : 0;
+    const size_t page_start = (kept + 4095) & ~size_t{4095};
+    if (page_start < capacity) {
+      madvise(static_cast<char*>(data) + page_start, capacity - page_start, MADV_POPULATE_WRITE);
+    }
+#endif
+    if (!block.mapped) {
+      if (used > 0) std::memcpy(data, block.data, used);
+      std::free(block.data);
+    }
+    return {data, capacity, true};
+  }
+#endif
+  void* data = std::realloc(block.data, capacity);
+  if (data == nullptr) throw std::bad_alloc();
+  return {data, capacity, false};
+}
+
+// The block cut down to the pages of its first `used` bytes: the room grown beyond them, its
+// pages written in advance, is given back.
+owned_block trimmed_block(const owned_block& block, size_t used) {
+#ifdef __linux__
+  const size_t pages = std::max<size_t>((used + 4095) & ~size_t{4095}, 4096);
+  if (block.mapped && pages < block.capacity &&
+      mremap(block.data, block.capacity, pages, 0) != MAP_FAILED) {
+    return {block.data, pages, true};
+  }
+#endif
+  return block;
+}
+
+// Bytes appended at the end of a block that grows by doubling, and then handed over whole.
 class grown_bytes {
  public:
   grown_bytes() = default;
   grown_bytes(grown_bytes&& other) noexcept
-      : data_(std::exchange(other.data_, nullptr)),
-        size_(std::exchange(other.size_, 0)),
-        capacity_(std::exchange(other.capacity_, 0)) {}
+      : block_(std::exchange(other.block_, {})), size_(std::exchange(other.size_, 0)) {}
   grown_bytes& operator=(grown_bytes&&) = delete;
-  ~grown_bytes() { std::free(data_); }
+  ~grown_bytes() { free_block(block_); }
 
   void append(const void* bytes, size_t count) {
-    if (count > capacity_ - size_) grow(count);
-    std::memcpy(static_cast<uint8_t*>(data_) + size_, bytes, count);
+    if (count > block_.capacity - size_) grow(count);
+    std::memcpy(static_cast<uint8_t*>(block_.data) + size_, bytes, count);
     size_ += count;
   }
-  // The block, now the caller's to free (never null).
-  void* release() {
-    if (data_ == nullptr) grow(1);
-    size_ = capacity_ = 0;
-    return std::exchange(data_, nullptr);
+  // The block, now the caller's to free with free_block (its data never null).
+  owned_block release() {
+    if (block_.data == nullptr) grow(1);
+    const owned_block block = trimmed_block(block_, size_);
+    block_ = {};
+    size_ = 0;
+    return block;
   }
 
  private:
   void grow(size_t count) {
-    const size_t capacity = std::max({2 * capacity_, size_ + count, size_t{1} << 16});
-    void* data = std::realloc(data_, capacity);
-    if (data == nullptr) throw std::bad_alloc();
-    data_ = data;
-    capacity_ = capacity;
+    const size_t capacity = std::max({2 * block_.capacity, size_ + count, size_t{1} << 16});
+    block_ = grown_block(block_, size_, capacity);
   }
-  void* data_ = nullptr;
-  size_t size_ = 0, capacity_ = 0;
+  owned_block block_;
+  size_t size_ = 0;
 };
 
 // Every run of one layout joined, as the library gives them, gathered without the interpreter
@@ -347,9 +408,14 @@ py::dtype dtype_of(value_type type) {
 py::array array_of(column_store& store, int64_t rows) {
   const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(rows)};
   if (store.type != value_type::string) {
-    void* owned = store.numbers.release();
-    py::capsule owner(owned, [](void* v) { std::free(v); });
-    return py::array(dtype_of(store.type), shape, owned, owner);
+    auto block = std::make_unique<owned_block>(store.numbers.release());
+    void* data = block->data;
+    py::capsule owner(block.get(), [](void* v) {
+      const std::unique_ptr<owned_block> owned(static_cast<owned_block*>(v));
+      free_block(*owned);
+    });
+    block.release();
+    return py::array(dtype_of(store.type), shape, data, owner);
   }
   py::array strings(py::dtype("S" + std::to_string(store.width)), shape);
   char* out = static_cast<char*>(strings.mutable_data());

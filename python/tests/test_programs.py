@@ -8,6 +8,7 @@ import subprocess
 import threading
 import time
 
+import numpy
 import pytest
 
 import asciify
@@ -221,3 +222,24 @@ def test_every_public_name_says_what_it_is():
             assert getattr(asciify, name).__doc__, name
     for method in ("lines", "items", "batches", "close", "progress"):
         assert getattr(asciify.Reader, method).__doc__, method
+
+
+@pytest.mark.parametrize("max_rows", [1000, 65536])
+def test_tables_of_a_large_file_are_its_batches_joined(large_files, max_rows):
+    # Columns of megabytes, grown many times over, hold every row of the batches in order.
+    joined = {}
+    with asciify.open(large_files[0]) as reader:
+        for batch in reader.batches(max_rows):
+            joined.setdefault(batch.layout, []).append(batch.columns)
+    tables = asciify.read_tables(large_files[0], max_rows)
+    assert [t.layout for t in tables] == list(joined)
+    assert max(c.nbytes for t in tables for c in t.columns) > 2 << 20
+    for table in tables:
+        for index, column in enumerate(table.columns):
+            parts = [columns[index] for columns in joined[table.layout]]
+            expected = numpy.concatenate(parts) if column.dtype.kind != "S" else [
+                value for part in parts for value in part.tolist()]
+            if column.dtype.kind == "S":
+                assert column.tolist() == expected
+            else:
+                assert column.tobytes() == expected.tobytes()
