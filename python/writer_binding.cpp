@@ -10,6 +10,7 @@
 
 #include "asciify/converter.h"
 #include "asciify/packer.h"
+#include "input/input_stream.h"
 #include "python/bindings.h"
 
 namespace asciify::python {
@@ -153,6 +154,39 @@ py::dict python_packer::report() const {
   return d;
 }
 
+// A named file read as binify reads it: decompressed when it is a gzip, xz or zstd file.
+class python_decompressed {
+ public:
+  explicit python_decompressed(const std::string& name) : name_(name) {
+    input_opening opening = open_input_file(name.c_str());
+    if (opening.stream == nullptr) raise_os_error(opening.system_error, opening.reason);
+    input_ = std::move(opening.stream);
+  }
+  // Fills the buffer as far as the file goes: the count, 0 at its end.
+  size_t readinto(const py::buffer& buffer) {
+    const py::buffer_info view = buffer.request(true);
+    size_t got = 0;
+    {
+      py::gil_scoped_release release;
+      got = read_input(*input_, static_cast<uint8_t*>(view.ptr),
+                       static_cast<size_t>(view.size * view.itemsize));
+    }
+    if (got == 0 && input_failed(*input_)) raise_os_error(0, input_failure_reason(*input_));
+    return got;
+  }
+
+ private:
+  // OSError(errno, reason, name), the subclass of the errno; no errno for damaged data.
+  [[noreturn]] void raise_os_error(int error_number, const std::string& reason) const {
+    const py::object number = error_number != 0 ? py::object(py::int_(error_number)) : py::none();
+    const py::tuple arguments = py::make_tuple(number, reason, name_);
+    PyErr_SetObject(PyExc_OSError, arguments.ptr());
+    throw py::error_already_set();
+  }
+  std::string name_;
+  input_handle input_;
+};
+
 }  // namespace
 
 void add_writers(py::module_& m) {
@@ -169,6 +203,9 @@ void add_writers(py::module_& m) {
       .def("finish", &python_packer::finish)
       .def("report", &python_packer::report)
       .def("write_error", &python_packer::write_error);
+  py::class_<python_decompressed>(m, "Decompressed")
+      .def(py::init<const std::string&>())
+      .def("readinto", &python_decompressed::readinto);
 }
 
 }  // namespace asciify::python

@@ -13,9 +13,7 @@ from __future__ import annotations
 
 import builtins
 import contextlib
-import gzip
 import io
-import lzma
 import os
 import sys
 from typing import NamedTuple
@@ -244,23 +242,12 @@ def _opened(src):
     yield view, len(view)
 
 
-@contextlib.contextmanager
 def _decompressed(source, src):
-    """A named file's text, decompressed when it is a gzip or xz file, as binify reads it."""
+    """A named file's text read as binify reads it (decompressed when it is a gzip, xz or zstd
+    file); any other source as it is."""
     if not _is_path(src):
-        yield source
-        return
-    start = source.peek(6)[:6]
-    if start.startswith(b"\x1f\x8b"):
-        with gzip.GzipFile(fileobj=source) as text:
-            yield text
-    elif start.startswith(b"\xfd7zXZ\x00"):
-        with lzma.LZMAFile(source) as text:
-            yield text
-    elif start.startswith(b"\x28\xb5\x2f\xfd"):
-        raise OSError(f"{_name_of(src, '')}: zstd-compressed text is not read from Python")
-    else:
-        yield source
+        return source
+    return _asciify.Decompressed(os.fsdecode(os.fspath(src)))
 
 
 def _pieces(source, size, progress):
@@ -360,7 +347,8 @@ def pack(src, dst, *, byte_order: str = "native", quiet: bool = False) -> int:
     """
     _check_destination(dst)
     _refuse_same_file("binify", src, dst)
-    with _opened(src) as (source, size), _decompressed(source, src) as source:
+    with _opened(src) as (source, size):
+        source = _decompressed(source, src)
         if not _is_path(dst):
             return _pack_into(_pieces(source, size, None), dst.write, byte_order, quiet)
         target = os.fspath(dst)

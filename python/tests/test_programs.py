@@ -4,6 +4,7 @@ import gzip
 import hashlib
 import io
 import lzma
+import shutil
 import subprocess
 import threading
 import time
@@ -90,8 +91,15 @@ def test_pack_gives_a_file_that_converts_back(tmp_path, order):
     assert "".join(lines).encode("utf-8", "surrogateescape") == text
 
 
-@pytest.mark.parametrize("compress", [gzip.compress, lzma.compress])
+def zstd_compress(data):
+    return subprocess.run(["zstd", "-q", "-c"], input=data, capture_output=True,
+                          check=True).stdout
+
+
+@pytest.mark.parametrize("compress", [gzip.compress, lzma.compress, zstd_compress])
 def test_pack_reads_compressed_text_as_binify_does(tmp_path, compress):
+    if compress is zstd_compress and shutil.which("zstd") is None:
+        pytest.skip("needs the zstd command")
     text = table_text(100, 5)
     source = tmp_path / "text.z"
     source.write_bytes(compress(text))
@@ -100,6 +108,15 @@ def test_pack_reads_compressed_text_as_binify_does(tmp_path, compress):
                             capture_output=True)
     assert binify.returncode == 0
     assert (tmp_path / "packed.dat").read_bytes() == (tmp_path / "binify.dat").read_bytes()
+    # Cut short, it is refused with binify's reason, and nothing is written.
+    source.write_bytes(compress(text)[:-9])
+    binify = subprocess.run([BINIFY, str(source), str(tmp_path / "cut.dat")], check=False,
+                            capture_output=True)
+    with pytest.raises(OSError) as raised:
+        asciify.pack(source, tmp_path / "cut.dat", quiet=True)
+    assert binify.returncode != 0
+    assert f"binify: {source}: {raised.value.strerror}\n" in binify.stderr.decode()
+    assert raised.value.filename == str(source) and not (tmp_path / "cut.dat").exists()
 
 
 def test_pack_refuses_what_binify_refuses_and_writes_nothing(tmp_path, capfd):
