@@ -228,9 +228,9 @@ bool fill_queue(reader& r) {
   return r.taken < r.queue.size();
 }
 
-// A queued data record's data, as kept.
-kept_record kept_of(const reader& r, const queued_item& q) {
-  kept_record k;
+// Sets `k` to a queued data record's data, as kept. Filled in place: a record built field by
+// field and then copied whole is read back before its small stores have landed, which stalls.
+void set_kept(kept_record& k, const reader& r, const queued_item& q) {
   k.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
   k.data = r.data.data() + q.data_at;
   k.size = static_cast<int32_t>(q.data_size);
@@ -238,6 +238,11 @@ kept_record kept_of(const reader& r, const queued_item& q) {
   k.staged = q.source == record_source::hardwired;
   k.staged_zero_fill = q.staged_zero_fill;
   k.only_numbers = q.only_numbers;
+}
+
+kept_record kept_of(const reader& r, const queued_item& q) {
+  kept_record k;
+  set_kept(k, r, q);
   return k;
 }
 
@@ -293,10 +298,10 @@ void take_head_text(reader& r) {
   }
 }
 
-// The item as the interface shows it, with `fields` as its fields and no text when its text is
-// still to be written.
-line_item item_of(const reader& r, const queued_item& q, const std::vector<field_value>& fields) {
-  line_item item;
+// Sets `item` to the item as the interface shows it, with `fields` as its fields and no text
+// when its text is still to be written (in place, as set_kept).
+void set_item(line_item& item, const reader& r, const queued_item& q,
+              const std::vector<field_value>& fields) {
   item.kind = q.kind;
   item.text = text_of(r, q);
   item.line_number = q.line_number;
@@ -306,7 +311,6 @@ line_item item_of(const reader& r, const queued_item& q, const std::vector<field
   item.swapped = q.swapped;
   item.layout = std::span<const uint8_t>(r.layouts.data() + q.layout_at, q.layout_size);
   item.fields = fields;
-  return item;
 }
 
 // Writes the texts of the queued data records from `begin` on from their values (lines are
@@ -329,7 +333,7 @@ void write_texts(reader& r, size_t begin) {
 const line_item& view_of(reader& r, const queued_item& q, bool with_fields) {
   const bool fields = with_fields && q.kind == item_kind::data_record;
   if (fields) values_of(kept_of(r, q), r.fields);
-  r.current = item_of(r, q, r.fields);
+  set_item(r.current, r, q, r.fields);
   if (!fields) r.current.fields = {};
   return r.current;
 }
@@ -425,7 +429,7 @@ const run_item* peek_run_item(reader& r) {
   item.line_number = q.line_number;
   item.input_byte = q.input_byte;
   item.text = text_of(r, q);  // only other lines' texts are asked for: never still to write
-  if (q.kind == item_kind::data_record) item.record = kept_of(r, q);
+  if (q.kind == item_kind::data_record) set_kept(item.record, r, q);
   return &item;
 }
 
