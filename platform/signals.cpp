@@ -13,6 +13,9 @@
 
 #ifdef _WIN32
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min, not the header's macro
+#endif
 #include <windows.h>
 #else
 #include <pthread.h>
