@@ -4,6 +4,7 @@
 #include <pybind11/numpy.h>
 #ifdef __linux__
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -265,6 +266,17 @@ void free_block(const owned_block& block) {
   std::free(block.data);
 }
 
+#ifdef __linux__
+size_t page_size() {
+  static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+size_t whole_pages(size_t bytes) {
+  return (bytes + page_size() - 1) / page_size() * page_size();
+}
+#endif
+
 // The block with room for `capacity` bytes, its first `used` kept. On Linux a large block is a
 // mapping of its own, which grows without its bytes being copied (mremap); from the allocator
 // it would be copied at each doubling into fresh heap pages, all faulted in anew.
@@ -279,7 +291,7 @@ owned_block grown_block(const owned_block& block, size_t used, size_t capacity) 
 #ifdef MADV_POPULATE_WRITE
     // The new room is written next: its pages at once cost less than a fault for each.
     const size_t kept = block.mapped ? block.capacity : 0;
-    const size_t page_start = (kept + 4095) & ~size_t{4095};
+    const size_t page_start = whole_pages(kept);
     if (page_start < capacity) {
       madvise(static_cast<char*>(data) + page_start, capacity - page_start, MADV_POPULATE_WRITE);
     }
@@ -300,7 +312,7 @@ owned_block grown_block(const owned_block& block, size_t used, size_t capacity) 
 // pages written in advance, is given back.
 owned_block trimmed_block(const owned_block& block, size_t used) {
 #ifdef __linux__
-  const size_t pages = std::max<size_t>((used + 4095) & ~size_t{4095}, 4096);
+  const size_t pages = std::max(whole_pages(used), page_size());
   if (block.mapped && pages < block.capacity &&
       mremap(block.data, block.capacity, pages, 0) != MAP_FAILED) {
     return {block.data, pages, true};

@@ -242,12 +242,13 @@ def _opened(src):
     yield view, len(view)
 
 
-def _decompressed(source, src):
-    """A named file's text read as binify reads it (decompressed when it is a gzip, xz or zstd
-    file); any other source as it is."""
-    if not _is_path(src):
-        return source
-    return _asciify.Decompressed(os.fsdecode(os.fspath(src)))
+def _text_source(src):
+    """``src`` opened as binify reads it: a named file by the library's input (decompressed when
+    it is a gzip, xz or zstd file), any other source as _opened gives it; yields it and its size
+    when known."""
+    if _is_path(src):
+        return contextlib.nullcontext((_asciify.Decompressed(os.fsdecode(os.fspath(src))), None))
+    return _opened(src)
 
 
 def _pieces(source, size, progress):
@@ -347,8 +348,7 @@ def pack(src, dst, *, byte_order: str = "native", quiet: bool = False) -> int:
     """
     _check_destination(dst)
     _refuse_same_file("binify", src, dst)
-    with _opened(src) as (source, size):
-        source = _decompressed(source, src)
+    with _text_source(src) as (source, size):
         if not _is_path(dst):
             return _pack_into(_pieces(source, size, None), dst.write, byte_order, quiet)
         target = os.fspath(dst)

@@ -138,9 +138,11 @@ def test_files_that_cannot_be_opened_raise_their_os_error(tmp_path):
             asciify.open(name)
         assert raised.value.errno == number
         assert raised.value.filename == str(name)
-        with pytest.raises(error):
-            asciify.convert(name, tmp_path / "out.txt")
-        assert not (tmp_path / "out.txt").exists()
+        for function in (asciify.convert, asciify.pack):
+            with pytest.raises(error) as raised:
+                function(name, tmp_path / "out.txt")
+            assert raised.value.filename == str(name)
+            assert not (tmp_path / "out.txt").exists()
 
 
 def test_an_error_of_the_file_object_is_raised_as_it_is(samples):
