@@ -106,8 +106,10 @@ struct reader {
 
 namespace {
 
+// Fills the item in place at the end of the queue: one built apart and copied whole is read
+// back before its small stores have landed, which stalls.
 void queue_line(reader& r, const item_origin& origin, const observed_line& line) {
-  queued_item q{};
+  queued_item& q = r.queue.emplace_back();
   q.kind = origin.origin == line_origin::ascii_line    ? item_kind::ascii_line
            : origin.origin == line_origin::text_record ? item_kind::text_record
                                                        : item_kind::data_record;
@@ -140,7 +142,6 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
     q.data_size = static_cast<uint32_t>(line.limit - line.start);
     r.data.insert(r.data.end(), line.data + line.start, line.data + line.limit);
   }
-  r.queue.push_back(q);
 }
 
 // A checked data record, as kept where the converter holds it.
