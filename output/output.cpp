@@ -142,6 +142,22 @@ std::optional<int32_t> observe_unrendered(output& out, const line_settings& sett
   return measure.end;
 }
 
+// Writes a line rendered into the line buffer at once and tells the observer of it.
+bool write_rendered_now(output& out, const line_settings& settings, const format_entry& format,
+                        const uint8_t* data, int32_t start, int32_t limit,
+                        const rendered_text& rendered) {
+  if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) return false;
+  if (out.observer.take != nullptr) {
+    const observed_line observed{
+        out.line_buffer, rendered.length, true, &format, data, start, std::min(limit, rendered.end),
+        settings};
+    out.observer.take(out.observer.context, out.item, observed);
+  }
+  out.starred_fields += rendered.star_count;
+  note_wide_values(out, rendered.first_star_width);
+  return true;
+}
+
 // Renders the line and writes it at once (with `observe_only`, checks it and tells the
 // observer). Returns the end of its data, or nothing after a message.
 std::optional<int32_t> write_line_now(output& out, const line_settings& settings,
@@ -161,20 +177,10 @@ std::optional<int32_t> write_line_now(output& out, const line_settings& settings
   }
   const std::optional<rendered_text> line =
       render_or_report(out, settings, format, data, start, limit);
-  if (!line) return std::nullopt;
-  const rendered_text& rendered = *line;
-  if (!append_now(out, out.line_buffer, rendered.length, line_kind::formatted)) {
+  if (!line || !write_rendered_now(out, settings, format, data, start, limit, *line)) {
     return std::nullopt;
   }
-  if (out.observer.take != nullptr) {
-    observed_line observed{
-        out.line_buffer, rendered.length, true, &format, data, start, std::min(limit, rendered.end),
-        settings};
-    out.observer.take(out.observer.context, out.item, observed);
-  }
-  out.starred_fields += rendered.star_count;
-  note_wide_values(out, rendered.first_star_width);
-  return rendered.end;
+  return line->end;
 }
 
 // Queues a line that only its rendered text can check. Returns the end of its data, or nothing
@@ -343,7 +349,9 @@ bool write_plain_line(output& out, const line_settings& settings, const format_e
     return observe_unrendered(out, settings, format, data, 0, format.plain_size, measure)
         .has_value();
   }
-  return write_line_now(out, settings, format, data, 0, format.plain_size).has_value();
+  // Rendered without the checks of a line of any format, which this one cannot fail.
+  const rendered_text rendered = render_plain_line(settings, format, data, out.line_buffer);
+  return write_rendered_now(out, settings, format, data, 0, format.plain_size, rendered);
 }
 
 std::optional<int32_t> write_formatted_line(output& out, const line_settings& settings,

@@ -348,17 +348,37 @@ layout_result render_formatted_line(const line_settings& settings, const format_
   return result;
 }
 
+namespace {
+
+// Puts the fields of a line of numbers in fixed columns, none of them the zero-fill marker:
+// nothing to check or to skip.
+[[gnu::always_inline]] inline void put_plain_fields(const line_settings& settings,
+                                                    line_in_progress& line,
+                                                    const uint8_t* format_bytes, int32_t count,
+                                                    const uint8_t* data) {
+  for (int32_t index = 0; index < count; ++index) {
+    const field_format& field = decompose_field_format(format_bytes[index]);
+    put_number(settings, line, field, data, false, false);
+    data += field.size;
+  }
+}
+
+}  // namespace
+
+rendered_text render_plain_line(const line_settings& settings, const format_entry& format,
+                                const uint8_t* data, char* text) {
+  line_in_progress line{text, 0, -1};
+  put_plain_fields(settings, line, format.bytes, format.count, data);
+  line.text[line.position++] = '\n';
+  return {line.position, line.first_star_width, line.star_count, format.plain_size};
+}
+
 int32_t render_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
                     const uint8_t* data, int32_t length, bool only_numbers, char* text,
                     int32_t* first_star_width) {
   line_in_progress line{text, 0, -1};
   if (only_numbers) {
-    // Nothing to check or to skip: each field is a number in its columns.
-    for (int32_t index = 0; index < count; ++index) {
-      const field_format& field = decompose_field_format(format_bytes[index]);
-      put_number(settings, line, field, data, false, false);
-      data += field.size;
-    }
+    put_plain_fields(settings, line, format_bytes, count, data);
   } else {
     const format_entry format{static_cast<uint8_t>(count), format_bytes};
     int32_t end = 0;

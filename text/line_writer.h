@@ -72,6 +72,11 @@ layout_result measure_formatted_line(const line_settings& settings, const format
                                      const uint8_t* data, int32_t start, int32_t limit,
                                      line_measure* measure);
 
+// render_formatted_line for a line of a plain format (see summarize_format) whose data, its
+// format's plain_size bytes from `data`, hold no zero-fill marker: the line cannot fail.
+rendered_text render_plain_line(const line_settings& settings, const format_entry& format,
+                                const uint8_t* data, char* text);
+
 // measure_formatted_line for a format given by its bytes; true when the line is complete.
 bool measure_line(const line_settings& settings, const uint8_t* format_bytes, int32_t count,
                   const uint8_t* data, int32_t start, int32_t limit, line_measure* measure);
