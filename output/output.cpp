@@ -107,13 +107,15 @@ std::optional<rendered_text> render_or_report(output& out, const line_settings& 
 }
 
 // Tells the observer, when there is one, of a line of fields without its text: the data it
-// is written from, up to the end of what it uses.
+// is written from, up to the end of what it uses. `numbers_text_size`: for a line of numbers
+// in fixed columns without a marker, the size of its text (their bound is exact); else 0.
 void observe_fields(output& out, const line_settings& settings, const format_entry& format,
                     const uint8_t* data, int32_t start, int32_t limit, int32_t end,
-                    bool only_numbers) {
+                    int32_t numbers_text_size) {
   if (out.observer.take == nullptr) return;
   const observed_line observed{
-      nullptr, 0, true, &format, data, start, std::min(limit, end), settings, only_numbers};
+      nullptr,  numbers_text_size,     true, &format, data, start, std::min(limit, end),
+      settings, numbers_text_size != 0};
   out.observer.take(out.observer.context, out.item, observed);
 }
 
@@ -126,7 +128,8 @@ void observe_fields(output& out, const line_settings& settings, const format_ent
     return false;
   }
   ++out.lines_written;
-  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size, true);
+  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size,
+                 measure.text_bound);
   return true;
 }
 
@@ -138,7 +141,7 @@ std::optional<int32_t> observe_unrendered(output& out, const line_settings& sett
                                           const line_measure& measure) {
   ++out.lines_written;
   observe_fields(out, settings, format, data, start, limit, measure.end,
-                 measure.only_numbers && format.plain_size >= 0);
+                 measure.only_numbers && format.plain_size >= 0 ? measure.text_bound : 0);
   return measure.end;
 }
 
@@ -376,9 +379,10 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
   if (!end) return end;
   ++out.lines_written;
   if (out.observer.take != nullptr) {
-    observe_fields(
-        out, settings, format, data, start, limit, *end,
-        result == layout_result::complete && measure.only_numbers && format.plain_size >= 0);
+    const bool numbers =
+        result == layout_result::complete && measure.only_numbers && format.plain_size >= 0;
+    observe_fields(out, settings, format, data, start, limit, *end,
+                   numbers ? measure.text_bound : 0);
   }
   return end;
 }

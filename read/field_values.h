@@ -38,12 +38,22 @@ struct raw_field {
   uint32_t size;
 };
 
+// A switch, not a local table: a table in a function is built on the stack at every call and
+// read back at once, which stalls the loops that call this for every field.
 constexpr value_type value_type_of(field_type type) {
-  // In the order of field_type.
-  constexpr value_type kValueTypes[] = {value_type::int32, value_type::real32, value_type::int64,
-                                        value_type::real64, value_type::string};
-  static_assert(static_cast<int>(field_type::string) == 4);
-  return kValueTypes[static_cast<int>(type)];
+  switch (type) {
+    case field_type::int32:
+      return value_type::int32;
+    case field_type::float32:
+      return value_type::real32;
+    case field_type::int64:
+      return value_type::int64;
+    case field_type::float64:
+      return value_type::real64;
+    case field_type::string:
+      break;
+  }
+  return value_type::string;
 }
 
 // Whether the field's bytes are its value: not for a zero-filled field (whose value is zero or

@@ -88,6 +88,8 @@ TEST(LineWriter, RenderedTextStaysWithinTheMeasuredBound) {
     if (measure.only_numbers) {
       ++only_numbers;
       ASSERT_EQ(texts[1], texts[0]) << "round " << round;
+      // Numbers in fixed columns fill their bound exactly: readers take it as the line's size.
+      ASSERT_EQ(static_cast<int32_t>(texts[0].size()), bound) << "round " << round;
       if (expect_plain_rendering_as_any(settings, format, data, texts[0], round)) ++plain;
     }
   }
