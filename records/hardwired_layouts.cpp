@@ -371,9 +371,14 @@ bool stage_and_write(conversion_state& state, output& out, const record_head& he
 }  // namespace
 
 bool process_hardwired_line(conversion_state& state, output& out, input_cursor& input) {
-  input_cursor record = input;
+  // The record's cursor is set member by member: a copy made whole is stored as one wide
+  // value, and reading its position back at once stalls on that store.
   record_head head;
-  head.code = record.window[record.position++];
+  input_cursor record;
+  record.window = input.window;
+  record.end = input.end;
+  record.position = input.position + 1;
+  head.code = input.window[input.position];
   if (head.code >= FC_FIRST_LONG_LAYOUT) {
     if (record.position >= record.end) {
       return fail_on_input(
