@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -173,6 +174,30 @@ TEST(Reader, BatchesAreRunsOfOneLayout) {
               expected.last_real);
   }
   EXPECT_EQ(next_batch(*r, 4), nullptr);
+}
+
+// Two layouts of one size that differ in one field's width only are two runs, wherever that
+// field stands.
+TEST(Reader, ALayoutDifferingInOneByteEndsARun) {
+  for (size_t fields = 1; fields <= 20; ++fields) {
+    for (size_t changed = 0; changed < fields; ++changed) {
+      std::vector<uint8_t> layout(fields, 0x0A), other = layout;
+      other[changed] = 0x0B;  // an integer one column wider: the same record data
+      encoder file = encoder{}.start_binary().define(60, layout).define(61, other);
+      for (const uint8_t code : {60, 61}) {
+        file.byte(code);
+        for (size_t i = 0; i < fields; ++i) file.i32(static_cast<int32_t>(i));
+      }
+      const reader_ptr r = reader_of(file.bytes);
+      for (const std::vector<uint8_t>* expected : {&layout, &other}) {
+        const record_batch* batch = next_batch(*r, 100);
+        ASSERT_NE(batch, nullptr) << fields << " fields, " << changed;
+        EXPECT_EQ(batch->rows, 1) << fields << " fields, " << changed;
+        EXPECT_TRUE(std::ranges::equal(batch->layout, *expected)) << fields << " fields";
+      }
+      EXPECT_EQ(next_batch(*r, 100), nullptr);
+    }
+  }
 }
 
 // A row as text for comparing: where it stands, its layout and every value (numbers by their
