@@ -13,13 +13,19 @@
 namespace {
 
 // The sum of the values of every column of the batch (a string's length), so that its values
-// are looked at, one column at a time as a program does.
+// are looked at, one column at a time as a program does. Four partial sums, as a vectorised
+// sum takes them: one sum would make every addition wait for the one before, and the time
+// measured would be that of the additions rather than of the reading.
 template <typename T>
 double sum_of_values(const void* values, int64_t rows) {
   const T* typed = static_cast<const T*>(values);
-  double sum = 0;
-  for (int64_t row = 0; row < rows; ++row) sum += static_cast<double>(typed[row]);
-  return sum;
+  double sums[4] = {0, 0, 0, 0};
+  int64_t row = 0;
+  for (; row + 4 <= rows; row += 4) {
+    for (int k = 0; k < 4; ++k) sums[k] += static_cast<double>(typed[row + k]);
+  }
+  for (; row < rows; ++row) sums[0] += static_cast<double>(typed[row]);
+  return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
 double sum_of(const asciify::record_batch& batch) {
