@@ -1,11 +1,14 @@
 // Reads a file through the library's reader, as a program that wants its values does:
 //
 //   read_speed batches FILE   every value, in runs of one layout (65,536 rows at most)
-//   read_speed lines FILE     every line, one item at a time
+//   read_speed lines FILE     every line, one item at a time, with the values of its fields
+//   read_speed texts FILE     every line's text, one item at a time, without values
 //
 // Prints the rows or lines read and a sum of what was read (so that nothing is left out), and
 // exits with 2 after an error of the file. bench/run times it with bench/measure.
 #include <asciify/reader.h>
+
+#include "read/next_text.h"  // the lines without values, as the Python module reads them
 
 #include <cstdio>
 #include <cstring>
@@ -56,8 +59,9 @@ double sum_of(const asciify::record_batch& batch) {
 
 int main(int argc, char** argv) {
   const bool batches = argc == 3 && std::strcmp(argv[1], "batches") == 0;
-  if (argc != 3 || (!batches && std::strcmp(argv[1], "lines") != 0)) {
-    std::fprintf(stderr, "usage: read_speed batches|lines FILE\n");
+  const bool texts = argc == 3 && std::strcmp(argv[1], "texts") == 0;
+  if (argc != 3 || (!batches && !texts && std::strcmp(argv[1], "lines") != 0)) {
+    std::fprintf(stderr, "usage: read_speed batches|lines|texts FILE\n");
     return 1;
   }
   asciify::reader_opening opening = asciify::open_reader_file(argv[2]);
@@ -74,7 +78,8 @@ int main(int argc, char** argv) {
       sum += sum_of(*batch);
     }
   } else {
-    while (const asciify::line_item* item = asciify::next_item(reader)) {
+    const auto next = texts ? asciify::next_text_item : asciify::next_item;
+    while (const asciify::line_item* item = next(reader)) {
       ++count;
       sum += double(item->text.size());
     }
