@@ -106,29 +106,33 @@ std::optional<rendered_text> render_or_report(output& out, const line_settings& 
   return std::nullopt;
 }
 
+// The size of a measured line's text when the measure is exact (fixed columns), else 0.
+int32_t exact_size(const line_measure& measure) {
+  return measure.exact ? measure.text_bound : 0;
+}
+
 // Tells the observer, when there is one, of a line of fields without its text: the data it
-// is written from, up to the end of what it uses. `numbers_text_size`: for a line of numbers
-// in fixed columns without a marker, the size of its text (their bound is exact); else 0.
+// is written from, up to the end of what it uses, and the size of its text when it is known
+// (else 0).
 void observe_fields(output& out, const line_settings& settings, const format_entry& format,
                     const uint8_t* data, int32_t start, int32_t limit, int32_t end,
-                    int32_t numbers_text_size) {
+                    bool only_numbers, int32_t text_size) {
   if (out.observer.take == nullptr) return;
   const observed_line observed{
-      nullptr,  numbers_text_size,     true, &format, data, start, std::min(limit, end),
-      settings, numbers_text_size != 0};
+      nullptr, text_size, true, &format, data, start, std::min(limit, end), settings, only_numbers};
   out.observer.take(out.observer.context, out.item, observed);
 }
 
 // Queues a line of a plain format and tells the observer of it (kept off the command's path).
 [[gnu::noinline]] bool queue_observed_plain_line(output& out, const line_settings& settings,
                                                  const format_entry& format, const uint8_t* data) {
-  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  const line_measure measure{format.plain_width + 1, format.plain_size, true, true};
   if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
                             format.plain_size, measure, out.lines_written)) {
     return false;
   }
   ++out.lines_written;
-  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size,
+  observe_fields(out, settings, format, data, 0, format.plain_size, format.plain_size, true,
                  measure.text_bound);
   return true;
 }
@@ -141,7 +145,7 @@ std::optional<int32_t> observe_unrendered(output& out, const line_settings& sett
                                           const line_measure& measure) {
   ++out.lines_written;
   observe_fields(out, settings, format, data, start, limit, measure.end,
-                 measure.only_numbers && format.plain_size >= 0 ? measure.text_bound : 0);
+                 measure.only_numbers && format.plain_size >= 0, exact_size(measure));
   return measure.end;
 }
 
@@ -338,7 +342,7 @@ bool put_text_with_newline(output& out, const uint8_t* bytes, int32_t count) {
 bool write_plain_line(output& out, const line_settings& settings, const format_entry& format,
                       const uint8_t* data) {
   // Numbers in columns without a zero-fill marker: the line cannot fail.
-  const line_measure measure{format.plain_width + 1, format.plain_size, true};
+  const line_measure measure{format.plain_width + 1, format.plain_size, true, true};
   if (out.queue != nullptr && out.observer.take == nullptr) [[likely]] {
     if (!queue_formatted_line(*out.queue, settings, format.bytes, format.count, data,
                               format.plain_size, measure, out.lines_written)) {
@@ -379,10 +383,10 @@ std::optional<int32_t> write_formatted_line(output& out, const line_settings& se
   if (!end) return end;
   ++out.lines_written;
   if (out.observer.take != nullptr) {
-    const bool numbers =
-        result == layout_result::complete && measure.only_numbers && format.plain_size >= 0;
+    const bool complete = result == layout_result::complete;
     observe_fields(out, settings, format, data, start, limit, *end,
-                   numbers ? measure.text_bound : 0);
+                   complete && measure.only_numbers && format.plain_size >= 0,
+                   complete ? exact_size(measure) : 0);
   }
   return end;
 }

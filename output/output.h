@@ -52,8 +52,8 @@ struct item_origin {
 // What an observer is told of a line, or of a part of one, once the output has taken it.
 struct observed_line {
   const char* text = nullptr;
-  // Of a line of fields told without its text: the size of the text when it is known (only
-  // numbers, below), else 0.
+  // Of a line of fields told without its text: the size of the text when it is known (in
+  // fixed columns), else 0.
   int32_t length = 0;
   bool ends_line = true;  // false: a part of a line longer than the input window
   // For a line of fields: its format, the data it was rendered from and their settings.

@@ -124,8 +124,8 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
   q.only_numbers = line.only_numbers;
   q.text_at = r.texts.size();
   if (r.texts_from_sink) {
-    // The text comes in order through the sink; a line of fields' length is known only for
-    // numbers in fixed columns.
+    // The text comes in order through the sink; a line of fields' length is known only in
+    // fixed columns.
     q.text_in = text_place::sink;
     q.text_size = r.open_line.size() + static_cast<size_t>(line.length);
   } else {
@@ -264,10 +264,11 @@ std::string_view text_of(const reader& r, const queued_item& q) {
   return {};
 }
 
-// How much of the sink's text is the item's: a text line's size, or a line of numbers'; any
-// other record's line up to its newline, after those its strings hold.
+// How much of the sink's text is the item's: a text line's size, or a record's line's when it
+// is known (in fixed columns); any other record's line up to its newline, after those its
+// strings hold.
 text_extent extent_of(const reader& r, const queued_item& q) {
-  if (q.kind != item_kind::data_record || q.only_numbers) return {q.text_size, 1};
+  if (q.kind != item_kind::data_record || q.text_size != 0) return {q.text_size, 1};
   text_extent extent;
   const kept_record record = kept_of(r, q);
   const bool has_strings = std::any_of(record.layout.begin(), record.layout.end(), [](uint8_t b) {

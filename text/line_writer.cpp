@@ -315,7 +315,7 @@ layout_result measure_formatted_line(const line_settings& settings, const format
                                      line_measure* measure) {
   if (format.plain_size >= 0 && start + format.plain_size <= limit &&
       !holds_zero_fill_marker(settings, format, data + start)) {
-    *measure = line_measure{format.plain_width + 1, start + format.plain_size, true};
+    *measure = line_measure{format.plain_width + 1, start + format.plain_size, true, true};
     return layout_result::complete;
   }
   line_in_progress line{nullptr, 0, -1};
@@ -323,6 +323,7 @@ layout_result measure_formatted_line(const line_settings& settings, const format
       lay_out_line<false>(settings, format, field_data{data, start, limit}, line, &measure->end);
   measure->text_bound = line.position + 1;
   measure->only_numbers = line.only_numbers;
+  measure->exact = first_free_format_mark(format) == format.count;
   return result;
 }
 

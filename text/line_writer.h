@@ -62,6 +62,7 @@ struct line_measure {
   int32_t text_bound;  // the most characters its text can have, newline included
   int32_t end;         // just past its data
   bool only_numbers;   // numbers in fixed columns, none of them the zero-fill marker
+  bool exact;          // in fixed columns: the text has text_bound characters
 };
 
 // Checks a line as render_formatted_line does, without rendering it: a line of a plain format
