@@ -51,10 +51,41 @@ namespace {
 // values_of for a record of numbers in fixed columns without a zero-fill marker: each field
 // lies where the one before ends, and holds its value (a hard-wired line's zero-filled fields
 // were staged as zeros).
-void values_of_numbers(const kept_record& record, std::vector<field_value>& fields) {
+void values_of_numbers(const kept_record& record, std::vector<field_value>& fields,
+                       numbers_layout& last) {
   const bool swap = record.settings.swap_needed != 0;
   const uint8_t* bytes = record.data;
   const uint32_t filled = record.staged ? record.staged_zero_fill : 0;
+  const size_t count = record.layout.size();
+  if (filled == 0 && last.valid && last.bytes.size() == count &&
+      std::equal(last.bytes.begin(), last.bytes.end(), record.layout.begin())) {
+    // The types, zero fills and empty texts stand from the record before.
+    for (field_value& v : fields) {
+      switch (v.type) {
+        case value_type::int32:
+          v.integer = number_from<int32_t>(bytes, swap);
+          bytes += 4;
+          break;
+        case value_type::int64:
+          v.integer = number_from<int64_t>(bytes, swap);
+          bytes += 8;
+          break;
+        case value_type::real32:
+          v.real = number_from<float>(bytes, swap);
+          bytes += 4;
+          break;
+        case value_type::real64:
+          v.real = number_from<double>(bytes, swap);
+          bytes += 8;
+          break;
+        case value_type::string:
+          break;
+      }
+    }
+    return;
+  }
+  last.bytes.assign(record.layout.begin(), record.layout.end());
+  last.valid = filled == 0;
   for (size_t index = 0; index < record.layout.size(); ++index) {
     const field_format& f = decompose_field_format(record.layout[index]);
     field_value& v = fields[index];
@@ -85,9 +116,10 @@ void values_of_numbers(const kept_record& record, std::vector<field_value>& fiel
 
 }  // namespace
 
-void values_of(const kept_record& record, std::vector<field_value>& fields) {
+void values_of(const kept_record& record, std::vector<field_value>& fields, numbers_layout& last) {
   fields.resize(record.layout.size());
-  if (record.only_numbers) return values_of_numbers(record, fields);
+  if (record.only_numbers) return values_of_numbers(record, fields, last);
+  last.valid = false;
   const bool swap = record.settings.swap_needed != 0;
   visit_fields(record, [&](size_t index, const raw_field& raw) {
     field_value& v = fields[index];

@@ -112,8 +112,15 @@ T number_from(const uint8_t* bytes, bool swap) {
   return swap ? reversed(value) : value;
 }
 
+// The layout of the record of numbers whose values `fields` last received, when none of its
+// fields was zero-filled: a next record of that layout only changes the values.
+struct numbers_layout {
+  std::vector<uint8_t> bytes;
+  bool valid = false;
+};
+
 // The fields of the record as values; strings view the record's data.
-void values_of(const kept_record& record, std::vector<field_value>& fields);
+void values_of(const kept_record& record, std::vector<field_value>& fields, numbers_layout& last);
 
 // Writes the line the record makes into `text` (room for kLineBufferSize characters), as the
 // line writer wrote it. Returns its length.

@@ -93,10 +93,11 @@ struct reader {
   std::vector<uint8_t> layouts;
   std::vector<uint8_t> data;
   std::vector<field_value> fields;
-  bool want_texts = true;  // items are read for their texts: write those of data records
-  std::string written;     // the texts of data records, written from their values
-  std::string line_room;   // kLineBufferSize characters
-  std::string open_line;   // the parts of a line longer than the input window so far
+  numbers_layout fields_layout;  // of the record of numbers whose values `fields` hold
+  bool want_texts = true;        // items are read for their texts: write those of data records
+  std::string written;           // the texts of data records, written from their values
+  std::string line_room;         // kLineBufferSize characters
+  std::string open_line;         // the parts of a line longer than the input window so far
   item_origin open_origin;
   line_item current;
   run_item current_run;
@@ -334,7 +335,7 @@ void write_texts(reader& r, size_t begin) {
 // The item at the head of the queue, its views set (its fields only `with_fields`).
 const line_item& view_of(reader& r, const queued_item& q, bool with_fields) {
   const bool fields = with_fields && q.kind == item_kind::data_record;
-  if (fields) values_of(kept_of(r, q), r.fields);
+  if (fields) values_of(kept_of(r, q), r.fields, r.fields_layout);
   set_item(r.current, r, q, r.fields);
   if (!fields) r.current.fields = {};
   return r.current;
