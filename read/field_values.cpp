@@ -48,6 +48,33 @@ string_span string_at(const field_format& f, const uint8_t* data, int32_t offset
 
 namespace {
 
+// Sets the values of fields whose types, zero fills and empty texts stand from a record
+// before of the same layout, from the numbers at `bytes`.
+void update_numbers(std::vector<field_value>& fields, const uint8_t* bytes, bool swap) {
+  for (field_value& v : fields) {
+    switch (v.type) {
+      case value_type::int32:
+        v.integer = number_from<int32_t>(bytes, swap);
+        bytes += 4;
+        break;
+      case value_type::int64:
+        v.integer = number_from<int64_t>(bytes, swap);
+        bytes += 8;
+        break;
+      case value_type::real32:
+        v.real = number_from<float>(bytes, swap);
+        bytes += 4;
+        break;
+      case value_type::real64:
+        v.real = number_from<double>(bytes, swap);
+        bytes += 8;
+        break;
+      case value_type::string:
+        break;
+    }
+  }
+}
+
 // values_of for a record of numbers in fixed columns without a zero-fill marker: each field
 // lies where the one before ends, and holds its value (a hard-wired line's zero-filled fields
 // were staged as zeros).
@@ -59,30 +86,7 @@ void values_of_numbers(const kept_record& record, std::vector<field_value>& fiel
   const size_t count = record.layout.size();
   if (filled == 0 && last.valid && last.bytes.size() == count &&
       std::equal(last.bytes.begin(), last.bytes.end(), record.layout.begin())) {
-    // The types, zero fills and empty texts stand from the record before.
-    for (field_value& v : fields) {
-      switch (v.type) {
-        case value_type::int32:
-          v.integer = number_from<int32_t>(bytes, swap);
-          bytes += 4;
-          break;
-        case value_type::int64:
-          v.integer = number_from<int64_t>(bytes, swap);
-          bytes += 8;
-          break;
-        case value_type::real32:
-          v.real = number_from<float>(bytes, swap);
-          bytes += 4;
-          break;
-        case value_type::real64:
-          v.real = number_from<double>(bytes, swap);
-          bytes += 8;
-          break;
-        case value_type::string:
-          break;
-      }
-    }
-    return;
+    return update_numbers(fields, bytes, swap);
   }
   last.bytes.assign(record.layout.begin(), record.layout.end());
   last.valid = filled == 0;
