@@ -289,11 +289,11 @@ void take_head_text(reader& r) {
   for (;;) {
     queued_item& q = r.queue[r.taken];
     if (q.text_in != text_place::sink) return;
-    const std::optional<std::string_view> text = take_text(r.sink, extent_of(r, q), r.done);
-    if (text) {
+    const std::string_view text = take_text(r.sink, extent_of(r, q), r.done);
+    if (text.data() != nullptr) {
       q.text_in = text_place::arrived;
-      r.head_text = *text;
-      q.text_size = text->size();
+      r.head_text = text;
+      q.text_size = text.size();
       return;
     }
     // Lines queued after it push its text out; the end of the input writes all.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace asciify {
 namespace {
@@ -54,7 +55,7 @@ byte_sink sink_into(sink_texts& texts) {
   return {append_arriving, nullptr, nullptr, &texts};
 }
 
-std::optional<std::string_view> take_text(sink_texts& texts, text_extent extent, bool all_written) {
+std::string_view take_text(sink_texts& texts, text_extent extent, bool all_written) {
   if (texts.straddle_taken) {
     texts.straddle.clear();
     texts.straddle_taken = false;
@@ -75,7 +76,7 @@ std::optional<std::string_view> take_text(sink_texts& texts, text_extent extent,
     }
     if (!take_arriving(texts)) break;
   }
-  if (!all_written) return std::nullopt;
+  if (!all_written) return {};
   // All is written: the line is what is left.
   texts.straddle_taken = true;
   return texts.straddle;

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,7 +34,9 @@ struct text_extent {
 };
 
 // Takes the next line's text when all of it has arrived; with `all_written` (the converter has
-// finished) whatever is left of it. The view holds until the next call.
-std::optional<std::string_view> take_text(sink_texts& texts, text_extent extent, bool all_written);
+// finished) whatever is left of it. The view holds until the next call; its data() is null
+// while the text has not all arrived. (A view, not an optional one: a view comes back in
+// registers, where an optional one is stored and read back at once, which stalls.)
+std::string_view take_text(sink_texts& texts, text_extent extent, bool all_written);
 
 }  // namespace asciify
