@@ -106,32 +106,8 @@ void append_row(batch_builder& b, const kept_record& record) {
   ++b.batch.rows;
 }
 
-template <typename T>
-T load(const uint8_t* bytes) {
-  T value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
-}
-
-// Whether the first and last sizeof(T) of the `size` bytes at `a` and `b` are the same.
-template <typename T>
-bool same_ends(const uint8_t* a, const uint8_t* b, size_t size) {
-  return load<T>(a) == load<T>(b) && load<T>(a + size - sizeof(T)) == load<T>(b + size - sizeof(T));
-}
-
-// Whether the `size` bytes at `a` and `b` are the same. Layouts of 4 to 16 bytes (most of them)
-// are compared as their two ends: a library call costs more than the compare.
-bool same_bytes(const uint8_t* a, const uint8_t* b, size_t size) {
-  if (size >= 4 && size <= 16) {
-    return size < 8 ? same_ends<uint32_t>(a, b, size) : same_ends<uint64_t>(a, b, size);
-  }
-  // An empty layout may have no storage at all, which memcmp must not be given.
-  return size == 0 || std::memcmp(a, b, size) == 0;
-}
-
 bool same_layout(const batch_builder& b, std::span<const uint8_t> layout) {
-  return b.layout.size() == layout.size() &&
-         same_bytes(b.layout.data(), layout.data(), layout.size());
+  return same_layouts(b.layout, layout);
 }
 
 // Begins a run with the layout and position of its first record.

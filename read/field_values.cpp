@@ -48,31 +48,25 @@ string_span string_at(const field_format& f, const uint8_t* data, int32_t offset
 
 namespace {
 
-// Sets the values of fields whose types, zero fills and empty texts stand from a record
-// before of the same layout, from the numbers at `bytes`.
-void update_numbers(std::vector<field_value>& fields, const uint8_t* bytes, bool swap) {
-  for (field_value& v : fields) {
-    switch (v.type) {
-      case value_type::int32:
-        v.integer = number_from<int32_t>(bytes, swap);
-        bytes += 4;
-        break;
-      case value_type::int64:
-        v.integer = number_from<int64_t>(bytes, swap);
-        bytes += 8;
-        break;
-      case value_type::real32:
-        v.real = number_from<float>(bytes, swap);
-        bytes += 4;
-        break;
-      case value_type::real64:
-        v.real = number_from<double>(bytes, swap);
-        bytes += 8;
-        break;
-      case value_type::string:
-        break;
-    }
+// Sets the value of a numeric field of type `v.type` from its bytes; its bytes' count.
+int32_t set_number(field_value& v, const uint8_t* bytes, bool swap) {
+  switch (v.type) {
+    case value_type::int32:
+      v.integer = number_from<int32_t>(bytes, swap);
+      return 4;
+    case value_type::int64:
+      v.integer = number_from<int64_t>(bytes, swap);
+      return 8;
+    case value_type::real32:
+      v.real = number_from<float>(bytes, swap);
+      return 4;
+    case value_type::real64:
+      v.real = number_from<double>(bytes, swap);
+      return 8;
+    case value_type::string:
+      break;
   }
+  return 0;
 }
 
 // values_of for a record of numbers in fixed columns without a zero-fill marker: each field
@@ -83,38 +77,21 @@ void values_of_numbers(const kept_record& record, std::vector<field_value>& fiel
   const bool swap = record.settings.swap_needed != 0;
   const uint8_t* bytes = record.data;
   const uint32_t filled = record.staged ? record.staged_zero_fill : 0;
-  const size_t count = record.layout.size();
-  if (filled == 0 && last.valid && last.bytes.size() == count &&
-      std::equal(last.bytes.begin(), last.bytes.end(), record.layout.begin())) {
-    return update_numbers(fields, bytes, swap);
+  if (filled == 0 && last.valid && same_layouts(last.bytes, record.layout)) {
+    // The types, zero fills and empty texts stand from the record before.
+    for (field_value& v : fields) bytes += set_number(v, bytes, swap);
+    return;
   }
   last.bytes.assign(record.layout.begin(), record.layout.end());
   last.valid = filled == 0;
   for (size_t index = 0; index < record.layout.size(); ++index) {
-    const field_format& f = decompose_field_format(record.layout[index]);
     field_value& v = fields[index];
-    v.type = value_type_of(f.type);
+    v.type = value_type_of(decompose_field_format(record.layout[index]).type);
     v.zero_fill = index < 32 && (filled >> index & 1) != 0;
     v.integer = 0;
     v.real = 0;
     v.text = {};
-    switch (f.type) {
-      case field_type::int32:
-        v.integer = number_from<int32_t>(bytes, swap);
-        break;
-      case field_type::int64:
-        v.integer = number_from<int64_t>(bytes, swap);
-        break;
-      case field_type::float32:
-        v.real = number_from<float>(bytes, swap);
-        break;
-      case field_type::float64:
-        v.real = number_from<double>(bytes, swap);
-        break;
-      case field_type::string:
-        break;
-    }
-    bytes += f.size;
+    bytes += set_number(v, bytes, swap);
   }
 }
 
@@ -133,22 +110,10 @@ void values_of(const kept_record& record, std::vector<field_value>& fields, numb
     v.real = 0;
     v.text = {};
     if (!holds_value(record, raw)) return;
-    switch (raw.type) {
-      case value_type::int32:
-        v.integer = number_from<int32_t>(raw.bytes, swap);
-        break;
-      case value_type::int64:
-        v.integer = number_from<int64_t>(raw.bytes, swap);
-        break;
-      case value_type::real32:
-        v.real = number_from<float>(raw.bytes, swap);
-        break;
-      case value_type::real64:
-        v.real = number_from<double>(raw.bytes, swap);
-        break;
-      case value_type::string:
-        v.text = std::string_view(reinterpret_cast<const char*>(raw.bytes), raw.size);
-        break;
+    if (raw.type == value_type::string) {
+      v.text = std::string_view(reinterpret_cast<const char*>(raw.bytes), raw.size);
+    } else {
+      set_number(v, raw.bytes, swap);
     }
   });
 }

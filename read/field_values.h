@@ -103,6 +103,36 @@ void visit_fields(const kept_record& record, Visit&& visit) {
   }
 }
 
+namespace detail {
+
+template <typename T>
+T load(const uint8_t* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+// Whether the first and last sizeof(T) of the `size` bytes at `a` and `b` are the same.
+template <typename T>
+bool same_ends(const uint8_t* a, const uint8_t* b, size_t size) {
+  return load<T>(a) == load<T>(b) && load<T>(a + size - sizeof(T)) == load<T>(b + size - sizeof(T));
+}
+
+}  // namespace detail
+
+// Whether two layouts are the same. Those of 4 to 16 bytes (most of them) are compared as their
+// two ends: a library call, which memcmp or std::equal becomes, costs more than the compare.
+inline bool same_layouts(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  const size_t size = a.size();
+  if (size != b.size()) return false;
+  if (size >= 4 && size <= 16) {
+    return size < 8 ? detail::same_ends<uint32_t>(a.data(), b.data(), size)
+                    : detail::same_ends<uint64_t>(a.data(), b.data(), size);
+  }
+  // An empty layout may have no storage at all, which memcmp must not be given.
+  return size == 0 || std::memcmp(a.data(), b.data(), size) == 0;
+}
+
 // A number's bytes, in a record stored in the reverse byte order when `swap`, as this
 // machine's value.
 template <typename T>
