@@ -33,6 +33,17 @@ else()
 endif()
 install(TARGETS ${installed_libraries} EXPORT asciify-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(ASCIIFY_LTO_ACTIVE)
+  # The installed archive keeps the machine code of its objects and drops the compiler's
+  # intermediate code, which only this version of the compiler could read.
+  install(CODE "
+    set(archive \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:asciify_library>\")
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" -R \".gnu.lto_*\" -R \".gnu.debuglto_*\"
+      \"\${archive}\" RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR \"Could not remove the intermediate code from \${archive}\")
+    endif()")
+endif()
 install(DIRECTORY include/asciify DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_BINARY_DIR}/generated/asciify/version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/asciify)

@@ -98,7 +98,7 @@ std::string text_file_name(const std::string& input) {
   });
   for (const char* suffix : kCompressionSuffixes) {
     if (name.size() > std::strlen(suffix) && lower.ends_with(suffix)) {
-      name.resize(name.size() - std::strlen(suffix));
+      name.erase(name.size() - std::strlen(suffix));
       break;
     }
   }
