@@ -11,25 +11,25 @@ namespace asciify {
 
 // The value with its bytes in the reverse order: numbers written on a machine of the opposite
 // byte order, and the zero-fill markers as such a file stores them.
-inline uint32_t reversed(uint32_t v) {
+[[gnu::always_inline]] inline uint32_t reversed(uint32_t v) {
   return (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
 }
 
-inline uint64_t reversed(uint64_t v) {
+[[gnu::always_inline]] inline uint64_t reversed(uint64_t v) {
   const uint64_t high = reversed(static_cast<uint32_t>(v));
   const uint64_t low = reversed(static_cast<uint32_t>(v >> 32));
   return (high << 32) | low;
 }
 
-inline int32_t reversed(int32_t value) {
+[[gnu::always_inline]] inline int32_t reversed(int32_t value) {
   return static_cast<int32_t>(reversed(static_cast<uint32_t>(value)));
 }
 
-inline int64_t reversed(int64_t value) {
+[[gnu::always_inline]] inline int64_t reversed(int64_t value) {
   return static_cast<int64_t>(reversed(static_cast<uint64_t>(value)));
 }
 
-inline float reversed(float value) {
+[[gnu::always_inline]] inline float reversed(float value) {
   int32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   bits = reversed(bits);
@@ -37,7 +37,7 @@ inline float reversed(float value) {
   return value;
 }
 
-inline double reversed(double value) {
+[[gnu::always_inline]] inline double reversed(double value) {
   int64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   bits = reversed(bits);

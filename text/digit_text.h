@@ -1,5 +1,7 @@
 // Small helpers of the field writers and the real-number text: decimal digits of an integer
-// and short copies and fills (a field is at most 32 bytes) without library calls.
+// and short copies and fills (a field is at most 32 bytes) without library calls. The ones
+// called for every field are always inlined: a link-time optimizer would otherwise leave some
+// of them as calls.
 #pragma once
 
 #include <bit>
@@ -58,7 +60,7 @@ inline constexpr bool kLittleEndian = std::endian::native == std::endian::little
 // digits in bytes. Each quotient is a multiplication and a shift, exact in its range
 // (n * 10486 >> 20 is n / 100 for n below 10^4, n * 103 >> 10 is n / 10 below 100), and no
 // lane's product reaches into the bits kept of another.
-inline uint64_t eight_digits(uint32_t v) {
+[[gnu::always_inline]] inline uint64_t eight_digits(uint32_t v) {
   uint64_t x = (v / 10000) | (static_cast<uint64_t>(v % 10000) << 32);
   const uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;
   x = hundreds | ((x - hundreds * 100) << 16);
@@ -69,21 +71,21 @@ inline uint64_t eight_digits(uint32_t v) {
 
 // Number of leading '0' characters of a word from eight_digits, at most 7 (the last digit
 // always stays).
-inline int32_t leading_zero_digits(uint64_t word) {
+[[gnu::always_inline]] inline int32_t leading_zero_digits(uint64_t word) {
   const uint64_t digits = word - 0x3030303030303030ull;
   // A bit set in the last byte stops the count at 7.
   return std::countr_zero(digits | (uint64_t{1} << 56)) / 8;
 }
 
 // The word with its first n characters (n at most 7) replaced by c.
-inline uint64_t replace_leading(uint64_t word, int32_t n, char c) {
+[[gnu::always_inline]] inline uint64_t replace_leading(uint64_t word, int32_t n, char c) {
   const uint64_t mask = (uint64_t{1} << (8 * n)) - 1;
   return (word & ~mask) | ((0x0101010101010101ull * static_cast<unsigned char>(c)) & mask);
 }
 
 // Copies n bytes (a longer copy goes to memcpy), with a few possibly overlapping fixed-size moves.
 // The ranges must not overlap.
-inline void copy_short(char* destination, const char* source, size_t n) {
+[[gnu::always_inline]] inline void copy_short(char* destination, const char* source, size_t n) {
   if (n > 32) {
     std::memcpy(destination, source, n);
   } else if (n >= 16) {
@@ -105,7 +107,7 @@ inline void copy_short(char* destination, const char* source, size_t n) {
 }
 
 // Sets n bytes to c; up to 32 with a few fixed-size stores.
-inline void fill_short(char* destination, char c, size_t n) {
+[[gnu::always_inline]] inline void fill_short(char* destination, char c, size_t n) {
   if (n > 32) {
     std::memset(destination, c, n);
     return;

@@ -18,7 +18,7 @@ using asciify::reversed;
 // when the field has at least 8 columns and the value needs fewer than 8 digits and sign
 // (-10^7 < value < 10^8), and returns true; otherwise writes nothing and returns false.
 template <typename Integer>
-inline bool put_fixed_integer(Integer value, int32_t width, char* field) {
+[[gnu::always_inline]] inline bool put_fixed_integer(Integer value, int32_t width, char* field) {
   if (!digit_text::kLittleEndian || width < 8 || value <= -10000000 || value >= 100000000) {
     return false;
   }

@@ -355,7 +355,7 @@ struct table_primitives {
 
 // v / 10^n for n in 0-19, each by a constant divisor (which compilers turn into a
 // multiplication).
-inline uint64_t divide_by_power_of_ten(uint64_t v, int32_t n) {
+[[gnu::always_inline]] inline uint64_t divide_by_power_of_ten(uint64_t v, int32_t n) {
   switch (n) {
     case 0:
       return v;
