@@ -75,11 +75,62 @@ void set_default_formats(uint8_t* bytes, int32_t layout_index, int32_t source_fi
   for (int32_t k = 0; k < source_fields; ++k) bytes[k] = default_source_format(layout_index, k);
 }
 
-// The common record, whose source fields (formats `source_formats`) are all numbers, all of them
-// in the window and none the zero-fill marker. Stages it as the field-by-field copy would, in
-// one pass, and returns the position after it; returns -1, staging nothing, for any other
-// record. kFourByte: the caller knows every source field to be a 4-byte number (the defaults).
-template <bool kFourByte>
+// A record of a default layout (every source field a 4-byte number), of layout kIndex: when
+// none of its fields is the zero-fill marker, stages it as the field-by-field copy would, in
+// one pass, and returns the position after it; returns -1, staging nothing, otherwise. The
+// layout is known when compiled, so that its loops become fixed moves.
+template <int32_t kIndex>
+int32_t stage_default_record_of(conversion_state& state, const input_cursor& record) {
+  constexpr hardwired_layout layout = kHardwiredLayouts[kIndex];
+  const uint8_t* window = record.window;
+  const int32_t p = record.position;
+  if (p + 4 * layout.source_fields > record.end) return -1;
+  // (A copy, so that the stores into the staging buffer do not make it be read again.)
+  const uint32_t marker_4 = state.zero_fill_marker_4;
+  uint32_t words[layout.source_fields];
+  bool marked = false;
+  for (int32_t k = 0; k < layout.source_fields; ++k) {
+    std::memcpy(&words[k], window + p + 4 * k, 4);
+    marked |= words[k] == marker_4;
+  }
+  if (marked) return -1;
+  for (int32_t position = 0; position < layout.output_fields; ++position) {
+    const int32_t source = layout.sources[position];
+    const uint32_t word = source == kZeroField ? 0 : words[source];
+    std::memcpy(state.staging_buffer + 4 * position, &word, 4);
+  }
+  state.zero_fill_state = 0;
+  return p + 4 * layout.source_fields;
+}
+
+// Stages a record of the default layout `layout_index` (see stage_default_record_of).
+int32_t stage_default_record(conversion_state& state, int32_t layout_index,
+                             const input_cursor& record) {
+  static_assert(kHardwiredLayoutCount == 8);
+  switch (layout_index) {
+    case 0:
+      return stage_default_record_of<0>(state, record);
+    case 1:
+      return stage_default_record_of<1>(state, record);
+    case 2:
+      return stage_default_record_of<2>(state, record);
+    case 3:
+      return stage_default_record_of<3>(state, record);
+    case 4:
+      return stage_default_record_of<4>(state, record);
+    case 5:
+      return stage_default_record_of<5>(state, record);
+    case 6:
+      return stage_default_record_of<6>(state, record);
+    default:
+      return stage_default_record_of<7>(state, record);
+  }
+}
+
+// The common record of a 'long' layout, whose source fields (formats `source_formats`) are all
+// numbers, all of them in the window and none the zero-fill marker. Stages it as the
+// field-by-field copy would, in one pass, and returns the position after it; returns -1,
+// staging nothing, for any other record.
 int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layout,
                            const uint8_t* source_formats, const input_cursor& record) {
   const uint8_t* window = record.window;
@@ -88,22 +139,6 @@ int32_t stage_plain_record(conversion_state& state, const hardwired_layout& layo
   // (Copies, so that the stores into the staging buffer do not make them be read again.)
   const uint32_t marker_4 = state.zero_fill_marker_4;
   const uint64_t marker_8 = state.zero_fill_marker_8;
-  if constexpr (kFourByte) {
-    // All fields are words: read once, then placed.
-    if (p + 4 * layout.source_fields > window_end) return -1;
-    uint32_t words[8];
-    for (int32_t k = 0; k < layout.source_fields; ++k) {
-      std::memcpy(&words[k], window + p + 4 * k, 4);
-      if (words[k] == marker_4) return -1;
-    }
-    for (int32_t position = 0; position < layout.output_fields; ++position) {
-      const int32_t source = layout.sources[position];
-      const uint32_t word = source == kZeroField ? 0 : words[source];
-      std::memcpy(state.staging_buffer + 4 * position, &word, 4);
-    }
-    state.zero_fill_state = 0;
-    return p + 4 * layout.source_fields;
-  }
   int32_t offsets[8];
   int32_t sizes[8];
   for (int32_t k = 0; k < layout.source_fields; ++k) {
@@ -294,8 +329,8 @@ bool write_with_kept_format(conversion_state& state, output& out, input_cursor& 
                             const input_cursor& record, const record_head& head, bool* written) {
   if (!kept_long_line(state, head.code, head.selector)) return false;
   const int32_t plain_end =
-      stage_plain_record<false>(state, kHardwiredLayouts[hardwired_layout_index(head.code)],
-                                state.long_line.source_bytes, record);
+      stage_plain_record(state, kHardwiredLayouts[hardwired_layout_index(head.code)],
+                         state.long_line.source_bytes, record);
   if (plain_end < 0 || state.long_line.line_format.plain_size < 0) return false;
   input.position = plain_end;
   *written =
@@ -332,8 +367,8 @@ bool stage_and_write(conversion_state& state, output& out, const record_head& he
   const int32_t layout_index = hardwired_layout_index(head.code);
   const hardwired_layout& layout = kHardwiredLayouts[layout_index];
   const int32_t plain_end =
-      head.is_default ? stage_plain_record<true>(state, layout, nullptr, record)
-                      : stage_plain_record<false>(state, layout, state.hardwired_storage, record);
+      head.is_default ? stage_default_record(state, layout_index, record)
+                      : stage_plain_record(state, layout, state.hardwired_storage, record);
   if (plain_end >= 0) {
     input.position = plain_end;
     if (head.is_default) {
