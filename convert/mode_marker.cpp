@@ -70,17 +70,13 @@ bool read_header(conversion_state& state, output& out, const input_cursor& input
 // Takes the section's byte order from the probes of its header, with the zero-fill markers as
 // they stand in the file. Returns false after a message.
 bool take_byte_order(conversion_state& state, output& out, const section_header& header) {
-  state.zero_fill_marker_4 = kZeroFillMarker4;
-  state.zero_fill_marker_8 = kZeroFillMarker8;
+  set_byte_order(state, false);
   switch (probe_order_of(header)) {
     case probe_order::native:
-      state.swap_needed = 0;
       return true;
     case probe_order::swapped:
-      state.swap_needed = 1;
+      set_byte_order(state, true);
       state.section.swapped = true;
-      state.zero_fill_marker_4 = reversed(kZeroFillMarker4);
-      state.zero_fill_marker_8 = reversed(kZeroFillMarker8);
       // After the lines before it, which may still be queued.
       return report_info(
           out, "Info: file is endian-swapped wrt. this computer's hardware, that is OK.\n");

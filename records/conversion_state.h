@@ -91,6 +91,10 @@ struct conversion_state {
   // 1 when the numbers of the current binary section have the reverse byte order.
   int32_t swap_needed = 0;
 
+  // The three above as the line writer takes them, set with them (set_byte_order): handed by
+  // reference to every line, so that no line builds its own copy.
+  line_settings settings{kZeroFillMarker4, kZeroFillMarker8, 0};
+
   // Zero fill within one hard-wired record: 0 none, 1 marker just met, 2 filling.
   int32_t zero_fill_state = 0;
 
@@ -122,8 +126,12 @@ inline bool is_zero_fill_marker(const conversion_state& state, const uint8_t* by
 }
 
 // The settings of the current binary section, which the text of its lines depends on.
-inline line_settings settings_of(const conversion_state& state) {
-  return line_settings{state.zero_fill_marker_4, state.zero_fill_marker_8, state.swap_needed};
+inline const line_settings& settings_of(const conversion_state& state) {
+  return state.settings;
 }
+
+// Sets the byte order of the numbers of a binary section (`swapped`: the reverse of this
+// machine's), the zero-fill markers as they stand in its byte order, and the line settings.
+void set_byte_order(conversion_state& state, bool swapped);
 
 }  // namespace asciify
