@@ -40,9 +40,22 @@ void put_value(column_store& store, int64_t row, T value) {
   std::memcpy(store.values.data() + static_cast<size_t>(row) * sizeof value, &value, sizeof value);
 }
 
-// Appends a record of numbers in fixed columns without a zero-fill marker: each number is
-// copied where it lies.
-void append_numbers(batch_builder& b, const kept_record& record) {
+// Copies the numbers of a record of 4-byte numbers only, one after the other, into the row.
+template <bool kSwap>
+void append_words(batch_builder& b, const kept_record& record) {
+  const size_t at = static_cast<size_t>(b.batch.rows) * 4;
+  const uint8_t* bytes = record.data;
+  for (const number_slot& slot : b.slots) {
+    uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    if constexpr (kSwap) value = reversed(value);
+    std::memcpy(slot.values + at, &value, sizeof value);
+    bytes += sizeof value;
+  }
+}
+
+// Copies the numbers of a record of numbers into the row, each from where it lies.
+void append_each_number(batch_builder& b, const kept_record& record) {
   const int64_t row = b.batch.rows;
   const bool swap = record.settings.swap_needed != 0;
   for (const number_slot& slot : b.slots) {
@@ -60,6 +73,18 @@ void append_numbers(batch_builder& b, const kept_record& record) {
       std::memcpy(to, &value, sizeof value);
     }
   }
+}
+
+// Appends a record of numbers in fixed columns without a zero-fill marker.
+void append_numbers(batch_builder& b, const kept_record& record) {
+  if (!b.words_only) {
+    append_each_number(b, record);
+  } else if (record.settings.swap_needed != 0) {
+    append_words<true>(b, record);
+  } else {
+    append_words<false>(b, record);
+  }
+  const int64_t row = b.batch.rows;
   // A hard-wired line's fields zero-filled before staging: their staged bytes are zeros.
   for (uint32_t filled = record.staged ? record.staged_zero_fill : 0; filled != 0;
        filled &= filled - 1) {
@@ -121,6 +146,7 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
       for (column_store& store : b.stores) size_store(store, static_cast<size_t>(b.capacity));
     }
     uint32_t offset = 0;
+    b.words_only = true;
     for (size_t index = 0; index < layout.size(); ++index) {
       column_store& store = b.stores[index];
       const field_format& f = decompose_field_format(layout[index]);
@@ -128,6 +154,7 @@ void begin_run(batch_builder& b, std::span<const uint8_t> layout, int64_t line_n
       store.size = static_cast<uint32_t>(f.size);
       store.offset = offset;
       offset += store.size;
+      b.words_only = b.words_only && store.size == 4;
       if (store.size == 0) size_store(store, static_cast<size_t>(b.capacity));
     }
     point_slots(b);

@@ -53,6 +53,7 @@ struct batch_builder {
   std::vector<uint8_t> layout;
   std::vector<column_store> stores;  // the first layout.size() are the run's; never shrunk
   std::vector<number_slot> slots;    // of the run's columns
+  bool words_only = false;           // every field of the layout is a 4-byte number
   std::vector<batch_column> columns;
   // Rows every store has room for, with values of 8 bytes, whatever the layout.
   int64_t capacity = 0;
