@@ -49,14 +49,25 @@ struct number_slot {
   uint32_t size;
 };
 
-struct batch_builder {
+// The columns of one run. A builder has two: while the caller holds the batch of one run, the
+// record that ended it can begin the next in the other.
+struct column_set {
   std::vector<uint8_t> layout;
   std::vector<column_store> stores;  // the first layout.size() are the run's; never shrunk
   std::vector<number_slot> slots;    // of the run's columns
   bool words_only = false;           // every field of the layout is a 4-byte number
-  std::vector<batch_column> columns;
   // Rows every store has room for, with values of 8 bytes, whatever the layout.
   int64_t capacity = 0;
+};
+
+struct batch_builder {
+  column_set sets[2];
+  column_set* run = &sets[0];   // the run being gathered, or last handed out
+  column_set* next = &sets[1];  // the next run, when the record that ended the run began it
+  bool next_begun = false;      // the next run holds that record, its first row
+  int64_t next_first_line = 0;
+  int64_t next_first_input_byte = 0;
+  std::vector<batch_column> columns;
   int64_t max_rows = 0;
   bool started = false;
   // Rows are taken straight from the converter (nothing is queued before them).
@@ -64,12 +75,22 @@ struct batch_builder {
   std::string heading;  // the last text line met so far, without its newline
   std::string batch_heading;
   record_batch batch;
+
+  batch_builder() = default;
+  batch_builder(const batch_builder&) = delete;  // (it points at its own sets)
+  batch_builder& operator=(const batch_builder&) = delete;
+};
+
+enum class row_taken {
+  into_run,       // the run goes on
+  into_next_run,  // the record ended the run and begins the next: the run is to be handed out
+  not_taken,      // not accepting rows, or the next run is begun already
 };
 
 // Takes a record the converter has checked (line number `line_number`) into the run being
-// gathered, when it may go there: returns false, taking nothing, when the builder is not
-// accepting rows, the run is full, or its layout is another.
-bool take_row(batch_builder& b, const kept_record& record, int64_t line_number, int64_t input_byte);
+// gathered, or, when the run is full or its layout is another, into the next run.
+row_taken take_row(batch_builder& b, const kept_record& record, int64_t line_number,
+                   int64_t input_byte);
 
 // Gathers the next run of at most `max_rows` rows. nullptr when no data record is left.
 const record_batch* next_run(batch_builder& b, reader& r, int64_t max_rows);

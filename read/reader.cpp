@@ -162,14 +162,19 @@ kept_record record_of(const item_origin& origin, const observed_line& line) {
 void take_line(void* context, const item_origin& origin, const observed_line& line) {
   auto& r = *static_cast<reader*>(context);
   if (r.batches.accepting) {
-    // Read for runs with nothing queued: a record of the run goes straight into it.
-    if (line.format != nullptr && r.taken == r.queue.size() && r.open_line.empty() &&
-        take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)) {
+    // Read for runs with nothing queued: a record goes straight into the run, or into the next
+    // when it ends the run.
+    const row_taken taken =
+        line.format != nullptr && r.taken == r.queue.size() && r.open_line.empty()
+            ? take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)
+            : row_taken::not_taken;
+    if (taken == row_taken::into_run) {
       ++r.lines_seen;
       return;
     }
     // The run ends here: the converter stops after this line, which waits in the queue, so
-    // that the records after it go straight into the next run.
+    // that the run is handed out and the records after it go straight into the next run. (A
+    // record that began the next run waits too, for whoever reads items instead of runs next.)
     pause_after_item(*r.conv);
   }
   if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
@@ -219,7 +224,8 @@ bool fill_queue(reader& r) {
     drop_taken(r);
   }
   const size_t before = r.queue.size();
-  while (r.queue.size() == before && !r.done) {
+  // (A run ended by a record that began the next is handed out before anything more.)
+  while (r.queue.size() == before && !r.done && !r.batches.next_begun) {
     if (converting_paused(*r.conv)) {
       if (!resume_converting(*r.conv)) finish(r);
       continue;
@@ -416,6 +422,7 @@ static const line_item* peek_item(reader& r, bool with_fields) {
 // next_item, or the next line without its fields.
 static const line_item* next_line(reader& r, bool with_fields) {
   if (!r.started) start(r, true);
+  r.batches.next_begun = false;  // its first record is the next item
   r.want_texts = true;
   const line_item* item = peek_item(r, with_fields);
   if (item != nullptr) skip_item(r);

@@ -176,8 +176,19 @@ TEST(Reader, BatchesAreRunsOfOneLayout) {
   EXPECT_EQ(next_batch(*r, 4), nullptr);
 }
 
+// Where each data record stands, as the items give it: its line number and input byte.
+std::vector<std::pair<int64_t, int64_t>> record_places(const std::string& bytes) {
+  std::vector<std::pair<int64_t, int64_t>> places;
+  const reader_ptr r = reader_of(bytes);
+  for (const line_item* item; (item = next_item(*r)) != nullptr;) {
+    if (item->kind == item_kind::data_record)
+      places.emplace_back(item->line_number, item->input_byte);
+  }
+  return places;
+}
+
 // Two layouts of one size that differ in one field's width only are two runs, wherever that
-// field stands.
+// field stands; the second begins where its record stands.
 TEST(Reader, ALayoutDifferingInOneByteEndsARun) {
   for (size_t fields = 1; fields <= 20; ++fields) {
     for (size_t changed = 0; changed < fields; ++changed) {
@@ -188,12 +199,15 @@ TEST(Reader, ALayoutDifferingInOneByteEndsARun) {
         file.byte(code);
         for (size_t i = 0; i < fields; ++i) file.i32(static_cast<int32_t>(i));
       }
+      const auto places = record_places(file.bytes);
+      ASSERT_EQ(places.size(), 2u);
       const reader_ptr r = reader_of(file.bytes);
-      for (const std::vector<uint8_t>* expected : {&layout, &other}) {
+      for (size_t run = 0; run < 2; ++run) {
         const record_batch* batch = next_batch(*r, 100);
         ASSERT_NE(batch, nullptr) << fields << " fields, " << changed;
         EXPECT_EQ(batch->rows, 1) << fields << " fields, " << changed;
-        EXPECT_TRUE(std::ranges::equal(batch->layout, *expected)) << fields << " fields";
+        EXPECT_TRUE(std::ranges::equal(batch->layout, run == 0 ? layout : other)) << fields;
+        EXPECT_EQ(std::pair(batch->first_line, batch->first_input_byte), places[run]) << fields;
       }
       EXPECT_EQ(next_batch(*r, 100), nullptr);
     }
