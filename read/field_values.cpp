@@ -49,7 +49,7 @@ string_span string_at(const field_format& f, const uint8_t* data, int32_t offset
 namespace {
 
 // Sets the value of a numeric field of type `v.type` from its bytes; its bytes' count.
-int32_t set_number(field_value& v, const uint8_t* bytes, bool swap) {
+[[gnu::always_inline]] inline int32_t set_number(field_value& v, const uint8_t* bytes, bool swap) {
   switch (v.type) {
     case value_type::int32:
       v.integer = number_from<int32_t>(bytes, swap);
