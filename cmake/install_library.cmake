@@ -37,7 +37,8 @@ if(ASCIIFY_LTO_ACTIVE)
   # The installed archive keeps the machine code of its objects and drops the compiler's
   # intermediate code, which only this version of the compiler could read.
   install(CODE "
-    set(archive \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:asciify_library>\")
+    set(folder \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}\")
+    set(archive \"\${folder}/$<TARGET_FILE_NAME:asciify_library>\")
     execute_process(COMMAND \"${CMAKE_OBJCOPY}\" -R \".gnu.lto_*\" -R \".gnu.debuglto_*\"
       \"\${archive}\" RESULT_VARIABLE result)
     if(NOT result EQUAL 0)

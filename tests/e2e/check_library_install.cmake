@@ -13,6 +13,18 @@ function(run)
   endif()
 endfunction()
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}/usr")
+# The installed archive holds machine code only, which any compiler links, and no compiler's
+# intermediate code.
+file(GLOB_RECURSE archives "${PREFIX}/usr/libasciify.a")
+if(NOT archives)
+  message(FATAL_ERROR "no libasciify.a installed under ${PREFIX}/usr")
+endif()
+foreach(archive IN LISTS archives)
+  file(STRINGS "${archive}" intermediate LIMIT_COUNT 1 REGEX "\\.gnu\\.lto_")
+  if(intermediate)
+    message(FATAL_ERROR "${archive} holds intermediate code (${intermediate})")
+  endif()
+endforeach()
 run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${PREFIX}/build" -G "${GENERATOR}"
   "-DCMAKE_CXX_COMPILER=${COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}/usr"
   "-DCMAKE_CXX_FLAGS=${USER_FLAGS}")
