@@ -224,8 +224,7 @@ bool fill_queue(reader& r) {
     drop_taken(r);
   }
   const size_t before = r.queue.size();
-  // (A run ended by a record that began the next is handed out before anything more.)
-  while (r.queue.size() == before && !r.done && !r.batches.next_begun) {
+  while (r.queue.size() == before && !r.done) {
     if (converting_paused(*r.conv)) {
       if (!resume_converting(*r.conv)) finish(r);
       continue;
