@@ -175,7 +175,6 @@ void start_batch(batch_builder& b, int64_t rows, int64_t line_number, int64_t in
   b.batch.rows = rows;
   b.batch.first_line = line_number;
   b.batch.first_input_byte = input_byte;
-  b.batch_heading = b.heading;
 }
 
 // Begins a run with the layout and position of its first record.
@@ -214,7 +213,7 @@ const record_batch* end_run(batch_builder& b) {
   }
   b.batch.layout = set.layout;
   b.batch.columns = b.columns;
-  b.batch.heading = b.batch_heading;
+  b.batch.heading = b.heading;
   return &b.batch;
 }
 

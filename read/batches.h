@@ -72,8 +72,9 @@ struct batch_builder {
   bool started = false;
   // Rows are taken straight from the converter (nothing is queued before them).
   bool accepting = false;
-  std::string heading;  // the last text line met so far, without its newline
-  std::string batch_heading;
+  // The last text line met so far, without its newline: the heading of the run handed out,
+  // since it changes only before a run begins.
+  std::string heading;
   record_batch batch;
 
   batch_builder() = default;

@@ -97,7 +97,10 @@ struct reader {
   bool want_texts = true;        // items are read for their texts: write those of data records
   std::string written;           // the texts of data records, written from their values
   std::string line_room;         // kLineBufferSize characters
-  std::string open_line;         // the parts of a line longer than the input window so far
+  // The parts of a line longer than the input window so far: their length, and their bytes
+  // unless the line's text comes through the sink.
+  size_t open_size = 0;
+  std::string open_line;
   item_origin open_origin;
   line_item current;
   run_item current_run;
@@ -128,13 +131,19 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
     // The text comes in order through the sink; a line of fields' length is known only in
     // fixed columns.
     q.text_in = text_place::sink;
-    q.text_size = r.open_line.size() + static_cast<size_t>(line.length);
+    q.text_size = r.open_size + static_cast<size_t>(line.length);
   } else {
     q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
-    r.texts.append(r.open_line);
+    // (A line longer than all the texts queued before it is not copied once more.)
+    if (r.texts.empty() && !r.open_line.empty()) {
+      r.texts.swap(r.open_line);
+    } else {
+      r.texts.append(r.open_line);
+    }
     if (line.text != nullptr) r.texts.append(line.text, static_cast<size_t>(line.length));
     q.text_size = r.texts.size() - q.text_at;
   }
+  r.open_size = 0;
   r.open_line.clear();
   if (line.format != nullptr) {
     q.layout_at = static_cast<uint32_t>(r.layouts.size());
@@ -165,7 +174,7 @@ void take_line(void* context, const item_origin& origin, const observed_line& li
     // Read for runs with nothing queued: a record goes straight into the run, or into the next
     // when it ends the run.
     const row_taken taken =
-        line.format != nullptr && r.taken == r.queue.size() && r.open_line.empty()
+        line.format != nullptr && r.taken == r.queue.size() && r.open_size == 0
             ? take_row(r.batches, record_of(origin, line), r.lines_seen + 1, origin.input_byte)
             : row_taken::not_taken;
     if (taken == row_taken::into_run) {
@@ -177,9 +186,10 @@ void take_line(void* context, const item_origin& origin, const observed_line& li
     // record that began the next run waits too, for whoever reads items instead of runs next.)
     pause_after_item(*r.conv);
   }
-  if (line.ends_line) return queue_line(r, r.open_line.empty() ? origin : r.open_origin, line);
-  if (r.open_line.empty()) r.open_origin = origin;
-  r.open_line.append(line.text, static_cast<size_t>(line.length));
+  if (line.ends_line) return queue_line(r, r.open_size == 0 ? origin : r.open_origin, line);
+  if (r.open_size == 0) r.open_origin = origin;
+  r.open_size += static_cast<size_t>(line.length);
+  if (!r.texts_from_sink) r.open_line.append(line.text, static_cast<size_t>(line.length));
 }
 
 // Ends the conversion and keeps the error that ended it.
