@@ -8,8 +8,12 @@ namespace asciify {
 bool write_text_line(conversion_state& state, output& out, input_cursor& input) {
   const uint8_t* window = input.window;
   const int32_t text = input.position + 1;
-  // The whole record must be in the window before anything of it is written: a text that is
-  // cut off leaves no "$" line behind.
+  if (text < input.end && window[text] == '*') {
+    // A text that could be mistaken for a marker line is flagged by a "$" line before it. It
+    // is written before the text's end is looked for, and stays when the text is cut off.
+    const uint8_t flag_line[] = {'$', '\n'};
+    if (!put_plain_line(out, flag_line, 2)) return false;
+  }
   const void* zero =
       text < input.end ? std::memchr(window + text, 0, bytes_from(input, text)) : nullptr;
   if (zero == nullptr) {
@@ -19,11 +23,6 @@ bool write_text_line(conversion_state& state, output& out, input_cursor& input) 
                   "Failed to find zero-termination of string starting %c at line %lld\n", first,
                   next_line(out));
     return false;
-  }
-  if (window[text] == '*') {
-    // A text that could be mistaken for a marker line is flagged by a "$" line before it.
-    const uint8_t flag_line[] = {'$', '\n'};
-    if (!put_plain_line(out, flag_line, 2)) return false;
   }
   // The zero byte ends the record; the line ends in a newline instead.
   const int32_t terminator = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - window);

@@ -106,6 +106,16 @@ std::string_view unterminated_tail(std::string_view output) {
   return last_newline == std::string_view::npos ? output : output.substr(last_newline + 1);
 }
 
+std::string_view lines_before_the_end(const conversion_capture& run) {
+  const std::string_view output = run.output;
+  const std::string_view lines = output.substr(0, output.size() - unterminated_tail(output).size());
+  const std::string cut_text = "Failed to find zero-termination of string starting * at line " +
+                               std::to_string(run.lines_written + 1) + "\n";
+  const bool flag_line_left =
+      run.status == 2 && lines.ends_with("$\n") && run.messages.find(cut_text) != std::string::npos;
+  return flag_line_left ? lines.substr(0, lines.size() - 2) : lines;
+}
+
 std::string ending_fault(const conversion_capture& run, std::string_view input) {
   const long long lines = run.lines_written;
   const std::string_view messages = run.messages;

@@ -84,6 +84,11 @@ std::string wide_value_warning(int width, long long line);
 // The output after its last newline byte: an unterminated last line, or nothing.
 std::string_view unterminated_tail(std::string_view output);
 
+// The lines of a run's output that the output of any longer input begins with: its complete
+// lines, without the "$" line of a text beginning with '*' that the input cut off (that line is
+// written before the text's end is looked for).
+std::string_view lines_before_the_end(const conversion_capture& run);
+
 // What is wrong with the end of a run of `input`, or "" when nothing is. A run ends with status
 // 0 or 2 and exactly one summary, on the stream that belongs to the status and with the run's
 // own line count; a finished run may only have warned, a failure says why before its summary.
