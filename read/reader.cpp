@@ -134,7 +134,7 @@ void queue_line(reader& r, const item_origin& origin, const observed_line& line)
     q.text_size = r.open_size + static_cast<size_t>(line.length);
   } else {
     q.text_in = line.text != nullptr ? text_place::texts : text_place::unwritten;
-    // (A line longer than all the texts queued before it is not copied once more.)
+    // (With no text queued before it, the gathered line becomes the texts: no second copy.)
     if (r.texts.empty() && !r.open_line.empty()) {
       r.texts.swap(r.open_line);
     } else {
