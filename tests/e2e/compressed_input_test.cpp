@@ -19,7 +19,7 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
   using enum compression_kind;
   const std::string plain = example_input().bytes;
   const command_result expected = convert_file(plain);
-  ASSERT_EQ(expected.status, 0);
+  ASSERT_EQ(expected.status, 0) << expected.err;
   const scratch_dir dir;
   dir.write("a.dat", plain);
   const command_result plain_list = run_command({"-l", "--json", "a.dat"}, "", dir.path);
@@ -42,7 +42,7 @@ TEST(CompressedInput, ConvertsToTheBytesOfThePlainInputOrFailsWithTheReason) {
     }
     // Through standard input, in a listing and into a folder.
     const command_result piped = run_command({"-", "-"}, dir.write("b.dat", whole), dir.path);
-    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_TRUE(piped.out == expected.output);
     const command_result listed = run_command({"-l", "--json", "b.dat"}, "", dir.path);
     EXPECT_EQ(after_bytes_read(listed.out), after_bytes_read(plain_list.out));
@@ -94,7 +94,7 @@ TEST(CompressedInput, ConvertsEveryDecodedLineBeforeBytesAfterTheStreams) {
   using enum compression_kind;
   const std::string plain = example_input().bytes;
   const command_result expected = convert_file(plain);
-  ASSERT_EQ(expected.status, 0);
+  ASSERT_EQ(expected.status, 0) << expected.err;
   // The count of "Finished converting file, wrote N lines.", the last line of the notes.
   const std::string lines =
       expected.out.substr(expected.out.rfind("wrote ") + 6,

@@ -70,8 +70,19 @@ command_result spawn(const std::vector<std::string>& argv, const std::string& st
   const std::wstring wide_dir = platform::wide_from_utf8(dir);
   PROCESS_INFORMATION process{};
   command_result result;
-  if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     dir.empty() ? nullptr : wide_dir.c_str(), &startup, &process)) {
+  // A process start that fails under a loaded emulator is tried again before the run counts
+  // as failed; the reason is kept for the test's message.
+  DWORD start_error = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       dir.empty() ? nullptr : wide_dir.c_str(), &startup, &process)) {
+      start_error = 0;
+      break;
+    }
+    start_error = GetLastError();
+    Sleep(500);
+  }
+  if (start_error == 0) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -84,6 +95,9 @@ command_result spawn(const std::vector<std::string>& argv, const std::string& st
   }
   result.out = read_file(out_path);
   result.err = read_file(err_path);
+  if (start_error != 0) {
+    result.err += "could not start " + argv[0] + ": error " + std::to_string(start_error) + "\n";
+  }
   return result;
 }
 
