@@ -1,5 +1,6 @@
 // The C interface over the reader: a handle holding the C++ reader, the current item and run,
 // and the texts it lends out.
+#include <exception>
 #include <new>
 #include <string>
 
@@ -9,6 +10,8 @@
 struct asciify_reader {
   asciify::reader_ptr reader;
   std::string open_failure;  // why the input could not be opened
+  // Why a step of the reader threw (no memory left): the reading ended there.
+  std::string thrown;
   const asciify::line_item* item = nullptr;
   const asciify::record_batch* batch = nullptr;
   std::string rendered;
@@ -18,11 +21,21 @@ namespace {
 
 using asciify::value_type;
 
-// Keeps the opened reader, or why it could not be opened. Returns 0 or < 0.
-int keep(asciify_reader** handle, asciify::reader_opening opening) {
+// Opens a reader with `open` and keeps it, or why it could not be opened (also when opening
+// threw: no exception may reach a C caller). Returns 0 or < 0.
+template <typename Open>
+int keep(asciify_reader** handle, Open open) {
   auto* h = new (std::nothrow) asciify_reader;
   *handle = h;
   if (h == nullptr) return -1;
+  asciify::reader_opening opening;
+  try {
+    opening = open();
+  } catch (const std::bad_alloc&) {
+    opening.reason = "out of memory";
+  } catch (const std::exception& e) {
+    opening.reason = e.what();
+  }
   h->reader = std::move(opening.reader);
   if (h->reader != nullptr) return 0;
   h->open_failure = std::move(opening.reason);
@@ -63,30 +76,49 @@ bool is_real(value_type type) {
   return type == value_type::real32 || type == value_type::real64;
 }
 
+// Runs a step of the handle's reader. No exception may reach a C caller: one that a step
+// throws ends the reading, with its reason as the error, and the step gives `failed`.
+template <typename Result, typename Step>
+Result guarded(asciify_reader* h, Result failed, Step step) {
+  if (!h->thrown.empty()) return failed;
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    h->thrown = "out of memory";
+  } catch (const std::exception& e) {
+    h->thrown = e.what()[0] != '\0' ? e.what() : "unknown failure";
+  }
+  h->item = nullptr;
+  h->batch = nullptr;
+  return failed;
+}
+
 }  // namespace
 
 extern "C" {
 
 int asciify_open_file(asciify_reader** reader, const char* path) {
-  return keep(reader, asciify::open_reader_file(path != nullptr ? path : ""));
+  return keep(reader, [&] { return asciify::open_reader_file(path != nullptr ? path : ""); });
 }
 
 int asciify_open_memory(asciify_reader** reader, const void* data, size_t size) {
-  return keep(reader, asciify::open_reader_memory(data, size));
+  return keep(reader, [&] { return asciify::open_reader_memory(data, size); });
 }
 
 int asciify_open_callback(asciify_reader** reader,
                           size_t (*read)(void* context, void* buffer, size_t capacity, int* error),
                           void* context) {
-  return keep(reader, asciify::open_reader_callback(read, context));
+  return keep(reader, [&] { return asciify::open_reader_callback(read, context); });
 }
 
 int asciify_next(asciify_reader* h) {
   if (h == nullptr || h->reader == nullptr) return -1;
   h->batch = nullptr;
-  h->item = asciify::next_item(*h->reader);
-  if (h->item != nullptr) return static_cast<int>(h->item->kind);
-  return asciify::reader_error(*h->reader) != nullptr ? -1 : 0;
+  return guarded(h, -1, [h] {
+    h->item = asciify::next_item(*h->reader);
+    if (h->item != nullptr) return static_cast<int>(h->item->kind);
+    return asciify::reader_error(*h->reader) != nullptr ? -1 : 0;
+  });
 }
 
 int asciify_line(const asciify_reader* h, const char** text, size_t* size) {
@@ -150,16 +182,20 @@ int asciify_layout(const asciify_reader* h, const uint8_t** bytes) {
 
 int asciify_render_record(asciify_reader* h, const char** text, size_t* size) {
   if (h == nullptr || h->item == nullptr) return -1;
-  h->rendered = asciify::render_values(*h->item);
-  return lend(h->rendered, text, size);
+  return guarded(h, -1, [&] {
+    h->rendered = asciify::render_values(*h->item);
+    return lend(h->rendered, text, size);
+  });
 }
 
 int64_t asciify_next_batch(asciify_reader* h, int64_t max_rows) {
   if (h == nullptr || h->reader == nullptr) return -1;
   h->item = nullptr;
-  h->batch = asciify::next_batch(*h->reader, max_rows);
-  if (h->batch != nullptr) return h->batch->rows;
-  return asciify::reader_error(*h->reader) != nullptr ? -1 : 0;
+  return guarded(h, int64_t{-1}, [h, max_rows] {
+    h->batch = asciify::next_batch(*h->reader, max_rows);
+    if (h->batch != nullptr) return h->batch->rows;
+    return int64_t{asciify::reader_error(*h->reader) != nullptr ? -1 : 0};
+  });
 }
 
 int asciify_batch_layout(const asciify_reader* h, const uint8_t** bytes) {
@@ -208,18 +244,19 @@ const uint8_t* asciify_batch_zero_fill(const asciify_reader* h, int field) {
 const char* asciify_error_message(const asciify_reader* h) {
   if (h == nullptr) return "out of memory";
   if (h->reader == nullptr) return h->open_failure.c_str();
+  if (!h->thrown.empty()) return h->thrown.c_str();
   const asciify::read_error* error = asciify::reader_error(*h->reader);
   return error != nullptr ? error->message.c_str() : "";
 }
 
 int64_t asciify_error_input_byte(const asciify_reader* h) {
-  if (h == nullptr || h->reader == nullptr) return -1;
+  if (h == nullptr || h->reader == nullptr || !h->thrown.empty()) return -1;
   const asciify::read_error* error = asciify::reader_error(*h->reader);
   return error != nullptr ? error->input_byte : -1;
 }
 
 int64_t asciify_error_line(const asciify_reader* h) {
-  if (h == nullptr || h->reader == nullptr) return 0;
+  if (h == nullptr || h->reader == nullptr || !h->thrown.empty()) return 0;
   const asciify::read_error* error = asciify::reader_error(*h->reader);
   return error != nullptr ? error->line : 0;
 }

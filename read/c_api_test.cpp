@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "asciify/asciify.h"
@@ -22,6 +23,11 @@ struct closer {
   void operator()(asciify_reader* r) const { asciify_close(r); }
 };
 using c_reader = std::unique_ptr<asciify_reader, closer>;
+
+// The n bytes at a and at b are the same (either may be null when n is 0).
+bool same_bytes(const void* a, const void* b, size_t n) {
+  return n == 0 || std::memcmp(a, b, n) == 0;
+}
 
 c_reader c_reader_of(const std::string& bytes) {
   asciify_reader* r = nullptr;
@@ -81,7 +87,7 @@ void expect_items_alike(const std::string& bytes, const std::string& name) {
     EXPECT_EQ(asciify_layout(c.get(), &layout),
               record ? static_cast<int>(item->layout.size()) : -1);
     if (record) {
-      EXPECT_EQ(std::memcmp(layout, item->layout.data(), item->layout.size()), 0);
+      EXPECT_TRUE(same_bytes(layout, item->layout.data(), item->layout.size()));
     }
   }
   const read_error* error = reader_error(*cpp);
@@ -109,7 +115,7 @@ void expect_runs_alike(const std::string& bytes, int64_t max_rows, const std::st
     ASSERT_EQ(asciify_next_batch(c.get(), max_rows), batch->rows);
     const uint8_t* layout = nullptr;
     ASSERT_EQ(asciify_batch_layout(c.get(), &layout), static_cast<int>(batch->layout.size()));
-    EXPECT_EQ(std::memcmp(layout, batch->layout.data(), batch->layout.size()), 0);
+    EXPECT_TRUE(same_bytes(layout, batch->layout.data(), batch->layout.size()));
     EXPECT_EQ(asciify_batch_line_number(c.get()), batch->first_line);
     EXPECT_EQ(asciify_batch_input_byte(c.get()), batch->first_input_byte);
     const char* heading = nullptr;
@@ -121,7 +127,7 @@ void expect_runs_alike(const std::string& bytes, int64_t max_rows, const std::st
       const batch_column& column = batch->columns[f];
       const int index = static_cast<int>(f);
       EXPECT_EQ(asciify_batch_field_type(c.get(), index), static_cast<int>(column.type) + 1);
-      EXPECT_EQ(std::memcmp(asciify_batch_zero_fill(c.get(), index), column.zero_fill, rows), 0);
+      EXPECT_TRUE(same_bytes(asciify_batch_zero_fill(c.get(), index), column.zero_fill, rows));
       const char* chars = nullptr;
       const uint32_t* offsets = nullptr;
       const bool strings = column.type == value_type::string;
@@ -131,13 +137,11 @@ void expect_runs_alike(const std::string& bytes, int64_t max_rows, const std::st
           column.type == value_type::int64 || column.type == value_type::real64 ? 8 : 4;
       if (strings) {
         EXPECT_EQ(values, nullptr);
-        EXPECT_EQ(std::memcmp(offsets, column.offsets, (rows + 1) * 4), 0);
-        if (column.offsets[rows] != 0) {
-          EXPECT_EQ(std::memcmp(chars, column.chars, column.offsets[rows]), 0);
-        }
+        EXPECT_TRUE(same_bytes(offsets, column.offsets, (rows + 1) * 4));
+        EXPECT_TRUE(same_bytes(chars, column.chars, column.offsets[rows]));
       } else {
         ASSERT_NE(values, nullptr);
-        EXPECT_EQ(std::memcmp(values, column.values, rows * width), 0);
+        EXPECT_TRUE(same_bytes(values, column.values, rows * width));
       }
     }
     EXPECT_EQ(asciify_batch_field_type(c.get(), static_cast<int>(batch->columns.size())), -1);
@@ -220,6 +224,57 @@ TEST(CInterface, ErrorsStay) {
     EXPECT_EQ(asciify_next(r.get()), -1);
     EXPECT_EQ(asciify_next_batch(r.get(), 10), -1);
     EXPECT_EQ(asciify_error_message(r.get()), message);
+  }
+}
+
+// A source that hands out a few bytes at a time, and throws at its `throw_at`-th read as a
+// reader's step does when no memory is left.
+struct throwing_source {
+  std::string bytes;
+  int throw_at;
+  int reads = 0;
+  size_t at = 0;
+};
+
+size_t read_or_throw(void* context, void* buffer, size_t capacity, int*) {
+  auto& source = *static_cast<throwing_source*>(context);
+  if (++source.reads == source.throw_at) throw std::bad_alloc();
+  const size_t size = std::min({capacity, size_t{100}, source.bytes.size() - source.at});
+  std::memcpy(buffer, source.bytes.data() + source.at, size);
+  source.at += size;
+  return size;
+}
+
+// No exception reaches the caller: one thrown while opening fails the open, one thrown while
+// reading items or runs ends the reading, and every call after it says so.
+TEST(CInterface, AStepThatThrowsEndsTheReading) {
+  encoder file = encoder{}.line("head").start_binary().define(60, {0x04});
+  for (int32_t i = 0; i < 40000; ++i) file.byte(60).i32(i);
+  for (const bool runs : {false, true}) {
+    SCOPED_TRACE(runs ? "runs" : "items");
+    throwing_source at_open{file.bytes, 1};
+    asciify_reader* r = nullptr;
+    EXPECT_EQ(asciify_open_callback(&r, read_or_throw, &at_open), -1);
+    const c_reader not_opened(r);
+    EXPECT_STREQ(asciify_error_message(r), "out of memory");
+    EXPECT_EQ(asciify_next(r), -1);
+
+    // Thrown after 99,900 of its 200,000 bytes, when the first pieces have made lines.
+    throwing_source later{file.bytes, 1000};
+    ASSERT_EQ(asciify_open_callback(&r, read_or_throw, &later), 0);
+    const c_reader reading(r);
+    int64_t rows = 0;
+    for (int64_t got; (got = runs ? asciify_next_batch(r, 10) : asciify_next(r)) > 0;) {
+      rows += runs ? got : 1;
+    }
+    EXPECT_GT(rows, 1000);
+    EXPECT_LT(rows, 20000);
+    EXPECT_STREQ(asciify_error_message(r), "out of memory");
+    EXPECT_EQ(asciify_error_input_byte(r), -1);
+    EXPECT_EQ(asciify_next(r), -1);
+    EXPECT_EQ(asciify_next_batch(r, 10), -1);
+    EXPECT_EQ(asciify_line_number(r), -1);  // no item stays current
+    EXPECT_EQ(later.reads, 1000);           // nor is the source read again
   }
 }
 

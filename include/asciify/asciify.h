@@ -96,7 +96,8 @@ ASCIIFY_API int asciify_batch_strings(const asciify_reader* reader, int field, c
 ASCIIFY_API const uint8_t* asciify_batch_zero_fill(const asciify_reader* reader, int field);
 
 /* The error that ended the reading: the command's message ("" when none), where the failing
- * item begins in the input (-1 when none), and the number of the line being made. */
+ * item begins in the input (-1 when none), and the number of the line being made. When no
+ * memory was left for a step, the message is "out of memory", with -1 and 0. */
 ASCIIFY_API const char* asciify_error_message(const asciify_reader* reader);
 ASCIIFY_API int64_t asciify_error_input_byte(const asciify_reader* reader);
 ASCIIFY_API int64_t asciify_error_line(const asciify_reader* reader);
