@@ -25,6 +25,7 @@ using asciify::value_type;
 // threw: no exception may reach a C caller). Returns 0 or < 0.
 template <typename Open>
 int keep(asciify_reader** handle, Open open) {
+  if (handle == nullptr) return -1;
   auto* h = new (std::nothrow) asciify_reader;
   *handle = h;
   if (h == nullptr) return -1;
@@ -62,7 +63,9 @@ int type_code(value_type type) {
   return static_cast<int>(type) + ASCIIFY_INT32;
 }
 
+// Lends a text through the caller's two pointers, which must be there.
 int lend(std::string_view text, const char** out, size_t* size) {
+  if (out == nullptr || size == nullptr) return -1;
   *out = text.data();
   *size = text.size();
   return 0;
@@ -154,14 +157,14 @@ int asciify_field_is_zero_fill(const asciify_reader* h, int field) {
 
 int asciify_field_int(const asciify_reader* h, int field, int64_t* value) {
   const asciify::field_value* v = field_at(h, field);
-  if (v == nullptr || !is_integer(v->type)) return -1;
+  if (v == nullptr || !is_integer(v->type) || value == nullptr) return -1;
   *value = v->integer;
   return 0;
 }
 
 int asciify_field_real(const asciify_reader* h, int field, double* value) {
   const asciify::field_value* v = field_at(h, field);
-  if (v == nullptr || !is_real(v->type)) return -1;
+  if (v == nullptr || !is_real(v->type) || value == nullptr) return -1;
   *value = v->real;
   return 0;
 }
@@ -173,7 +176,8 @@ int asciify_field_string(const asciify_reader* h, int field, const char** text, 
 }
 
 int asciify_layout(const asciify_reader* h, const uint8_t** bytes) {
-  if (h == nullptr || h->item == nullptr || h->item->kind != asciify::item_kind::data_record) {
+  if (h == nullptr || h->item == nullptr || h->item->kind != asciify::item_kind::data_record ||
+      bytes == nullptr) {
     return -1;
   }
   *bytes = h->item->layout.data();
@@ -199,7 +203,7 @@ int64_t asciify_next_batch(asciify_reader* h, int64_t max_rows) {
 }
 
 int asciify_batch_layout(const asciify_reader* h, const uint8_t** bytes) {
-  if (h == nullptr || h->batch == nullptr) return -1;
+  if (h == nullptr || h->batch == nullptr || bytes == nullptr) return -1;
   *bytes = h->batch->layout.data();
   return static_cast<int>(h->batch->layout.size());
 }
@@ -230,7 +234,9 @@ const void* asciify_batch_values(const asciify_reader* h, int field) {
 int asciify_batch_strings(const asciify_reader* h, int field, const char** chars,
                           const uint32_t** offsets) {
   const asciify::batch_column* c = column_at(h, field);
-  if (c == nullptr || c->type != value_type::string) return -1;
+  if (c == nullptr || c->type != value_type::string || chars == nullptr || offsets == nullptr) {
+    return -1;
+  }
   *chars = c->chars;
   *offsets = c->offsets;
   return 0;

@@ -192,7 +192,26 @@ TEST(CInterface, TypeCodesAndCallsThatDoNotFit) {
   EXPECT_EQ(integer, -9);
   EXPECT_EQ(asciify_render_record(r.get(), &text, &size), 0);
   EXPECT_EQ(std::string(text, size), line_of(r.get()));
+  // A pointer to give a result through that is not there.
+  const uint32_t* offsets = nullptr;
+  for (const int result :
+       {asciify_line(r.get(), nullptr, &size), asciify_line(r.get(), &text, nullptr),
+        asciify_field_int(r.get(), 0, nullptr), asciify_field_real(r.get(), 1, nullptr),
+        asciify_field_string(r.get(), 4, nullptr, &size), asciify_layout(r.get(), nullptr),
+        asciify_render_record(r.get(), &text, nullptr),
+        asciify_open_memory(nullptr, file.bytes.data(), file.bytes.size())}) {
+    EXPECT_EQ(result, -1);
+  }
   EXPECT_EQ(asciify_next(r.get()), 0);
+  const c_reader runs = c_reader_of(file.bytes);
+  ASSERT_EQ(asciify_next_batch(runs.get(), 10), 1);
+  EXPECT_EQ(asciify_batch_strings(runs.get(), 4, &text, &offsets), 0);
+  for (const int result : {asciify_batch_layout(runs.get(), nullptr),
+                           asciify_batch_heading(runs.get(), nullptr, &size),
+                           asciify_batch_strings(runs.get(), 4, nullptr, &offsets),
+                           asciify_batch_strings(runs.get(), 4, &text, nullptr)}) {
+    EXPECT_EQ(result, -1);
+  }
   // A handle that is NULL, as an open gives when no memory is left.
   EXPECT_EQ(asciify_next(nullptr), -1);
   EXPECT_EQ(asciify_next_batch(nullptr, 10), -1);

@@ -9,7 +9,8 @@
  *
  * Every function takes the reader its open function gave, also after a failed open (which gives
  * a reader whose error tells why; only when no memory is left is it NULL). What a function
- * points to stays valid until the next call on that reader. Results below zero are errors. */
+ * points to stays valid until the next call on that reader. Results below zero are errors, as
+ * when a pointer to give a result through is NULL. */
 #ifndef ASCIIFY_ASCIIFY_H
 #define ASCIIFY_ASCIIFY_H
 
