@@ -21,6 +21,19 @@ namespace {
 
 using asciify::value_type;
 
+// Why the exception being handled was thrown, as the reader's error gives it.
+std::string reason_of_exception() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& e) {
+    return e.what()[0] != '\0' ? e.what() : "unknown failure";
+  } catch (...) {
+    return "unknown failure";
+  }
+}
+
 // Opens a reader with `open` and keeps it, or why it could not be opened (also when opening
 // threw: no exception may reach a C caller). Returns 0 or < 0.
 template <typename Open>
@@ -32,10 +45,8 @@ int keep(asciify_reader** handle, Open open) {
   asciify::reader_opening opening;
   try {
     opening = open();
-  } catch (const std::bad_alloc&) {
-    opening.reason = "out of memory";
-  } catch (const std::exception& e) {
-    opening.reason = e.what();
+  } catch (...) {
+    opening.reason = reason_of_exception();
   }
   h->reader = std::move(opening.reader);
   if (h->reader != nullptr) return 0;
@@ -86,10 +97,8 @@ Result guarded(asciify_reader* h, Result failed, Step step) {
   if (!h->thrown.empty()) return failed;
   try {
     return step();
-  } catch (const std::bad_alloc&) {
-    h->thrown = "out of memory";
-  } catch (const std::exception& e) {
-    h->thrown = e.what()[0] != '\0' ? e.what() : "unknown failure";
+  } catch (...) {
+    h->thrown = reason_of_exception();
   }
   h->item = nullptr;
   h->batch = nullptr;
