@@ -86,12 +86,8 @@ std::vector<double> read_mixed(const uint8_t* data, size_t size, uint64_t patter
       continue;
     }
     const asciify::record_batch* batch = asciify::next_batch(*r, int64_t(bits >> 1 & 3) + 1);
-    if (batch == nullptr) break;
+    if (batch == nullptr) break;  // the end: the lines after the last run are passed over
     for (int64_t row = 0; row < batch->rows; ++row) firsts.push_back(first_of(*batch, row));
-  }
-  // What one way of reading left, the other gives.
-  while (const asciify::line_item* item = asciify::next_item(*r)) {
-    if (item->kind == asciify::item_kind::data_record) firsts.push_back(first_of(*item));
   }
   return firsts;
 }

@@ -24,6 +24,11 @@ struct closer {
 };
 using c_reader = std::unique_ptr<asciify_reader, closer>;
 
+// The C interface's code of a field type.
+int c_type_of(value_type type) {
+  return static_cast<int>(type) + ASCIIFY_INT32;
+}
+
 // The n bytes at a and at b are the same (either may be null when n is 0).
 bool same_bytes(const void* a, const void* b, size_t n) {
   return n == 0 || std::memcmp(a, b, n) == 0;
@@ -48,7 +53,7 @@ std::string line_of(asciify_reader* r) {
 
 // The C view of one field against the C++ reader's.
 void expect_field(asciify_reader* r, int index, const field_value& want) {
-  EXPECT_EQ(asciify_field_type(r, index), static_cast<int>(want.type) + ASCIIFY_INT32);
+  EXPECT_EQ(asciify_field_type(r, index), c_type_of(want.type));
   EXPECT_EQ(asciify_field_is_zero_fill(r, index), want.zero_fill ? 1 : 0);
   int64_t integer = 0;
   double real = 0;
@@ -126,7 +131,7 @@ void expect_runs_alike(const std::string& bytes, int64_t max_rows, const std::st
     for (size_t f = 0; f < batch->columns.size(); ++f) {
       const batch_column& column = batch->columns[f];
       const int index = static_cast<int>(f);
-      EXPECT_EQ(asciify_batch_field_type(c.get(), index), static_cast<int>(column.type) + 1);
+      EXPECT_EQ(asciify_batch_field_type(c.get(), index), c_type_of(column.type));
       EXPECT_TRUE(same_bytes(asciify_batch_zero_fill(c.get(), index), column.zero_fill, rows));
       const char* chars = nullptr;
       const uint32_t* offsets = nullptr;
