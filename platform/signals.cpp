@@ -141,6 +141,16 @@ void release_ending_signals() {
   restore_handlers();
 }
 
+void fail_writes_past_the_size_limit() {
+#ifndef _WIN32
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = SIG_IGN;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGXFSZ, &action, nullptr);
+#endif
+}
+
 void set_line_to_erase(size_t length) {
   erased_length.store(std::min(length, kMaxErased));
 }

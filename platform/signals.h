@@ -14,6 +14,11 @@ namespace asciify::platform {
 void catch_ending_signals();
 void release_ending_signals();
 
+// Makes a write past the process's file size limit fail (EFBIG), so that it is reported as any
+// failed write, instead of SIGXFSZ ending the process and leaving a temporary file behind. For
+// a program's start: it changes the whole process (nothing on Windows, which has no such limit).
+void fail_writes_past_the_size_limit();
+
 // The characters of a line on standard error that the handler blanks out; 0: none.
 void set_line_to_erase(size_t length);
 

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "programs/asciify/command_line.h"
 
 #ifdef _WIN32
@@ -10,6 +11,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   asciify::platform::use_binary_standard_streams();
+  asciify::platform::fail_writes_past_the_size_limit();
   return asciify::run_command_line(argc, argv);
 }
 #endif

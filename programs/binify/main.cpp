@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "programs/binify/command_line.h"
 
 #ifdef _WIN32
@@ -9,6 +10,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   asciify::platform::use_binary_standard_streams();
+  asciify::platform::fail_writes_past_the_size_limit();
   return asciify::run_binify(argc, argv);
 }
 #endif

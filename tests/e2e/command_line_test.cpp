@@ -362,9 +362,43 @@ TEST(CommandLine, LargeOutputOnAFullDeviceFailsAtTheLineThatCouldNotBeWritten) {
   }
 }
 
-// A file system that fills up part way through ASCII lines or formatted lines: the file keeps
-// exactly the lines counted (a line cut by the end of the space is removed again), and the
-// message names the first line that is missing. Needs the right to mount a small tmpfs.
+// Converts ASCII lines, then formatted lines, into `out` with `limit` (shell commands) before
+// the command, where the writing fails part way with `reason`: the file keeps exactly the lines
+// counted (a line cut off by the failure is removed again), the message names the first line
+// that is missing, and nothing else is left in the folder of `out`.
+void expect_exactly_the_lines_counted(const scratch_dir& dir, const std::string& limit,
+                                      const std::string& out, const std::string& reason) {
+  long long count = 0;
+  encoder numbers = encoder{}.line("rows").start_binary().define(71, std::vector<uint8_t>(7, 9));
+  for (int32_t row = 0; row < 5000; ++row) numbers.byte(71).i32s({row, 1, -2, 30, 400, -5, 6});
+  const std::string inputs[] = {ascii_lines(1 << 20, &count), numbers.end_binary().bytes};
+  for (const std::string& input : inputs) {
+    write_file(dir.file("in.dat"), input);
+    const std::string full = convert_file(input).output;
+    // The new text is written beside the old one, which would hold on to its room meanwhile.
+    std::filesystem::remove(dir.file(out));
+    const command_result result = run_shell(limit + "\"$ASCIIFY\" in.dat " + out, dir.path);
+    const std::string kept = read_file(dir.file(out));
+    const long long lines = std::count(kept.begin(), kept.end(), '\n');
+    EXPECT_EQ(result.status, 2);
+    EXPECT_GT(lines, 100);
+    EXPECT_TRUE(kept.ends_with('\n') && full.starts_with(kept));
+    const size_t next_length = full.find('\n', kept.size()) + 1 - kept.size();
+    const std::string line = std::to_string(lines + 1);
+    const std::regex failure("Failed to write (" + std::to_string(next_length) +
+                             " bytes to output file|output buffer to file \\(only [0-9]+ of " +
+                             std::to_string(next_length) + " characters output\\)) at line " +
+                             line + "\n");
+    const size_t at = result.err.find("asciify: ");
+    EXPECT_TRUE(std::regex_match(result.err.substr(0, at), failure)) << result.err;
+    EXPECT_EQ(result.err.substr(at), "asciify: " + out + ": " + reason + failed_summary(lines));
+    const auto folder = std::filesystem::path(dir.file(out)).parent_path();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}),
+              folder == std::filesystem::path(dir.path) ? 2 : 1);
+  }
+}
+
+// A file system that fills up part way. Needs the right to mount a small tmpfs.
 TEST(CommandLine, FullFileSystemKeepsExactlyTheLinesCounted) {
   if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell and mount";
   scratch_dir dir;
@@ -376,32 +410,26 @@ TEST(CommandLine, FullFileSystemKeepsExactlyTheLinesCounted) {
     std::string dir;
     ~unmount_at_end() { run_shell("umount small", dir); }
   } unmount{dir.path};
-  long long count = 0;
-  encoder numbers = encoder{}.line("rows").start_binary().define(71, std::vector<uint8_t>(7, 9));
-  for (int32_t row = 0; row < 5000; ++row) numbers.byte(71).i32s({row, 1, -2, 30, 400, -5, 6});
-  const std::string inputs[] = {ascii_lines(1 << 20, &count), numbers.end_binary().bytes};
-  for (const std::string& input : inputs) {
-    write_file(dir.file("in.dat"), input);
-    const std::string full = convert_file(input).output;
-    // The new text is written beside the old one, which would hold on to its room meanwhile.
-    std::filesystem::remove(dir.file("small/out.txt"));
-    const command_result result = run_shell("\"$ASCIIFY\" in.dat small/out.txt", dir.path);
-    const std::string kept = read_file(dir.file("small/out.txt"));
-    const long long lines = std::count(kept.begin(), kept.end(), '\n');
-    EXPECT_EQ(result.status, 2);
-    EXPECT_GT(lines, 100);
-    EXPECT_TRUE(kept.ends_with('\n') && full.starts_with(kept));
-    const size_t next_length = full.find('\n', kept.size()) + 1 - kept.size();
-    const std::string line = std::to_string(lines + 1);
-    const std::regex failure("Failed to write (" + std::to_string(next_length) +
-                             " bytes to output file|output buffer to file \\(only [0-9]+ of " +
-                             std::to_string(next_length) + " characters output\\)) at line " +
-                             line + "\n");
-    const size_t reason = result.err.find("asciify: ");
-    EXPECT_TRUE(std::regex_match(result.err.substr(0, reason), failure)) << result.err;
-    EXPECT_EQ(result.err.substr(reason),
-              "asciify: small/out.txt: " + kNoSpace + failed_summary(lines));
-  }
+  expect_exactly_the_lines_counted(dir, "", "small/out.txt", kNoSpace);
+}
+
+// The process's file size limit: the write past it fails as any write does, rather than the
+// signal of the limit ending the program and leaving its temporary file behind. The packer
+// fails cleanly too.
+TEST(CommandLine, AFileSizeLimitFailsLikeAFullFileSystem) {
+  if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell";
+#ifdef ASCIIFY_EMULATED
+  GTEST_SKIP() << "the limit would apply to the emulator; the native build tests it";
+#endif
+  scratch_dir dir;
+  expect_exactly_the_lines_counted(dir, "ulimit -f 128; ", "out.txt", "File too large\n");
+  long long lines = 0;
+  write_file(dir.file("in.txt"), ascii_lines(1 << 20, &lines));
+  const command_result packed = run_shell(
+      "ulimit -f 128; '" BINIFY_BINARY "' in.txt out.bin; echo \"status $?\"; ls", dir.path);
+  EXPECT_TRUE(packed.err.find("binify: out.bin: File too large\n") != std::string::npos)
+      << packed.err;
+  EXPECT_TRUE(packed.out.ends_with("status 2\nin.dat\nin.txt\nout.txt\n")) << packed.out;
 }
 
 // Several files at once print what one at a time prints, in the same order, through one pipe
