@@ -1,6 +1,8 @@
 // How a program of the kit names itself and its files in the messages about them.
 #pragma once
 
+#include <string>
+
 namespace asciify::cli {
 
 struct message_log;
@@ -21,6 +23,14 @@ const char* reason_name(const char* name, const char* standard_stream);
 // Prints "PROGRAM: NAME: REASON" on standard error (through `log`) for the system's error
 // number `error`.
 void print_reason(const program_words& words, const char* name, int error, message_log& log);
+
+// The reason of the exception being handled, as a message gives it: "out of memory" for a
+// failed allocation, else its own words ("unknown failure" when it has none).
+std::string reason_of_current_exception();
+
+// Runs a program's `run`. An exception that nothing below handled (no memory left) is printed
+// as "PROGRAM: REASON" and ends the run with status 2, instead of aborting the process.
+int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // Flushes standard output at the end of a run whose exit status is `status`. When what went
 // there (a summary, a listing) was lost, prints "PROGRAM: standard output: REASON" and returns

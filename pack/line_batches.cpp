@@ -1,6 +1,7 @@
 #include "pack/line_batches.h"
 
 #include <cstring>
+#include <system_error>
 
 namespace asciify {
 namespace {
@@ -43,7 +44,11 @@ void helper_loop(batch_splitter* s) {
 std::unique_ptr<batch_splitter> start_batch_splitter(const number_order& numbers) {
   auto s = std::make_unique<batch_splitter>();
   s->numbers = numbers;
-  s->helper = std::thread(helper_loop, s.get());
+  try {
+    s->helper = std::thread(helper_loop, s.get());
+  } catch (const std::system_error&) {
+    return nullptr;  // no thread to be had: the lines are packed on the caller's
+  }
   return s;
 }
 

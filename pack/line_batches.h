@@ -40,7 +40,7 @@ struct batch_splitter {
   uint64_t left = 0;  // the last round whose batch the helper has left
 };
 
-// Starts the helper thread.
+// Starts the helper thread; nullptr when the system gives no thread.
 std::unique_ptr<batch_splitter> start_batch_splitter(const number_order& numbers);
 
 // Stops and joins the helper thread.

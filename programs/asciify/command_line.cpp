@@ -104,7 +104,8 @@ int run_unchecked(int argc, char** argv) {
 }  // namespace
 
 int run_command_line(int argc, char** argv) {
-  return cli::checked_standard_output("asciify", run_unchecked(argc, argv));
+  return cli::checked_standard_output("asciify",
+                                      cli::run_guarded("asciify", run_unchecked, argc, argv));
 }
 
 }  // namespace asciify

@@ -60,8 +60,17 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
     progress.emplace("asciify", input_progress_of(input).raw_size, !to_standard_output,
                      cli::progress_delay_from_environment("ASCIIFY_PROGRESS_DELAY_MS"));
   }
-  const converter_ptr c =
-      make_converter(options, cli::destination_sink(target), {print_message, &streams});
+  converter_ptr c;
+  try {
+    c = make_converter(options, cli::destination_sink(target), {print_message, &streams});
+  } catch (...) {
+    // No memory for the converter's buffers: nothing was written.
+    log_format(log, cli::line_stream::error,
+               "asciify: %s\nFile conversion failed after writing 0 lines.\n",
+               cli::reason_of_current_exception().c_str());
+    cli::close_destination(target);
+    return 2;
+  }
   const int status = feed_and_finish(*c, input, progress ? &*progress : nullptr);
   *lines_written = converting_report(*c).lines_written;
   return status;

@@ -55,9 +55,17 @@ struct file_job {
   bool done = false;  // (with several at once) under the lock of the run
 };
 
+// (On a thread of its own no exception may escape: one that nothing below handled, as when no
+// memory is left, fails the file.)
 void convert_one(file_job& file, const report_settings& settings) {
-  file.status =
-      convert_file_pair(file.input->c_str(), file.output->c_str(), settings, file.log, &file.lines);
+  try {
+    file.status = convert_file_pair(file.input->c_str(), file.output->c_str(), settings, file.log,
+                                    &file.lines);
+  } catch (...) {
+    cli::log_format(file.log, cli::line_stream::error, "asciify: %s\n",
+                    cli::reason_of_current_exception().c_str());
+    file.status = 2;
+  }
 }
 
 // Converts the files on `jobs` threads, each taking the next file not yet taken, and prints
@@ -76,7 +84,12 @@ void convert_at_once(std::vector<file_job>& files, const report_settings& settin
   };
   std::vector<std::thread> threads;
   const size_t count = std::min(files.size(), static_cast<size_t>(jobs));
-  for (size_t t = 0; t < count; ++t) threads.emplace_back(work);
+  try {
+    for (size_t t = 0; t < count; ++t) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // The system gave fewer threads than asked for: those it gave take every file.
+    if (threads.empty()) work();
+  }
   for (file_job& file : files) {
     {
       std::unique_lock<std::mutex> hold(lock);

@@ -237,7 +237,17 @@ static int run_unchecked(int argc, char** argv) {
   pack_options options;
   options.order = a.order;
   options.second_thread = true;
-  packer_ptr p = make_packer(options, cli::destination_sink(target));
+  packer_ptr p;
+  try {
+    p = make_packer(options, cli::destination_sink(target));
+  } catch (...) {
+    // No memory for the packer's buffers: nothing was written.
+    std::fprintf(stderr, "binify: %s\nFile packing failed after reading 0 lines.\n",
+                 cli::reason_of_current_exception().c_str());
+    cli::close_destination(target);
+    cli::settle_destination(target, false);
+    return 2;
+  }
   pack_input(*input, target, *p);
   const bool packed = !input_failed(*input) && finish_packing(*p);
   if (input_failed(*input)) cli::close_destination(target);
@@ -246,7 +256,8 @@ static int run_unchecked(int argc, char** argv) {
 }
 
 int run_binify(int argc, char** argv) {
-  return cli::checked_standard_output("binify", run_unchecked(argc, argv));
+  return cli::checked_standard_output("binify",
+                                      cli::run_guarded("binify", run_unchecked, argc, argv));
 }
 
 }  // namespace asciify

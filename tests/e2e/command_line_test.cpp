@@ -432,6 +432,57 @@ TEST(CommandLine, AFileSizeLimitFailsLikeAFullFileSystem) {
   EXPECT_TRUE(packed.out.ends_with("status 2\nin.dat\nin.txt\nout.txt\n")) << packed.out;
 }
 
+// A run of `program` (a command of the shell) on `in` into `out` within `kib` KiB of address
+// space: its status and what is left in the folder afterwards.
+command_result run_within(const scratch_dir& dir, const std::string& program, int kib,
+                          const std::string& in, const std::string& out) {
+  return run_shell("ulimit -v " + std::to_string(kib) + "; " + program + " -q " + in + " " + out +
+                       "; echo \"status $?\"; ls",
+                   dir.path);
+}
+
+// However little memory the system gives, each program either does its work or fails with
+// "PROGRAM: out of memory", status 2 and no temporary file left (never an abort), and more
+// memory never makes it fail (no thread to be had falls back to one thread). The least memory
+// that works is found by halving; the limits just below it and the ones far above are tried.
+TEST(CommandLine, LittleMemoryFailsCleanlyAndMoreNeverFails) {
+  if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell";
+#ifdef ASCIIFY_EMULATED
+  GTEST_SKIP() << "the limit would apply to the emulator; the native build tests it";
+#endif
+  scratch_dir dir;
+  encoder numbers = encoder{}.line("rows").start_binary().define(71, std::vector<uint8_t>(7, 9));
+  for (int32_t row = 0; row < 50000; ++row) numbers.byte(71).i32s({row, 1, -2, 30, 400, -5, 6});
+  write_file(dir.file("in.dat"), numbers.end_binary().bytes);
+  long long count = 0;
+  write_file(dir.file("in.txt"), ascii_lines(1 << 20, &count));
+  const struct {
+    std::string program, in, out, failure;
+  } cases[] = {{"\"$ASCIIFY\"", "in.dat", "out.txt", "asciify: out of memory\n"},
+               {"'" BINIFY_BINARY "'", "in.txt", "out.bin", "binify: out of memory\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program);
+    const auto works = [&](int kib) {
+      const command_result result = run_within(dir, c.program, kib, c.in, c.out);
+      std::filesystem::remove(dir.file(c.out));
+      return result.out.find("status 0\n") != std::string::npos;
+    };
+    int high = 1 << 16;
+    if (!works(high)) GTEST_SKIP() << "needs more address space, as under a sanitizer";
+    int low = 1024;
+    while (high - low > 32) (works((low + high) / 2) ? high : low) = (low + high) / 2;
+    for (int kib = high - 64; kib > high - 64 * 6; kib -= 64) {
+      const command_result result = run_within(dir, c.program, kib, c.in, c.out);
+      EXPECT_TRUE(result.out.starts_with("status 2\nin.dat\nin.txt\n")) << kib << result.out;
+      EXPECT_EQ(result.out.find(".asciify-"), std::string::npos) << result.out;
+      EXPECT_EQ(result.out.find(".binify-"), std::string::npos) << result.out;
+      EXPECT_TRUE(result.err.starts_with(c.failure)) << kib << " KiB: " << result.err;
+      std::filesystem::remove(dir.file(c.out));
+    }
+    for (int kib = high; kib <= 1 << 15; kib += 1 << 11) EXPECT_TRUE(works(kib)) << kib << " KiB";
+  }
+}
+
 // Several files at once print what one at a time prints, in the same order, through one pipe
 // for both streams; the texts are the same.
 TEST(CommandLine, FilesAtOnceGiveWhatOneAtATimeGives) {
