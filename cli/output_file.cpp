@@ -211,6 +211,16 @@ void take_over_mode(int descriptor, const std::string& old_name) {
 #endif
 }
 
+// The name of a temporary file beside `file`: FILE + suffix + attempt, or, when that is longer
+// than a name may be, suffix + attempt alone in the same folder.
+std::string temporary_name_beside(const std::string& file, const char* suffix, int attempt,
+                                  bool short_form) {
+  const std::string tail = suffix + std::to_string(attempt);
+  if (!short_form) return file + tail;
+  const std::filesystem::path folder = platform::path_from_utf8(file).parent_path();
+  return platform::utf8_from_path(folder / platform::path_from_utf8(tail));
+}
+
 bool folder_refuses_new_files(int error) {
   return error == EACCES || error == EPERM || error == EROFS;
 }
@@ -225,12 +235,19 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
   }
   // The handlers are in place before the file exists, so no signal can leave it behind.
   platform::catch_ending_signals();
+  bool short_form = false;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::string temporary = file + suffix + std::to_string(attempt);
+    const std::string temporary = temporary_name_beside(file, suffix, attempt, short_form);
     const int slot = platform::hold_file_to_remove(temporary);
     const int descriptor = create_new_file(temporary);
     const int error = errno;
     platform::settle_file_to_remove(slot, descriptor >= 0);
+    if (descriptor < 0 && error == ENAMETOOLONG && !short_form) {
+      // The name of the file fits, and a short one beside it does too.
+      short_form = true;
+      --attempt;
+      continue;
+    }
     if (descriptor >= 0) {
       if (existing.exists) take_over_mode(descriptor, file);
       *opened = described(descriptor, true);

@@ -150,6 +150,25 @@ TEST(OutputReplacement, TwoRunsIntoOneOutLeaveOneWholeText) {
   EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"a.dat", "b.dat", "out.txt"}));
 }
 
+// An OUT whose name is as long as a name may be (255 bytes) is replaced too, through a short
+// temporary name beside it, for both programs: FILE + suffix would be too long.
+TEST(OutputReplacement, AnOutOfTheLongestNameIsReplacedThroughAShortTemporaryName) {
+  scratch_dir dir;
+  const std::string text = text_lines(1000);
+  dir.write("in.txt", text);
+  const std::string packed_name = std::string(251, 'p') + ".bin";
+  const std::string text_name = std::string(251, 't') + ".txt";
+  dir.write(packed_name, "old bytes");
+  dir.write(text_name, "old text");
+  const command_result run = run_shell("'" BINIFY_BINARY "' -q in.txt " + packed_name +
+                                           " && \"$ASCIIFY\" -q " + packed_name + " " + text_name,
+                                       dir.path);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(read_file(dir.file(text_name)), text);
+  EXPECT_NE(read_file(dir.file(packed_name)), "old bytes");
+  EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"in.txt", packed_name, text_name}));
+}
+
 // What OUT is decides how it is written: a plain file is replaced keeping its mode, a link's
 // target gets the text and the link stays, a file of two names and a FIFO are written in place.
 TEST(OutputReplacement, KeepsModeLinksAndWritesInPlaceWhatIsNoPlainFile) {
