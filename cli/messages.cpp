@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <exception>
-#include <new>
 
 #include "cli/message_log.h"
+#include "platform/failure_reason.h"
 
 namespace asciify::cli {
 
@@ -22,23 +21,11 @@ void print_reason(const program_words& words, const char* name, int error, messa
   log_format(log, line_stream::error, "%s: %s: %s\n", words.program, name, std::strerror(error));
 }
 
-std::string reason_of_current_exception() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return "out of memory";
-  } catch (const std::exception& e) {
-    return e.what()[0] != '\0' ? e.what() : "unknown failure";
-  } catch (...) {
-    return "unknown failure";
-  }
-}
-
 int run_guarded(const char* program, int (*run)(int, char**), int argc, char** argv) {
   try {
     return run(argc, argv);
   } catch (...) {
-    std::fprintf(stderr, "%s: %s\n", program, reason_of_current_exception().c_str());
+    std::fprintf(stderr, "%s: %s\n", program, platform::reason_of_current_exception().c_str());
   }
   return 2;
 }

@@ -1,8 +1,6 @@
 // How a program of the kit names itself and its files in the messages about them.
 #pragma once
 
-#include <string>
-
 namespace asciify::cli {
 
 struct message_log;
@@ -23,10 +21,6 @@ const char* reason_name(const char* name, const char* standard_stream);
 // Prints "PROGRAM: NAME: REASON" on standard error (through `log`) for the system's error
 // number `error`.
 void print_reason(const program_words& words, const char* name, int error, message_log& log);
-
-// The reason of the exception being handled, as a message gives it: "out of memory" for a
-// failed allocation, else its own words ("unknown failure" when it has none).
-std::string reason_of_current_exception();
 
 // Runs a program's `run`. An exception that nothing below handled (no memory left) is printed
 // as "PROGRAM: REASON" and ends the run with status 2, instead of aborting the process.

@@ -1,11 +1,10 @@
 // The C interface over the reader: a handle holding the C++ reader, the current item and run,
 // and the texts it lends out.
-#include <exception>
-#include <new>
 #include <string>
 
 #include "asciify/asciify.h"
 #include "asciify/reader.h"
+#include "platform/failure_reason.h"
 
 struct asciify_reader {
   asciify::reader_ptr reader;
@@ -21,19 +20,6 @@ namespace {
 
 using asciify::value_type;
 
-// Why the exception being handled was thrown, as the reader's error gives it.
-std::string reason_of_exception() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return "out of memory";
-  } catch (const std::exception& e) {
-    return e.what()[0] != '\0' ? e.what() : "unknown failure";
-  } catch (...) {
-    return "unknown failure";
-  }
-}
-
 // Opens a reader with `open` and keeps it, or why it could not be opened (also when opening
 // threw: no exception may reach a C caller). Returns 0 or < 0.
 template <typename Open>
@@ -46,7 +32,7 @@ int keep(asciify_reader** handle, Open open) {
   try {
     opening = open();
   } catch (...) {
-    opening.reason = reason_of_exception();
+    opening.reason = asciify::platform::reason_of_current_exception();
   }
   h->reader = std::move(opening.reader);
   if (h->reader != nullptr) return 0;
@@ -98,7 +84,7 @@ Result guarded(asciify_reader* h, Result failed, Step step) {
   try {
     return step();
   } catch (...) {
-    h->thrown = reason_of_exception();
+    h->thrown = asciify::platform::reason_of_current_exception();
   }
   h->item = nullptr;
   h->batch = nullptr;

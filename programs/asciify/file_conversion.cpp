@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/files.h"
+#include "platform/failure_reason.h"
 #include "platform/files.h"
 #include "programs/asciify/command_line.h"
 
@@ -67,7 +68,7 @@ int convert_into(input_stream& input, const char* input_name, cli::destination& 
     // No memory for the converter's buffers: nothing was written.
     log_format(log, cli::line_stream::error,
                "asciify: %s\nFile conversion failed after writing 0 lines.\n",
-               cli::reason_of_current_exception().c_str());
+               platform::reason_of_current_exception().c_str());
     cli::close_destination(target);
     return 2;
   }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/output_file.h"
+#include "platform/failure_reason.h"
 #include "platform/files.h"
 
 namespace asciify {
@@ -63,7 +64,7 @@ void convert_one(file_job& file, const report_settings& settings) {
                                     &file.lines);
   } catch (...) {
     cli::log_format(file.log, cli::line_stream::error, "asciify: %s\n",
-                    cli::reason_of_current_exception().c_str());
+                    platform::reason_of_current_exception().c_str());
     file.status = 2;
   }
 }

@@ -11,6 +11,7 @@
 #include "cli/files.h"
 #include "cli/options.h"
 #include "cli/progress.h"
+#include "platform/failure_reason.h"
 #include "platform/files.h"
 
 namespace asciify {
@@ -243,7 +244,7 @@ static int run_unchecked(int argc, char** argv) {
   } catch (...) {
     // No memory for the packer's buffers: nothing was written.
     std::fprintf(stderr, "binify: %s\nFile packing failed after reading 0 lines.\n",
-                 cli::reason_of_current_exception().c_str());
+                 platform::reason_of_current_exception().c_str());
     cli::close_destination(target);
     cli::settle_destination(target, false);
     return 2;
