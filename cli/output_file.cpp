@@ -221,6 +221,15 @@ std::string temporary_name_beside(const std::string& file, const char* suffix, i
   return platform::utf8_from_path(folder / platform::path_from_utf8(tail));
 }
 
+// Whether the existing file may be written, as writing it in place would need: it is opened for
+// writing and closed again, nothing changed. 0, or the system's error number.
+int may_write(const std::string& file) {
+  const int descriptor = platform::open_file(file.c_str(), O_WRONLY);
+  if (descriptor < 0) return errno;
+  platform::close_file(descriptor);
+  return 0;
+}
+
 bool folder_refuses_new_files(int error) {
   return error == EACCES || error == EPERM || error == EROFS;
 }
@@ -232,6 +241,10 @@ int open_destination_beside(const char* name, const char* suffix, destination* o
   const file_identity existing = identity_of_path(name);
   if (file.empty() || (existing.exists && (!existing.regular || existing.links > 1))) {
     return open_destination(name, opened);
+  }
+  // A file its owner made read-only is not replaced behind its back.
+  if (existing.exists) {
+    if (const int refused = may_write(file); refused != 0) return refused;
   }
   // The handlers are in place before the file exists, so no signal can leave it behind.
   platform::catch_ending_signals();

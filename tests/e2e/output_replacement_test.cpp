@@ -169,6 +169,35 @@ TEST(OutputReplacement, AnOutOfTheLongestNameIsReplacedThroughAShortTemporaryNam
   EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"in.txt", packed_name, text_name}));
 }
 
+// An OUT that whoever runs the program may not write is refused, as opening it for writing would
+// be, and stays as it was, although its folder would take a new file beside it. (Root may write
+// any file: as root the programs run as an unprivileged user, where the system allows it.)
+TEST(OutputReplacement, AnOutThatMayNotBeWrittenIsRefusedAndKept) {
+  scratch_dir dir;
+  dir.write("in.dat", text_lines(10));
+  std::string as_user;
+  if (geteuid() == 0) {
+    as_user = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+    if (run_shell("chmod 777 . && " + as_user + "\"$ASCIIFY\" --version", dir.path).status != 0) {
+      GTEST_SKIP() << "cannot run the program as an unprivileged user here";
+    }
+  }
+  const struct {
+    std::string program, kind, name;
+  } cases[] = {{"\"$ASCIIFY\"", "ascii", "asciify"}, {"'" BINIFY_BINARY "'", "binary", "binify"}};
+  for (const auto& c : cases) {
+    dir.write("out.txt", "protected\n");
+    const command_result run =
+        run_shell("chmod 444 out.txt && " + as_user + c.program + " -q in.dat out.txt", dir.path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Couldn't open output " + c.kind + " file out.txt for writing.\n" + c.name +
+                           ": out.txt: Permission denied\n");
+    EXPECT_EQ(read_file(dir.file("out.txt")), "protected\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"in.dat", "out.txt"}));
+    std::filesystem::remove(dir.file("out.txt"));
+  }
+}
+
 // What OUT is decides how it is written: a plain file is replaced keeping its mode, a link's
 // target gets the text and the link stays, a file of two names and a FIFO are written in place.
 TEST(OutputReplacement, KeepsModeLinksAndWritesInPlaceWhatIsNoPlainFile) {
