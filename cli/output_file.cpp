@@ -78,6 +78,14 @@ file_identity identity_of_path(const char* name) {
   return identity;
 }
 
+namespace {
+
+bool replacing_is_refused(const std::string&) {
+  return false;
+}
+
+}  // namespace
+
 #else
 
 namespace {
@@ -117,6 +125,23 @@ file_identity identity_of_path(const char* name) {
   return identity_of(status);
 }
 
+namespace {
+
+// Whether the file's folder keeps anyone but its owner from replacing it: a folder with the
+// sticky bit (as /tmp) lets only the owner of the file or of the folder, or root, do so.
+bool replacing_is_refused(const std::string& file) {
+  const std::string parent = platform::utf8_from_path(platform::path_from_utf8(file).parent_path());
+  struct stat folder, target;
+  if (stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
+      stat(file.c_str(), &target) != 0) {
+    return false;
+  }
+  const uid_t me = geteuid();
+  return (folder.st_mode & S_ISVTX) != 0 && me != 0 && target.st_uid != me && folder.st_uid != me;
+}
+
+}  // namespace
+
 #endif
 
 namespace {
@@ -130,7 +155,11 @@ size_t write_to_descriptor(void* context, const char* bytes, size_t count, int* 
 }
 
 int close_destination_of(void* context) {
-  return close_destination(*static_cast<destination*>(context));
+  auto& target = *static_cast<destination*>(context);
+  const int closed = close_destination(target);
+  if (!target.move_at_close) return closed;
+  const int moved = settle_destination(target, true);
+  return closed != 0 ? closed : moved;
 }
 
 bool cut_descriptor(void* context, int64_t count) {
@@ -239,7 +268,8 @@ bool folder_refuses_new_files(int error) {
 int open_destination_beside(const char* name, const char* suffix, destination* opened) {
   const std::string file = file_behind(name);
   const file_identity existing = identity_of_path(name);
-  if (file.empty() || (existing.exists && (!existing.regular || existing.links > 1))) {
+  if (file.empty() || (existing.exists &&
+                       (!existing.regular || existing.links > 1 || replacing_is_refused(file)))) {
     return open_destination(name, opened);
   }
   // A file its owner made read-only is not replaced behind its back.

@@ -43,6 +43,9 @@ struct destination {
   std::string final_name;
   std::string temporary_name;
   int removal_slot = -1;  // of the temporary file, among those a signal removes
+  // Moved into place when its sink is closed, so that a failed move is the run's failure
+  // before its summary; else by settle_destination.
+  bool move_at_close = false;
 };
 
 // Standard output as the destination.
@@ -68,7 +71,8 @@ int close_destination(destination& target);
 // removed).
 int settle_destination(destination& target, bool keep);
 
-// A sink that writes to the destination's descriptor, cuts a regular file and closes it.
+// A sink that writes to the destination's descriptor, cuts a regular file and closes it (and
+// moves it into place, with move_at_close).
 byte_sink destination_sink(destination& target);
 
 }  // namespace asciify::cli

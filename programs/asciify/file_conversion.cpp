@@ -103,9 +103,12 @@ int convert_file_pair(const char* input_name, const char* output_name,
   if (!cli::open_output_for(kAsciify, input_name, *input, output_name, ".asciify-", &target, log)) {
     return 1;
   }
+  // What was written goes in place after a failed conversion too (the lines before the error),
+  // when the converter closes it: a failed move fails the run before its summary.
+  target.move_at_close = true;
   const int status =
       convert_into(*input, input_name, target, output_name, settings, log, lines_written);
-  // What was written goes in place after a failed conversion too: the lines before the error.
+  // (Only when the converter never closed it.)
   const int settle_error = cli::settle_destination(target, true);
   if (settle_error == 0) return status;
   cli::print_reason(kAsciify, output_name, settle_error, log);

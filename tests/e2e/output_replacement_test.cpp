@@ -198,6 +198,42 @@ TEST(OutputReplacement, AnOutThatMayNotBeWrittenIsRefusedAndKept) {
   }
 }
 
+// Another user's file that anyone may write, in a folder with the sticky bit (as /tmp), which
+// would refuse to let it be replaced: it is written in place. Needs root, to run the program as
+// an unprivileged user on root's file.
+TEST(OutputReplacement, AnotherUsersFileInAStickyFolderIsWrittenInPlace) {
+  scratch_dir dir;
+  const std::string text = text_lines(10);
+  dir.write("in.dat", text);
+  dir.write("out.txt", "theirs\n");
+  const std::string as_user = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  if (geteuid() != 0 ||
+      run_shell("chmod 1777 . && chmod 666 out.txt && " + as_user + "\"$ASCIIFY\" --version",
+                dir.path)
+              .status != 0) {
+    GTEST_SKIP() << "needs root and an unprivileged user to run the program as";
+  }
+  const command_result run = run_shell(as_user + "\"$ASCIIFY\" -q in.dat out.txt", dir.path);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(read_file(dir.file("out.txt")), text);
+  EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"in.dat", "out.txt"}));
+}
+
+// A text that cannot be moved into place at the end (here a folder took OUT's name meanwhile)
+// fails the run before its summary, which then says so, and no temporary file is left.
+TEST(OutputReplacement, AFailedMoveIntoPlaceFailsTheRun) {
+  scratch_dir dir;
+  dir.write("lines.txt", text_lines(3000));
+  const command_result run = run_shell(
+      "{ cat lines.txt; for i in $(seq 200); do [ -e out.txt.asciify-0 ] && break; sleep 0.05; "
+      "done; mkdir out.txt; echo last; } | \"$ASCIIFY\" - out.txt; echo \"status $?\"",
+      dir.path);
+  EXPECT_EQ(run.out, "status 2\n");
+  EXPECT_EQ(run.err, "Failed to write output file out.txt.\nasciify: out.txt: Is a directory\n" +
+                         std::string("File conversion failed after writing 3001 lines.\n"));
+  EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"lines.txt", "out.txt"}));
+}
+
 // What OUT is decides how it is written: a plain file is replaced keeping its mode, a link's
 // target gets the text and the link stays, a file of two names and a FIFO are written in place.
 TEST(OutputReplacement, KeepsModeLinksAndWritesInPlaceWhatIsNoPlainFile) {
