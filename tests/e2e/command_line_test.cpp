@@ -444,7 +444,7 @@ command_result run_within(const scratch_dir& dir, const std::string& program, in
 // However little memory the system gives, each program either does its work or fails with
 // "PROGRAM: out of memory", status 2 and no temporary file left (never an abort), and more
 // memory never makes it fail (no thread to be had falls back to one thread). The least memory
-// that works is found by halving; the limits just below it and the ones far above are tried.
+// that works is found by halving; the limits below it and the ones far above are tried.
 TEST(CommandLine, LittleMemoryFailsCleanlyAndMoreNeverFails) {
   if (!kHavePosixShell) GTEST_SKIP() << "needs a POSIX shell";
 #ifdef ASCIIFY_EMULATED
@@ -460,6 +460,7 @@ TEST(CommandLine, LittleMemoryFailsCleanlyAndMoreNeverFails) {
     std::string program, in, out, failure;
   } cases[] = {{"\"$ASCIIFY\"", "in.dat", "out.txt", "asciify: out of memory\n"},
                {"'" BINIFY_BINARY "'", "in.txt", "out.bin", "binify: out of memory\n"}};
+  int least_for_asciify = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.program);
     const auto works = [&](int kib) {
@@ -471,8 +472,15 @@ TEST(CommandLine, LittleMemoryFailsCleanlyAndMoreNeverFails) {
     if (!works(high)) GTEST_SKIP() << "needs more address space, as under a sanitizer";
     int low = 1024;
     while (high - low > 32) (works((low + high) / 2) ? high : low) = (low + high) / 2;
-    for (int kib = high - 64; kib > high - 64 * 6; kib -= 64) {
+    // Down to where the program cannot start (the loader fails), or where the C++ runtime has
+    // no room left even to throw (it ends the process before any code of ours can help).
+    for (int kib = high - 64; kib > 0; kib -= 64) {
       const command_result result = run_within(dir, c.program, kib, c.in, c.out);
+      if (result.err.find("error while loading shared libraries") != std::string::npos ||
+          result.err.find("terminate called without an active exception") != std::string::npos) {
+        EXPECT_LT(kib, high - 64 * 5) << "clean failures only just below " << high << " KiB";
+        break;
+      }
       EXPECT_TRUE(result.out.starts_with("status 2\nin.dat\nin.txt\n")) << kib << result.out;
       EXPECT_EQ(result.out.find(".asciify-"), std::string::npos) << result.out;
       EXPECT_EQ(result.out.find(".binify-"), std::string::npos) << result.out;
@@ -480,7 +488,15 @@ TEST(CommandLine, LittleMemoryFailsCleanlyAndMoreNeverFails) {
       std::filesystem::remove(dir.file(c.out));
     }
     for (int kib = high; kib <= 1 << 15; kib += 1 << 11) EXPECT_TRUE(works(kib)) << kib << " KiB";
+    if (least_for_asciify == 0) least_for_asciify = high;
   }
+  // Files at once where no thread's stack fits: this thread converts them all.
+  write_file(dir.file("in2.dat"), read_file(dir.file("in.dat")));
+  const command_result at_once =
+      run_shell("ulimit -v " + std::to_string(least_for_asciify + 512) +
+                    "; \"$ASCIIFY\" -q -d out -j 2 in.dat in2.dat; echo \"status $?\"; ls out",
+                dir.path);
+  EXPECT_EQ(at_once.out, "status 0\nin.txt\nin2.txt\n") << at_once.err;
 }
 
 // Several files at once print what one at a time prints, in the same order, through one pipe
